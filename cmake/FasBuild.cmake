@@ -1,0 +1,53 @@
+# fas_add_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>])
+#
+# One Qt Test executable per topic, registered with CTest. Every test runs offscreen
+# and in the pt-BR regional format, whatever the machine's own settings are.
+function(fas_add_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    add_test(NAME ${name} COMMAND ${name})
+    set(env
+        "QT_QPA_PLATFORM=offscreen"
+        "LANG=pt_BR.UTF-8"
+        "LC_ALL=pt_BR.UTF-8"
+        "FAS_BIN_DIR=${FAS_BIN_DIR}"
+        "FAS_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+    if(ARG_LABELS)
+        set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")
+    endif()
+endfunction()
+
+# fas_subsystem(<target> <STATIC|SHARED> [DEPS <targets...>] [TEST_LIBS <targets...>]
+#               [TEST_LABELS <labels...>] [EXCLUDE <file names...>])
+#
+# The library of one folder: every .cpp/.h/.ui/.qrc directly in the folder (minus EXCLUDE),
+# public include path on the folder itself, and one CTest test per tests/tst_*.cpp,
+# linked with the library (never recompiling its sources).
+function(fas_subsystem target type)
+    cmake_parse_arguments(ARG "" "" "DEPS;TEST_LIBS;TEST_LABELS;EXCLUDE" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS
+        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/*.h
+        ${CMAKE_CURRENT_SOURCE_DIR}/*.ui
+        ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+    foreach(ex IN LISTS ARG_EXCLUDE)
+        list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${ex})
+    endforeach()
+    add_library(${target} ${type} ${sources})
+    target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+    target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+    file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/tst_*.cpp)
+    foreach(test_source IN LISTS tests)
+        get_filename_component(test_name ${test_source} NAME_WE)
+        set(labels ${ARG_TEST_LABELS})
+        # A test whose name ends in _pg needs the throwaway PostgreSQL cluster.
+        if(test_name MATCHES "_pg$")
+            list(APPEND labels postgres)
+        endif()
+        fas_add_test(${test_name} SOURCES ${test_source} LIBS ${target} ${ARG_TEST_LIBS}
+                     LABELS ${labels})
+    endforeach()
+endfunction()

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <QVariant>
+#include <stdexcept>
+
+// Data packets and deltas: the JSON form in which a whole record set, or its pending
+// changes, travel between the screens and the application server. One codec, used by
+// both sides.
+//
+//   packet: {"fields":[{"name":"NRINVOICE","type":"string","size":10,"fixed":false},...],
+//            "rows":[["0001",...],...]}
+//   delta:  {"fields":[...],"changes":[{"op":"modify","old":[full base row],
+//                                       "set":{"FIELD":value,...}}]}
+//
+// Values: text as a JSON string, date-time as an ISO 8601 local date-time without zone
+// ("2026-03-01T00:00:00"), float as a JSON number, null as null.
+
+enum class FieldType { String, DateTime, Float };
+
+struct FieldDef {
+    QString name;
+    FieldType type = FieldType::String;
+    int size = 0;       // characters, for text fields
+    bool fixed = false; // fixed-length text
+    bool operator==(const FieldDef&) const = default;
+};
+
+// A cell value: an invalid (null) QVariant for null, otherwise QString, QDateTime or double.
+using Row = QList<QVariant>;
+
+// Every decoding failure: a clear text naming what is wrong (field, row, value).
+class DataPacketError : public std::runtime_error
+{
+public:
+    explicit DataPacketError(const QString& text) : std::runtime_error(text.toStdString()) {}
+    QString text() const { return QString::fromStdString(what()); }
+};
+
+QString fieldTypeName(FieldType type);
+
+struct DataPacket {
+    QList<FieldDef> fields;
+    QList<Row> rows;
+
+    int indexOf(const QString& fieldName) const; // -1 when absent
+    QJsonObject toJsonObject() const;
+    QByteArray toJson() const;
+    static DataPacket fromJsonObject(const QJsonObject& object); // throws DataPacketError
+    static DataPacket fromJson(const QByteArray& json);          // throws DataPacketError
+};
+
+struct DeltaChange {
+    QString op = QStringLiteral("modify"); // the only operation there is
+    Row old;                                // the full row as of the last load or merge
+    QList<QPair<QString, QVariant>> set;    // the changed fields and their new values
+};
+
+struct Delta {
+    QList<FieldDef> fields;
+    QList<DeltaChange> changes;
+
+    QJsonObject toJsonObject() const;
+    QByteArray toJson() const;
+    static Delta fromJsonObject(const QJsonObject& object); // throws DataPacketError
+    static Delta fromJson(const QByteArray& json);          // throws DataPacketError
+};
+
+// ISO 8601 local date-time without zone, both ways (an invalid text gives an invalid value).
+QString dateTimeToText(const QDateTime& value);
+QDateTime dateTimeFromText(const QString& text);

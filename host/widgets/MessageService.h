@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QList>
+#include <QWidget>
+#include <deque>
+#include <memory>
+
+// Every message the user sees passes through one MessageService. The default shows
+// QMessageBox dialogs in pt-BR; tests install a ScriptedMessageService that records each
+// message and answers confirmations from a queue.
+class MessageService
+{
+public:
+    enum class Kind { Error, Information, Warning, Confirmation };
+    enum class Answer { Yes, No, Cancel, Ok };
+    enum Button { Ok = 0x4, Yes = 0x1, No = 0x2, Cancel = 0x8 };
+
+    virtual ~MessageService() = default;
+
+    // An error (MensErro, CheckResultServ, the dispatcher's general error report).
+    virtual void error(const QString& text) = 0;
+    // Information with the single button OK (ShowMsg).
+    virtual void information(const QString& text) = 0;
+    // A question of the confirmation type with the given buttons (MessageDlg).
+    virtual Answer confirm(const QString& text, int buttons) = 0;
+
+    static MessageService& instance();
+    // Replaces the service; returns the previous one. Passing nullptr restores the default.
+    static std::unique_ptr<MessageService> install(std::unique_ptr<MessageService> service);
+};
+
+// Records every message; confirmations take their answer from the front of a queue
+// (Cancel when it is empty).
+class ScriptedMessageService : public MessageService
+{
+public:
+    struct Entry {
+        Kind kind;
+        QString text;
+    };
+
+    void error(const QString& text) override;
+    void information(const QString& text) override;
+    Answer confirm(const QString& text, int buttons) override;
+
+    void queueAnswer(Answer answer) { answers.push_back(answer); }
+    QList<Entry> messages;
+    std::deque<Answer> answers;
+
+    QStringList texts() const;
+    void clear() { messages.clear(); }
+};
