@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
-#include <QList>
 #include <QWidget>
 #include <deque>
 #include <memory>
@@ -25,6 +25,8 @@ public:
     virtual void information(const QString& text) = 0;
     // A question of the confirmation type with the given buttons (MessageDlg).
     virtual Answer confirm(const QString& text, int buttons) = 0;
+    // A warning with the single button OK; by default shown as information.
+    virtual void warning(const QString& text);
 
     static MessageService& instance();
     // Replaces the service; returns the previous one. Passing nullptr restores the default.
@@ -36,13 +38,15 @@ public:
 class ScriptedMessageService : public MessageService
 {
 public:
-    struct Entry {
+    struct Entry
+    {
         Kind kind;
         QString text;
     };
 
     void error(const QString& text) override;
     void information(const QString& text) override;
+    void warning(const QString& text) override;
     Answer confirm(const QString& text, int buttons) override;
 
     void queueAnswer(Answer answer) { answers.push_back(answer); }
@@ -51,4 +55,22 @@ public:
 
     QStringList texts() const;
     void clear() { messages.clear(); }
+};
+
+// Installs a fresh ScriptedMessageService for the lifetime of the object and puts the
+// previous service back when it ends (tests).
+class ScopedScriptedMessages
+{
+public:
+    ScopedScriptedMessages();
+    ~ScopedScriptedMessages();
+    ScopedScriptedMessages(const ScopedScriptedMessages&) = delete;
+    ScopedScriptedMessages& operator=(const ScopedScriptedMessages&) = delete;
+
+    ScriptedMessageService& operator*() const { return *m_service; }
+    ScriptedMessageService* operator->() const { return m_service; }
+
+private:
+    ScriptedMessageService* m_service = nullptr;
+    std::unique_ptr<MessageService> m_previous;
 };
