@@ -1,0 +1,117 @@
+#include "FasApplication.h"
+
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <dlfcn.h>
+
+namespace {
+
+struct ApplicationState
+{
+    QPointer<QMainWindow> mainForm;
+    QPointer<QMdiArea> mdiArea;
+    QList<QPointer<QWidget>> forms;
+};
+
+ApplicationState& state()
+{
+    static ApplicationState instance;
+    return instance;
+}
+
+QString definingObject(const QWidget* form)
+{
+    Dl_info info{};
+    if (dladdr(static_cast<const void*>(form->metaObject()), &info) == 0 || !info.dli_fname)
+        return {};
+    return QFileInfo(QString::fromLocal8Bit(info.dli_fname)).canonicalFilePath();
+}
+
+void destroyForm(QWidget* form)
+{
+    // An MDI child lives inside a sub-window that the MDI area owns; both go together.
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(form->parentWidget())) {
+        sub->setWidget(nullptr);
+        delete sub;
+    }
+    delete form;
+}
+
+} // namespace
+
+namespace FasApplication {
+
+void SetMainForm(QMainWindow* mainForm, QMdiArea* mdiArea)
+{
+    state().mainForm = mainForm;
+    state().mdiArea = mdiArea;
+}
+
+QMainWindow* MainForm()
+{
+    return state().mainForm;
+}
+
+QMdiArea* MdiArea()
+{
+    return state().mdiArea;
+}
+
+void AdoptForm(QWidget* form)
+{
+    state().forms.removeAll(nullptr);
+    state().forms.append(form);
+}
+
+void ShowMdiChild(QWidget* form)
+{
+    QMdiArea* area = state().mdiArea;
+    if (!area) {
+        form->showNormal();
+        form->raise();
+        form->activateWindow();
+        return;
+    }
+    auto* sub = qobject_cast<QMdiSubWindow*>(form->parentWidget());
+    if (!sub) {
+        sub = area->addSubWindow(form);
+        sub->setAttribute(Qt::WA_DeleteOnClose, false);
+        // The form decides its own life; its sub-window follows it.
+        QObject::connect(form, &QObject::destroyed, sub, &QObject::deleteLater);
+        sub->resize(form->size().expandedTo(form->minimumSizeHint()) + QSize(8, 30));
+    }
+    sub->showNormal();
+    form->show();
+    area->setActiveSubWindow(sub);
+    sub->raise();
+}
+
+void DestroyFormsOf(const QString& libraryPath)
+{
+    const QString target = QFileInfo(libraryPath).canonicalFilePath();
+    auto& forms = state().forms;
+    for (auto it = forms.begin(); it != forms.end();) {
+        QWidget* form = *it;
+        if (form && definingObject(form) == target) {
+            destroyForm(form);
+            it = forms.erase(it);
+        } else if (!form) {
+            it = forms.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void DestroyAllForms()
+{
+    const auto forms = std::exchange(state().forms, {});
+    for (const QPointer<QWidget>& form : forms) {
+        if (form)
+            destroyForm(form);
+    }
+}
+
+} // namespace FasApplication

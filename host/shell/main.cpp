@@ -1,0 +1,34 @@
+#include "FasApplication.h"
+#include "LoadBPL.h"
+#include "MainWindow.h"
+#include "ModuleLoader.h"
+#include "SuiteSetup.h"
+
+#include <QApplication>
+#include <QTimer>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    SuiteOptions options;
+    if (!parseSuiteOptions(app.arguments(), options))
+        return options.exitCode;
+    setUpSuiteLocale();
+
+    ModuleLoader loader(options.modulesDir);
+    const ModuleOpener opener = [&loader](const QString& code) { openModule(loader, code); };
+    MainWindow window(opener);
+    FasApplication::SetMainForm(&window, window.mdiArea());
+    SetModuleOpener(opener);
+    window.show();
+    for (const QString& code : options.openAtStart)
+        QTimer::singleShot(0, &window, [&window, code] { window.openCode(code); });
+
+    const int rc = app.exec();
+    // Screens first, then their modules: no form may outlive the code that defines it.
+    FasApplication::DestroyAllForms();
+    loader.unloadAll();
+    SetModuleOpener({});
+    FasApplication::SetMainForm(nullptr, nullptr);
+    return rc;
+}
