@@ -1,0 +1,24 @@
+#pragma once
+
+#include "DataPacket.h"
+
+#include <QList>
+#include <QStringList>
+
+// The record layouts the screen binds by name: 29 invoice fields and 10 item fields, in order.
+namespace InvoiceLayout {
+
+const QList<FieldDef>& invoiceFields();
+const QList<FieldDef>& itemFields();
+
+// The invoice fields the screen may change through SetInvoice (the mark IDCHECK is accepted
+// besides them and never stored).
+const QStringList& editableFields();
+
+// The invoice fields kept in table INVOICE (the others are derived when reading).
+const QStringList& storedFields();
+
+// Empty when the fields equal the layout (names, types, sizes, order); otherwise what differs.
+QString compare(const QList<FieldDef>& actual, const QList<FieldDef>& expected);
+
+} // namespace InvoiceLayout

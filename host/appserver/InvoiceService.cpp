@@ -1,0 +1,598 @@
+#include "InvoiceService.h"
+
+#include "InvoiceLayout.h"
+#include "KeyList.h"
+#include "Schema.h"
+
+#include <QJsonArray>
+#include <QLoggingCategory>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QVariant>
+#include <cmath>
+#include <map>
+#include <set>
+
+Q_DECLARE_LOGGING_CATEGORY(lcAppServer)
+
+namespace {
+
+const QString invoiceColumns = QStringLiteral(
+    "C.NMFANTCLIE, I.NRINVOICE, I.CDEMPRESA, EM.NMEMPRESA, I.CDFILIAL, I.NRINVOICE, "
+    "I.CDCLIENTE, C.NMFANTCLIE, I.CDPRODUTO, I.DTEMISINVOICE, I.DTVENINVOICE, I.DTRECINVOICE, "
+    "I.DTCAMBIOINVOICE, I.DTAPURFATFAS, I.DTMESAPURADO, I.NRLANCTONF, I.NRNOTAFISC, "
+    "I.VRCAMBIOINVOICE, I.TOTALINVOICE, I.VRORDPGTOINVOI, I.VRTXCAMBIOINVOI, I.DSREFPGTOINVOI, "
+    "I.DSOBSPGTOINVOI, I.DSEMISSINVOI, I.DSBOLEFATFAS, I.IDTIPOINVOICE, I.IDGERNFINVOI, "
+    "CASE WHEN I.IDGERNFINVOI = 'S' THEN 'D' ELSE 'N' END, I.IDAPURFATFAS");
+
+const QString itemColumns = QStringLiteral(
+    "IT.CDEMPRESA, IT.CDFILIAL, IT.NRINVOICE, IT.NRSEQITINVOI, IT.CDPRODUTO, P.NMPRODUTO, "
+    "IT.DSEMISSINVOI, IT.VRUNITEINVOI, IT.VRUNITEDESC, IT.VRTOTITEINVOI");
+
+// A failure of the database itself: logged in full, reported to the user in general terms.
+[[noreturn]] void databaseFailure(const QSqlQuery& query, const char* what)
+{
+    qCWarning(lcAppServer) << "database failure while" << what << ":" << query.lastError().text();
+    throw ServiceFailure(
+        QStringLiteral("Falha no banco de dados do servidor de aplicação (%1). Nada foi gravado.")
+            .arg(QString::fromLatin1(what)));
+}
+
+void prepare(QSqlQuery& query, const QString& sql, const char* what)
+{
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        databaseFailure(query, what);
+}
+
+void bindAll(QSqlQuery& query, const QVariantList& values)
+{
+    for (qsizetype i = 0; i < values.size(); ++i)
+        query.bindValue(int(i), values.at(i));
+}
+
+QVariant cell(const QVariant& value, FieldType type)
+{
+    if (value.isNull())
+        return {};
+    switch (type) {
+    case FieldType::String:
+        return value.toString();
+    case FieldType::DateTime: {
+        if (value.metaType().id() == QMetaType::QDateTime)
+            return value;
+        const QDateTime date = Schema::dateFromText(value.toString());
+        return date.isValid() ? QVariant(date) : QVariant();
+    }
+    case FieldType::Float:
+        return value.toDouble();
+    }
+    return {};
+}
+
+QVariant nullFor(FieldType type)
+{
+    switch (type) {
+    case FieldType::String:
+    case FieldType::DateTime:
+        return QVariant(QMetaType(QMetaType::QString));
+    case FieldType::Float:
+        return QVariant(QMetaType(QMetaType::Double));
+    }
+    return {};
+}
+
+// A packet value as the database keeps it (dates as text).
+QVariant stored(const QVariant& value, FieldType type)
+{
+    if (value.isNull() || !value.isValid())
+        return nullFor(type);
+    if (type == FieldType::DateTime)
+        return Schema::dateText(value.toDateTime());
+    return value;
+}
+
+QString rangeName(int range)
+{
+    static const std::array<QString, 4> names{
+        QStringLiteral("Emissão"), QStringLiteral("Vencimento"), QStringLiteral("Recebimento"),
+        QStringLiteral("Câmbio")};
+    return names[size_t(range)];
+}
+
+bool isFlag(const QString& value)
+{
+    return value.isEmpty() || value == QLatin1String("T");
+}
+
+// The WHERE clause of a query and its bound values.
+struct Condition
+{
+    QString sql;
+    QVariantList values;
+};
+
+Condition filterCondition(const InvoiceQuery& query)
+{
+    Condition where;
+    where.sql = QStringLiteral("I.CDEMPRESA = ?");
+    where.values.append(query.company);
+
+    // Situation: a non-empty run of "A_", "N_", "E_".
+    QStringList situations;
+    const QString& code = query.situation;
+    if (code.isEmpty() || code.size() % 2 != 0)
+        throw ServiceFailure(QStringLiteral("Situação inválida: \"%1\".").arg(code));
+    for (qsizetype i = 0; i < code.size(); i += 2) {
+        const QString token = code.mid(i, 2);
+        if (token == QLatin1String("A_"))
+            situations.append(QStringLiteral("I.DTRECINVOICE IS NULL"));
+        else if (token == QLatin1String("N_"))
+            situations.append(
+                QStringLiteral("(I.DTRECINVOICE IS NOT NULL AND I.IDGERNFINVOI <> 'S')"));
+        else if (token == QLatin1String("E_"))
+            situations.append(
+                QStringLiteral("(I.DTRECINVOICE IS NOT NULL AND I.IDGERNFINVOI = 'S')"));
+        else
+            throw ServiceFailure(QStringLiteral("Situação inválida: \"%1\".").arg(code));
+    }
+    situations.removeDuplicates();
+    where.sql +=
+        QStringLiteral(" AND (") + situations.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+
+    if (!isFlag(query.allCustomers))
+        throw ServiceFailure(
+            QStringLiteral("Indicador de clientes inválido: \"%1\".").arg(query.allCustomers));
+    if (query.allCustomers.isEmpty()) {
+        const std::optional<QStringList> keys = KeyList::parse(query.customers);
+        if (!keys)
+            throw ServiceFailure(
+                QStringLiteral("Lista de clientes inválida: \"%1\".").arg(query.customers));
+        if (keys->isEmpty()) {
+            where.sql += QStringLiteral(" AND 1 = 0");
+        } else {
+            QStringList marks;
+            for (const QString& key : *keys) {
+                marks.append(QStringLiteral("?"));
+                where.values.append(key);
+            }
+            where.sql += QStringLiteral(" AND I.CDCLIENTE IN (") + marks.join(QLatin1Char(',')) +
+                         QLatin1Char(')');
+        }
+    }
+
+    const std::array<const QString*, 4> flags{&query.allIssue, &query.allDue, &query.allReceipt,
+                                              &query.allExchange};
+    static const std::array<QString, 4> columns{
+        QStringLiteral("I.DTEMISINVOICE"), QStringLiteral("I.DTVENINVOICE"),
+        QStringLiteral("I.DTRECINVOICE"), QStringLiteral("I.DTCAMBIOINVOICE")};
+    for (int r = 0; r < 4; ++r) {
+        const QString& flag = *flags[size_t(r)];
+        if (!isFlag(flag))
+            throw ServiceFailure(QStringLiteral("Indicador do período de %1 inválido: \"%2\".")
+                                     .arg(rangeName(r), flag));
+        if (flag == QLatin1String("T"))
+            continue;
+        const QDateTime from = query.dates[size_t(2 * r)];
+        const QDateTime to = query.dates[size_t(2 * r + 1)];
+        if (!from.isValid() || !to.isValid())
+            throw ServiceFailure(
+                QStringLiteral("Período de %1 sem data inicial ou final.").arg(rangeName(r)));
+        // Whole days: from the first day's start to the end of the last day.
+        where.sql += QStringLiteral(" AND ") + columns[size_t(r)] + QStringLiteral(" >= ? AND ") +
+                     columns[size_t(r)] + QStringLiteral(" < ?");
+        where.values.append(Schema::dateText(from.date().startOfDay()));
+        where.values.append(Schema::dateText(to.date().addDays(1).startOfDay()));
+    }
+    return where;
+}
+
+DataPacket readPacket(QSqlQuery& query, const QList<FieldDef>& fields)
+{
+    DataPacket packet;
+    packet.fields = fields;
+    const int count = int(fields.size());
+    while (query.next()) {
+        Row row;
+        row.reserve(count);
+        for (int i = 0; i < count; ++i)
+            row.append(cell(query.value(i), fields.at(i).type));
+        packet.rows.append(std::move(row));
+    }
+    if (query.lastError().isValid())
+        databaseFailure(query, "reading");
+    return packet;
+}
+
+qsizetype fieldIndex(const QList<FieldDef>& fields, const QString& name)
+{
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (fields.at(i).name == name)
+            return i;
+    }
+    throw ServiceFailure(QStringLiteral("Campo desconhecido: %1.").arg(name));
+}
+
+QString text(const QVariant& value)
+{
+    return value.isNull() ? QString() : value.toString();
+}
+
+// Money: a double amount as integer units of 10^-digits, rounded half away from zero.
+qint64 scaled(double value, int digits)
+{
+    return qint64(std::llround(value * std::pow(10.0, digits)));
+}
+
+// Invoice value in reais, in cents: dollars × rate, rounded to cents.
+qint64 reaisCents(double dollars, double rate)
+{
+    const qint64 cents = scaled(dollars, 2);
+    const qint64 micro = scaled(rate, 6);
+    const qint64 product = cents * micro;
+    const qint64 half = 500000;
+    return product >= 0 ? (product + half) / 1000000 : -((-product + half) / 1000000);
+}
+
+// The transaction of one writing call: rolled back unless committed.
+class Transaction
+{
+public:
+    explicit Transaction(QSqlDatabase& database) : db(database)
+    {
+        if (!db.transaction()) {
+            qCWarning(lcAppServer) << "cannot begin transaction:" << db.lastError().text();
+            throw ServiceFailure(QStringLiteral(
+                "O banco de dados do servidor de aplicação está ocupado. Tente novamente."));
+        }
+    }
+    ~Transaction()
+    {
+        if (!done)
+            db.rollback();
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    void commit()
+    {
+        if (!db.commit()) {
+            qCWarning(lcAppServer) << "commit failed:" << db.lastError().text();
+            throw ServiceFailure(
+                QStringLiteral("Falha ao gravar no banco de dados. Nada foi gravado."));
+        }
+        done = true;
+    }
+
+private:
+    QSqlDatabase& db;
+    bool done = false;
+};
+
+} // namespace
+
+// Counts the write statements of one call and fails where a test asked it to.
+class InvoiceService::WriteCounter
+{
+public:
+    explicit WriteCounter(int failAfter) : limit(failAfter) {}
+    void exec(QSqlQuery& query, const char* what)
+    {
+        if (!query.exec())
+            databaseFailure(query, what);
+        if (limit >= 0 && ++count >= limit)
+            throw ServiceFailure(
+                QStringLiteral("Falha simulada após %1 gravação(ões). Nada foi gravado.")
+                    .arg(count));
+    }
+
+private:
+    int limit;
+    int count = 0;
+};
+
+InvoiceService::InvoiceService(const QSqlDatabase& database, Options serviceOptions)
+    : db(database), options(serviceOptions)
+{}
+
+DataPacket InvoiceService::getInvoice(const InvoiceQuery& request) const
+{
+    const Condition where = filterCondition(request);
+    QSqlQuery query(db);
+    prepare(query,
+            QStringLiteral("SELECT ") + invoiceColumns +
+                QStringLiteral(" FROM INVOICE I JOIN EMPRESA EM ON EM.CDEMPRESA = I.CDEMPRESA"
+                               " JOIN CLIENTE C ON C.CDCLIENTE = I.CDCLIENTE WHERE ") +
+                where.sql + QStringLiteral(" ORDER BY C.NMFANTCLIE, I.NRINVOICE"),
+            "listing invoices");
+    bindAll(query, where.values);
+    if (!query.exec())
+        databaseFailure(query, "listing invoices");
+    return readPacket(query, InvoiceLayout::invoiceFields());
+}
+
+DataPacket InvoiceService::getItem(const InvoiceQuery& request) const
+{
+    const Condition where = filterCondition(request);
+    QSqlQuery query(db);
+    prepare(query,
+            QStringLiteral("SELECT ") + itemColumns +
+                QStringLiteral(" FROM INVOICEITEM IT JOIN INVOICE I ON I.CDEMPRESA = IT.CDEMPRESA"
+                               " AND I.NRINVOICE = IT.NRINVOICE"
+                               " LEFT JOIN PRODUTO P ON P.CDPRODUTO = IT.CDPRODUTO WHERE ") +
+                where.sql + QStringLiteral(" ORDER BY IT.NRINVOICE, IT.NRSEQITINVOI"),
+            "listing items");
+    bindAll(query, where.values);
+    if (!query.exec())
+        databaseFailure(query, "listing items");
+    return readPacket(query, InvoiceLayout::itemFields());
+}
+
+QJsonObject InvoiceService::setInvoice(const Delta& delta)
+{
+    const QList<FieldDef>& fields = InvoiceLayout::invoiceFields();
+    const QString layout = InvoiceLayout::compare(delta.fields, fields);
+    if (!layout.isEmpty())
+        throw ServiceFailure(QStringLiteral("Alterações inválidas: %1.").arg(layout));
+
+    const qsizetype companyAt = fieldIndex(fields, QStringLiteral("CDEMPRESA"));
+    const qsizetype numberAt = fieldIndex(fields, QStringLiteral("NRINVOICE"));
+    const QStringList& storedNames = InvoiceLayout::storedFields();
+    const QStringList& editable = InvoiceLayout::editableFields();
+
+    // Check the whole delta before touching the database.
+    QString company;
+    for (const DeltaChange& change : delta.changes) {
+        if (change.op != QLatin1String("modify"))
+            throw ServiceFailure(
+                QStringLiteral("Operação \"%1\" não permitida nas invoices.").arg(change.op));
+        if (change.old.size() != fields.size())
+            throw ServiceFailure(QStringLiteral("Alterações inválidas: a linha original tem %1 "
+                                                "valores, esperados %2.")
+                                     .arg(change.old.size())
+                                     .arg(fields.size()));
+        const QString rowCompany = text(change.old.at(companyAt));
+        if (company.isNull())
+            company = rowCompany;
+        else if (rowCompany != company)
+            throw ServiceFailure(
+                QStringLiteral("As alterações misturam invoices das empresas %1 e %2.")
+                    .arg(company, rowCompany));
+        for (const auto& [name, value] : change.set) {
+            if (name == QLatin1String("IDCHECK"))
+                continue;
+            if (!editable.contains(name))
+                throw ServiceFailure(
+                    QStringLiteral("O campo %1 da Invoice %2 não pode ser alterado.")
+                        .arg(name, text(change.old.at(numberAt))));
+            const FieldDef& field = fields.at(fieldIndex(fields, name));
+            if (field.type == FieldType::String && !value.isNull() &&
+                value.toString().size() > field.size)
+                throw ServiceFailure(
+                    QStringLiteral("O campo %1 da Invoice %2 passa de %3 caracteres.")
+                        .arg(name, text(change.old.at(numberAt)))
+                        .arg(field.size));
+        }
+    }
+
+    WriteCounter writes(options.failAfterWrites);
+    Transaction transaction(db);
+    int changed = 0;
+    for (const DeltaChange& change : delta.changes) {
+        QStringList assignments;
+        QVariantList values;
+        for (const auto& [name, value] : change.set) {
+            if (name == QLatin1String("IDCHECK"))
+                continue;
+            const qsizetype at = fieldIndex(fields, name);
+            assignments.append(name + QStringLiteral(" = ?"));
+            values.append(stored(value, fields.at(at).type));
+        }
+        if (assignments.isEmpty())
+            continue; // only the mark changed: nothing to store
+        const QString number = text(change.old.at(numberAt));
+        QString sql = QStringLiteral("UPDATE INVOICE SET ") +
+                      assignments.join(QStringLiteral(", ")) +
+                      QStringLiteral(" WHERE CDEMPRESA = ? AND NRINVOICE = ? AND "
+                                     "IDGERNFINVOI <> 'S'");
+        values.append(company);
+        values.append(number);
+        // Optimistic check: every stored field still holds the value the screen loaded.
+        for (qsizetype i = 0; i < fields.size(); ++i) {
+            const FieldDef& field = fields.at(i);
+            if (!storedNames.contains(field.name) || field.name == QLatin1String("CDEMPRESA") ||
+                field.name == QLatin1String("NRINVOICE"))
+                continue;
+            sql += QStringLiteral(" AND ") + field.name + QStringLiteral(" IS NOT DISTINCT FROM ?");
+            values.append(stored(change.old.at(i), field.type));
+        }
+        QSqlQuery update(db);
+        prepare(update, sql, "storing invoice changes");
+        bindAll(update, values);
+        writes.exec(update, "storing invoice changes");
+        if (update.numRowsAffected() == 1) {
+            ++changed;
+            continue;
+        }
+        QSqlQuery state(db);
+        prepare(state,
+                QStringLiteral("SELECT IDGERNFINVOI FROM INVOICE WHERE CDEMPRESA = ? AND "
+                               "NRINVOICE = ?"),
+                "checking an invoice");
+        bindAll(state, {company, number});
+        if (!state.exec())
+            databaseFailure(state, "checking an invoice");
+        if (!state.next())
+            throw ServiceFailure(QStringLiteral("A Invoice %1 não existe na empresa %2. Nada foi "
+                                                "gravado.")
+                                     .arg(number, company));
+        if (state.value(0).toString() == QLatin1String("S"))
+            throw ServiceFailure(QStringLiteral("A Invoice %1 já tem Nota Fiscal emitida e não "
+                                                "pode ser alterada. Nada foi gravado.")
+                                     .arg(number));
+        throw ServiceFailure(QStringLiteral("A Invoice %1 foi alterada por outro usuário. "
+                                            "Atualize a lista e repita a operação. Nada foi "
+                                            "gravado.")
+                                 .arg(number));
+    }
+    transaction.commit();
+    return QJsonObject{{QStringLiteral("alteradas"), changed}};
+}
+
+QJsonObject InvoiceService::geraNF(const DataPacket& packet, const QString& mode)
+{
+    const bool unified = mode == QLatin1String("Unificada");
+    if (!unified && mode != QLatin1String("Separadas"))
+        throw ServiceFailure(
+            QStringLiteral("Modo de geração inválido: \"%1\" (use Unificada ou Separadas).")
+                .arg(mode));
+    const QString layout = InvoiceLayout::compare(packet.fields, InvoiceLayout::invoiceFields());
+    if (!layout.isEmpty())
+        throw ServiceFailure(QStringLiteral("Pacote de invoices inválido: %1.").arg(layout));
+
+    const int companyAt = packet.indexOf(QStringLiteral("CDEMPRESA"));
+    const int numberAt = packet.indexOf(QStringLiteral("NRINVOICE"));
+    const int markAt = packet.indexOf(QStringLiteral("IDCHECK"));
+    QString company;
+    std::set<QString> numbers;
+    for (const Row& row : packet.rows) {
+        if (text(row.value(markAt)) != QLatin1String("S"))
+            continue;
+        const QString rowCompany = text(row.value(companyAt));
+        if (company.isNull())
+            company = rowCompany;
+        else if (rowCompany != company)
+            throw ServiceFailure(QStringLiteral("As invoices marcadas são das empresas %1 e %2.")
+                                     .arg(company, rowCompany));
+        numbers.insert(text(row.value(numberAt)));
+    }
+    if (numbers.empty())
+        throw ServiceFailure(
+            QStringLiteral("Invoice(s) deve(m) ser informado(s) para gerar Nota(s) Fiscal(is)."));
+
+    struct Invoice
+    {
+        QString number;
+        QString branch;
+        QString customer;
+        qint64 reais = 0;
+    };
+    // Notes in a fixed order: by branch and customer (one per customer) or by invoice.
+    std::map<std::pair<QString, QString>, QList<Invoice>> notes;
+    QJsonArray alreadyIssued;
+
+    WriteCounter writes(options.failAfterWrites);
+    Transaction transaction(db);
+    QSqlQuery read(db);
+    prepare(read,
+            QStringLiteral("SELECT CDFILIAL, CDCLIENTE, DTRECINVOICE, DTCAMBIOINVOICE, "
+                           "TOTALINVOICE, VRCAMBIOINVOICE, IDGERNFINVOI FROM INVOICE "
+                           "WHERE CDEMPRESA = ? AND NRINVOICE = ?"),
+            "reading marked invoices");
+    for (const QString& number : numbers) {
+        bindAll(read, {company, number});
+        if (!read.exec())
+            databaseFailure(read, "reading marked invoices");
+        if (!read.next())
+            throw ServiceFailure(
+                QStringLiteral("A Invoice %1 não existe na empresa %2. Nenhuma Nota Fiscal foi "
+                               "gerada.")
+                    .arg(number, company));
+        if (read.value(6).toString() == QLatin1String("S")) {
+            alreadyIssued.append(number);
+            continue;
+        }
+        if (read.value(2).isNull())
+            throw ServiceFailure(QStringLiteral("A Invoice %1 não tem Data de Recebimento. "
+                                                "Nenhuma Nota Fiscal foi gerada.")
+                                     .arg(number));
+        if (read.value(3).isNull() || read.value(5).isNull())
+            throw ServiceFailure(QStringLiteral("A Invoice %1 não tem Data de Câmbio. Nenhuma "
+                                                "Nota Fiscal foi gerada.")
+                                     .arg(number));
+        Invoice invoice{number, read.value(0).toString(), read.value(1).toString(),
+                        reaisCents(read.value(4).toDouble(), read.value(5).toDouble())};
+        const auto key = unified ? std::make_pair(invoice.branch, invoice.customer)
+                                 : std::make_pair(invoice.branch, number);
+        notes[key].append(invoice);
+    }
+
+    const QString today = Schema::dateText(QDateTime::currentDateTime());
+    QJsonArray issued;
+    for (const auto& [key, invoices] : notes) {
+        const QString& branch = key.first;
+        QSqlQuery next(db);
+        prepare(next,
+                QStringLiteral("UPDATE SEQNOTAFISC SET NRULTNOTA = NRULTNOTA + 1 "
+                               "WHERE CDEMPRESA = ? AND CDFILIAL = ?"),
+                "numbering a note");
+        bindAll(next, {company, branch});
+        writes.exec(next, "numbering a note");
+        if (next.numRowsAffected() != 1) {
+            QSqlQuery first(db);
+            prepare(first,
+                    QStringLiteral("INSERT INTO SEQNOTAFISC (CDEMPRESA, CDFILIAL, NRULTNOTA) "
+                                   "VALUES (?, ?, 1)"),
+                    "numbering a note");
+            bindAll(first, {company, branch});
+            writes.exec(first, "numbering a note");
+        }
+        QSqlQuery current(db);
+        prepare(current,
+                QStringLiteral("SELECT NRULTNOTA FROM SEQNOTAFISC WHERE CDEMPRESA = ? AND "
+                               "CDFILIAL = ?"),
+                "numbering a note");
+        bindAll(current, {company, branch});
+        if (!current.exec() || !current.next())
+            databaseFailure(current, "numbering a note");
+        const QString noteNumber =
+            QStringLiteral("%1").arg(current.value(0).toLongLong(), 9, 10, QLatin1Char('0'));
+
+        qint64 total = 0;
+        for (const Invoice& invoice : invoices)
+            total += invoice.reais;
+        QSqlQuery note(db);
+        prepare(note,
+                QStringLiteral("INSERT INTO NOTAFISCAL (CDEMPRESA, CDFILIAL, NRNOTAFISC, "
+                               "CDCLIENTE, DTEMISNOTA, IDMODONOTA, VRNOTACENTAVOS) VALUES "
+                               "(?, ?, ?, ?, ?, ?, ?)"),
+                "writing a note");
+        bindAll(note, {company, branch, noteNumber, invoices.first().customer, today, mode, total});
+        writes.exec(note, "writing a note");
+
+        QJsonArray covered;
+        for (const Invoice& invoice : invoices) {
+            QSqlQuery link(db);
+            prepare(link,
+                    QStringLiteral("INSERT INTO NOTAFISCALINVOICE (CDEMPRESA, NRINVOICE, "
+                                   "CDFILIAL, NRNOTAFISC, VRREAISCENTAVOS) VALUES "
+                                   "(?, ?, ?, ?, ?)"),
+                    "writing a note");
+            bindAll(link, {company, invoice.number, branch, noteNumber, invoice.reais});
+            writes.exec(link, "writing a note");
+            QSqlQuery flag(db);
+            prepare(flag,
+                    QStringLiteral("UPDATE INVOICE SET IDGERNFINVOI = 'S', NRNOTAFISC = ? "
+                                   "WHERE CDEMPRESA = ? AND NRINVOICE = ? AND "
+                                   "IDGERNFINVOI <> 'S'"),
+                    "flagging an invoice");
+            bindAll(flag, {noteNumber, company, invoice.number});
+            writes.exec(flag, "flagging an invoice");
+            if (flag.numRowsAffected() != 1)
+                throw ServiceFailure(QStringLiteral("A Nota Fiscal da Invoice %1 foi gerada por "
+                                                    "outro usuário. Nada foi gravado.")
+                                         .arg(invoice.number));
+            covered.append(invoice.number);
+        }
+        issued.append(QJsonObject{{QStringLiteral("CDFILIAL"), branch},
+                                  {QStringLiteral("NRNOTAFISC"), noteNumber},
+                                  {QStringLiteral("CDCLIENTE"), invoices.first().customer},
+                                  {QStringLiteral("VRNOTACENTAVOS"), total},
+                                  {QStringLiteral("VRNOTA"), double(total) / 100},
+                                  {QStringLiteral("invoices"), covered}});
+    }
+    transaction.commit();
+    return QJsonObject{{QStringLiteral("notas"), issued},
+                       {QStringLiteral("jaEmitidas"), alreadyIssued}};
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "InvoiceService.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+
+// The remote data module "FAS10000.rdmBCRInvoice" on the wire: reads one JSON-RPC 2.0
+// request, checks the method and every argument's type code against the method's signature,
+// calls the service and writes the answer. A request that cannot be understood gets a
+// JSON-RPC error; a failure the user must see gets {"ok":false,"message":…}.
+class RpcDispatcher
+{
+public:
+    static constexpr auto ModuleName = "FAS10000.rdmBCRInvoice";
+
+    struct Answer
+    {
+        QByteArray body;
+        QString method;      // empty when the request named none that exists
+        qsizetype rows = -1; // rows delivered (GetInvoice, GetItem)
+        bool ok = false;     // false for JSON-RPC errors and reported failures
+        QString failure;     // what went wrong, for the log
+    };
+
+    // JSON-RPC error codes.
+    enum ErrorCode {
+        ParseError = -32700,
+        InvalidRequest = -32600,
+        MethodNotFound = -32601,
+        InvalidParams = -32602,
+    };
+
+    explicit RpcDispatcher(InvoiceService& service) : service(service) {}
+
+    Answer handle(const QByteArray& body);
+
+    // The handshake: {"module":…,"methods":[{"name":…,"params":[type codes…]},…]}.
+    static QJsonObject describe();
+    static QByteArray errorBody(const QJsonValue& id, int code, const QString& message);
+
+private:
+    InvoiceService& service;
+};

@@ -1,0 +1,151 @@
+#include "Schema.h"
+
+#include <QDateTime>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <stdexcept>
+
+namespace Schema {
+
+QStringList statements()
+{
+    return {
+        QStringLiteral("CREATE TABLE EMPRESA ("
+                       " CDEMPRESA VARCHAR(2) NOT NULL PRIMARY KEY,"
+                       " NMEMPRESA VARCHAR(40) NOT NULL)"),
+        QStringLiteral("CREATE TABLE FILIAL ("
+                       " CDEMPRESA VARCHAR(2) NOT NULL REFERENCES EMPRESA (CDEMPRESA),"
+                       " CDFILIAL VARCHAR(4) NOT NULL,"
+                       " NMFILIAL VARCHAR(40) NOT NULL,"
+                       " PRIMARY KEY (CDEMPRESA, CDFILIAL))"),
+        QStringLiteral("CREATE TABLE CLIENTE ("
+                       " CDCLIENTE VARCHAR(21) NOT NULL PRIMARY KEY,"
+                       " NRINSJURCLIE VARCHAR(20),"
+                       " NMFANTCLIE VARCHAR(50) NOT NULL,"
+                       " IDTPIJURCLIE VARCHAR(1),"
+                       " NMRAZSOCCLIE VARCHAR(50))"),
+        QStringLiteral("CREATE TABLE ENDECLIE ("
+                       " CDCLIENTE VARCHAR(21) NOT NULL REFERENCES CLIENTE (CDCLIENTE),"
+                       " IDTPENDECLIE VARCHAR(1) NOT NULL,"
+                       " CDPAIS VARCHAR(4) NOT NULL,"
+                       " DSENDERECO VARCHAR(100),"
+                       " NMCIDADE VARCHAR(40),"
+                       " PRIMARY KEY (CDCLIENTE, IDTPENDECLIE))"),
+        QStringLiteral("CREATE TABLE PRODUTO ("
+                       " CDPRODUTO VARCHAR(10) NOT NULL PRIMARY KEY,"
+                       " NMPRODUTO VARCHAR(50) NOT NULL)"),
+        QStringLiteral("CREATE TABLE INVOICE ("
+                       " CDEMPRESA VARCHAR(2) NOT NULL REFERENCES EMPRESA (CDEMPRESA),"
+                       " CDFILIAL VARCHAR(4) NOT NULL,"
+                       " NRINVOICE VARCHAR(10) NOT NULL,"
+                       " CDCLIENTE VARCHAR(21) NOT NULL REFERENCES CLIENTE (CDCLIENTE),"
+                       " CDPRODUTO VARCHAR(10),"
+                       " DTEMISINVOICE VARCHAR(19),"
+                       " DTVENINVOICE VARCHAR(19),"
+                       " DTRECINVOICE VARCHAR(19),"
+                       " DTCAMBIOINVOICE VARCHAR(19),"
+                       " DTAPURFATFAS VARCHAR(19),"
+                       " DTMESAPURADO VARCHAR(19),"
+                       " NRLANCTONF VARCHAR(10),"
+                       " NRNOTAFISC VARCHAR(20),"
+                       " VRCAMBIOINVOICE DOUBLE PRECISION,"
+                       " TOTALINVOICE DOUBLE PRECISION NOT NULL,"
+                       " VRORDPGTOINVOI DOUBLE PRECISION,"
+                       " VRTXCAMBIOINVOI DOUBLE PRECISION,"
+                       " DSREFPGTOINVOI VARCHAR(60),"
+                       " DSOBSPGTOINVOI VARCHAR(2000),"
+                       " DSEMISSINVOI VARCHAR(400),"
+                       " DSBOLEFATFAS VARCHAR(400),"
+                       " IDTIPOINVOICE VARCHAR(1),"
+                       " IDGERNFINVOI VARCHAR(1) DEFAULT 'N' NOT NULL,"
+                       " IDAPURFATFAS VARCHAR(1),"
+                       " PRIMARY KEY (CDEMPRESA, NRINVOICE))"),
+        QStringLiteral("CREATE TABLE INVOICEITEM ("
+                       " CDEMPRESA VARCHAR(2) NOT NULL,"
+                       " CDFILIAL VARCHAR(4) NOT NULL,"
+                       " NRINVOICE VARCHAR(10) NOT NULL,"
+                       " NRSEQITINVOI VARCHAR(4) NOT NULL,"
+                       " CDPRODUTO VARCHAR(10) REFERENCES PRODUTO (CDPRODUTO),"
+                       " DSEMISSINVOI VARCHAR(400),"
+                       " VRUNITEINVOI DOUBLE PRECISION,"
+                       " VRUNITEDESC DOUBLE PRECISION,"
+                       " VRTOTITEINVOI DOUBLE PRECISION,"
+                       " PRIMARY KEY (CDEMPRESA, NRINVOICE, NRSEQITINVOI),"
+                       " FOREIGN KEY (CDEMPRESA, NRINVOICE) REFERENCES INVOICE (CDEMPRESA, "
+                       "NRINVOICE))"),
+        QStringLiteral("CREATE TABLE NOTAFISCAL ("
+                       " CDEMPRESA VARCHAR(2) NOT NULL,"
+                       " CDFILIAL VARCHAR(4) NOT NULL,"
+                       " NRNOTAFISC VARCHAR(20) NOT NULL,"
+                       " CDCLIENTE VARCHAR(21) NOT NULL REFERENCES CLIENTE (CDCLIENTE),"
+                       " DTEMISNOTA VARCHAR(19) NOT NULL,"
+                       " IDMODONOTA VARCHAR(10) NOT NULL,"
+                       " VRNOTACENTAVOS BIGINT NOT NULL,"
+                       " PRIMARY KEY (CDEMPRESA, CDFILIAL, NRNOTAFISC))"),
+        // One row per invoice: the key makes a second note for an invoice impossible.
+        QStringLiteral("CREATE TABLE NOTAFISCALINVOICE ("
+                       " CDEMPRESA VARCHAR(2) NOT NULL,"
+                       " NRINVOICE VARCHAR(10) NOT NULL,"
+                       " CDFILIAL VARCHAR(4) NOT NULL,"
+                       " NRNOTAFISC VARCHAR(20) NOT NULL,"
+                       " VRREAISCENTAVOS BIGINT NOT NULL,"
+                       " PRIMARY KEY (CDEMPRESA, NRINVOICE),"
+                       " FOREIGN KEY (CDEMPRESA, NRINVOICE) REFERENCES INVOICE (CDEMPRESA, "
+                       "NRINVOICE),"
+                       " FOREIGN KEY (CDEMPRESA, CDFILIAL, NRNOTAFISC) REFERENCES NOTAFISCAL "
+                       "(CDEMPRESA, CDFILIAL, NRNOTAFISC))"),
+        QStringLiteral("CREATE TABLE SEQNOTAFISC ("
+                       " CDEMPRESA VARCHAR(2) NOT NULL,"
+                       " CDFILIAL VARCHAR(4) NOT NULL,"
+                       " NRULTNOTA INTEGER NOT NULL,"
+                       " PRIMARY KEY (CDEMPRESA, CDFILIAL))"),
+        QStringLiteral("CREATE INDEX IX_INVOICE_CLIENTE ON INVOICE (CDEMPRESA, CDCLIENTE)"),
+        QStringLiteral("CREATE INDEX IX_INVOICE_EMISSAO ON INVOICE (CDEMPRESA, DTEMISINVOICE)"),
+        QStringLiteral("CREATE INDEX IX_INVOICE_VENCIMENTO ON INVOICE (CDEMPRESA, DTVENINVOICE)"),
+        QStringLiteral("CREATE INDEX IX_INVOICE_RECEBIMENTO ON INVOICE (CDEMPRESA, DTRECINVOICE)"),
+        QStringLiteral("CREATE INDEX IX_INVOICE_CAMBIO ON INVOICE (CDEMPRESA, DTCAMBIOINVOICE)"),
+        QStringLiteral("CREATE INDEX IX_INVOICE_SITUACAO ON INVOICE (CDEMPRESA, IDGERNFINVOI)"),
+        QStringLiteral("CREATE INDEX IX_ENDECLIE_PAIS ON ENDECLIE (IDTPENDECLIE, CDPAIS)"),
+    };
+}
+
+bool exists(const QSqlDatabase& db)
+{
+    const QStringList tables = db.tables();
+    return tables.contains(QStringLiteral("INVOICE"), Qt::CaseInsensitive);
+}
+
+void create(QSqlDatabase& db)
+{
+    if (!db.transaction())
+        throw std::runtime_error(QStringLiteral("Não foi possível iniciar a transação: %1")
+                                     .arg(db.lastError().text())
+                                     .toStdString());
+    for (const QString& statement : statements()) {
+        QSqlQuery query(db);
+        if (!query.exec(statement)) {
+            const QString error = query.lastError().text();
+            db.rollback();
+            throw std::runtime_error(
+                QStringLiteral("Falha ao criar o esquema (%1): %2")
+                    .arg(statement.section(QLatin1Char('('), 0, 0).trimmed(), error)
+                    .toStdString());
+        }
+    }
+    if (!db.commit())
+        throw std::runtime_error(QStringLiteral("Falha ao gravar o esquema: %1")
+                                     .arg(db.lastError().text())
+                                     .toStdString());
+}
+
+QString dateText(const QDateTime& value)
+{
+    return value.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+}
+
+QDateTime dateFromText(const QString& text)
+{
+    return QDateTime::fromString(text, QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+}
+
+} // namespace Schema

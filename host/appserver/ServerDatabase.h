@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+// Where the server's data lives and how to open it.
+struct ServerDatabase
+{
+    QString driver = QStringLiteral("QSQLITE"); // QSQLITE or QPSQL
+    QString name;                               // SQLite file, or PostgreSQL database
+    QString host;
+    int port = 0;
+    QString user;
+    QString password;
+
+    // Opens a new connection under the given connection name. With mustExist, an SQLite file
+    // that is not there is an error instead of a new empty database. Throws
+    // std::runtime_error with a Portuguese text that never holds the password.
+    QSqlDatabase open(const QString& connectionName, bool mustExist) const;
+
+    // "QPSQL usuario@host:porta/base" or "QSQLITE arquivo": for messages and logs.
+    QString describe() const;
+};
