@@ -1,0 +1,180 @@
+#include "TNetConnection.h"
+
+#include "DataPacket.h"
+
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+QJsonObject argumentObject(const ServerArg& arg)
+{
+    switch (arg.type) {
+    case ServerArg::String:
+        return {{QStringLiteral("type"), QStringLiteral("string")},
+                {QStringLiteral("value"), arg.text}};
+    case ServerArg::StringByRef:
+        return {{QStringLiteral("type"), QStringLiteral("string")},
+                {QStringLiteral("byref"), true},
+                {QStringLiteral("value"), arg.text}};
+    case ServerArg::Date:
+        return {{QStringLiteral("type"), QStringLiteral("date")},
+                {QStringLiteral("value"), arg.date.isValid() ? QJsonValue(dateTimeToText(arg.date))
+                                                             : QJsonValue(QJsonValue::Null)}};
+    case ServerArg::Variant:
+        return {{QStringLiteral("type"), QStringLiteral("variant")},
+                {QStringLiteral("value"), arg.object}};
+    }
+    return {};
+}
+
+} // namespace
+
+TNetConnection::TNetConnection() = default;
+TNetConnection::~TNetConnection() = default;
+
+QString TNetConnection::endpoint() const
+{
+    return QStringLiteral("%1:%2").arg(Host).arg(Port);
+}
+
+void TNetConnection::SetConnected(bool value)
+{
+    if (!value) {
+        connected = false;
+        manager.reset();
+        return;
+    }
+    if (connected)
+        return;
+    if (BeforeConnect)
+        BeforeConnect(*this);
+    const Reply reply = exchange(QByteArray(), QStringLiteral("conectar"));
+    const QJsonObject module = QJsonDocument::fromJson(reply.body).object();
+    if (reply.status != 200 || module.value(QStringLiteral("module")).toString() != ServerName)
+        throw ENetConnection(QStringLiteral("O servidor de aplicação %1 não publica o módulo %2.")
+                                 .arg(endpoint(), ServerName));
+    connected = true;
+}
+
+AppServerInterface TNetConnection::GetServer()
+{
+    SetConnected(true);
+    return AppServerInterface(*this);
+}
+
+TNetConnection::Reply TNetConnection::exchange(const QByteArray& body, const QString& what)
+{
+    if (!manager) {
+        manager = std::make_unique<QNetworkAccessManager>();
+        manager->setProxy(QNetworkProxy::NoProxy);
+    }
+    QUrl url;
+    url.setScheme(QStringLiteral("http"));
+    url.setHost(Host);
+    url.setPort(Port);
+    url.setPath(QLatin1Char('/') + ServerName);
+    if (!url.isValid())
+        throw ENetConnection(
+            QStringLiteral("Endereço inválido do servidor de aplicação: %1.").arg(endpoint()));
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    request.setHeader(QNetworkRequest::ContentTypeHeader,
+                      QByteArrayLiteral("application/json; charset=utf-8"));
+
+    QNetworkReply* raw = body.isNull() ? manager->get(request) : manager->post(request, body);
+    const std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> reply(
+        raw, [](QNetworkReply* r) { r->deleteLater(); });
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    bool timedOut = false;
+    QObject::connect(raw, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+        timedOut = true;
+        raw->abort();
+        loop.quit();
+    });
+    timer.start(TimeoutMs);
+    if (!raw->isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    timer.stop();
+
+    if (timedOut)
+        throw ENetConnection(QStringLiteral("O servidor de aplicação %1 não respondeu em %2 s.")
+                                 .arg(endpoint())
+                                 .arg(TimeoutMs / 1000.0, 0, 'g', 3));
+    Reply result;
+    result.status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    result.body = raw->readAll();
+    if (raw->error() != QNetworkReply::NoError && result.status == 0) {
+        QString why;
+        switch (raw->error()) {
+        case QNetworkReply::ConnectionRefusedError:
+            why = QStringLiteral("conexão recusada");
+            break;
+        case QNetworkReply::HostNotFoundError:
+            why = QStringLiteral("servidor não encontrado");
+            break;
+        case QNetworkReply::RemoteHostClosedError:
+            why = QStringLiteral("a conexão foi encerrada pelo servidor");
+            break;
+        default:
+            why = raw->errorString();
+        }
+        throw ENetConnection(QStringLiteral("Não foi possível %1 ao servidor de aplicação %2: %3.")
+                                 .arg(what == QLatin1String("conectar")
+                                          ? QStringLiteral("conectar")
+                                          : QStringLiteral("enviar %1").arg(what),
+                                      endpoint(), why));
+    }
+    return result;
+}
+
+QJsonValue AppServerInterface::call(const QString& method, QList<ServerArg>& args) const
+{
+    QJsonArray params;
+    for (const ServerArg& arg : args)
+        params.append(argumentObject(arg));
+    const QJsonObject request{{QStringLiteral("jsonrpc"), QStringLiteral("2.0")},
+                              {QStringLiteral("id"), ++connection->lastRequestId},
+                              {QStringLiteral("method"), method},
+                              {QStringLiteral("params"), params}};
+    const TNetConnection::Reply reply =
+        connection->exchange(QJsonDocument(request).toJson(QJsonDocument::Compact), method);
+
+    const QJsonObject answer = QJsonDocument::fromJson(reply.body).object();
+    if (answer.contains(QStringLiteral("error")))
+        throw ENetConnection(QStringLiteral("O servidor de aplicação recusou a chamada de %1: %2")
+                                 .arg(method, answer.value(QStringLiteral("error"))
+                                                  .toObject()
+                                                  .value(QStringLiteral("message"))
+                                                  .toString()));
+    if (!answer.value(QStringLiteral("result")).isObject())
+        throw ENetConnection(
+            QStringLiteral("O servidor de aplicação deu uma resposta inválida a %1 (HTTP %2).")
+                .arg(method)
+                .arg(reply.status));
+    const QJsonObject result = answer.value(QStringLiteral("result")).toObject();
+    if (result.value(QStringLiteral("ok")).toBool(false)) {
+        const QJsonArray byref = result.value(QStringLiteral("byref")).toArray();
+        qsizetype next = 0;
+        for (ServerArg& arg : args) {
+            if (arg.type != ServerArg::StringByRef)
+                continue;
+            if (next < byref.size() && byref.at(next).isString())
+                arg.text = byref.at(next).toString();
+            ++next;
+        }
+    } else if (connection->ThrowException) {
+        throw ENetConnection(result.value(QStringLiteral("message")).toString());
+    }
+    return result;
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+class QNetworkAccessManager;
+class TNetConnection;
+
+// A failure to reach the application server or to understand its answer; the text is
+// Portuguese and shown to the user as it is (what() is UTF-8).
+class ENetConnection : public std::runtime_error
+{
+public:
+    explicit ENetConnection(const QString& text) : std::runtime_error(text.toStdString()) {}
+    QString text() const { return QString::fromUtf8(what()); }
+};
+
+// One argument of a late-bound call, with its type code.
+struct ServerArg
+{
+    enum Type : int { String = 0x48, StringByRef = 0xC8, Date = 0x07, Variant = 0x0C };
+
+    Type type = String;
+    QString text;       // String and StringByRef; a by-reference value is written back here
+    QDateTime date;     // Date (an invalid date travels as null)
+    QJsonObject object; // Variant: a data packet or a delta
+
+    static ServerArg string(const QString& value) { return {String, value, {}, {}}; }
+    static ServerArg byRef(const QString& value) { return {StringByRef, value, {}, {}}; }
+    static ServerArg dateTime(const QDateTime& value) { return {Date, {}, value, {}}; }
+    static ServerArg variant(const QJsonObject& value) { return {Variant, {}, {}, value}; }
+};
+
+// The dispatch interface of the remote data module: calls by name. Obtained from the
+// connection immediately before each call.
+class AppServerInterface
+{
+public:
+    // Calls the method synchronously and returns its result object ({"ok":…}); by-reference
+    // arguments receive the values the server sent back. Throws ENetConnection when the server
+    // cannot be reached, does not answer in time or refuses the call, and, when the
+    // connection's ThrowException is set, also when the result reports a failure.
+    QJsonValue call(const QString& method, QList<ServerArg>& args) const;
+
+private:
+    friend class TNetConnection;
+    explicit AppServerInterface(TNetConnection& owner) : connection(&owner) {}
+    TNetConnection* connection;
+};
+
+// The connection to an application server over HTTP (JSON-RPC). Setting the connected state
+// to true runs BeforeConnect and then the handshake (GET on the module's path); every call is
+// a synchronous POST, waited for in a local event loop that excludes user input, with a
+// timeout.
+class TNetConnection
+{
+public:
+    TNetConnection();
+    ~TNetConnection();
+    TNetConnection(const TNetConnection&) = delete;
+    TNetConnection& operator=(const TNetConnection&) = delete;
+
+    QString Host = QStringLiteral("127.0.0.1");
+    int Port = 8211;
+    QString ServerName;
+    bool ThrowException = false;
+    int TimeoutMs = 30000;
+    // Runs before every connect (typically sets Host and Port).
+    std::function<void(TNetConnection&)> BeforeConnect;
+
+    bool Connected() const { return connected; }
+    // true: connects (nothing when already connected); false: disconnects.
+    void SetConnected(bool value);
+
+    // The application-server interface; connects first when the connection is closed.
+    AppServerInterface GetServer();
+
+private:
+    friend class AppServerInterface;
+    struct Reply
+    {
+        int status = 0;
+        QByteArray body;
+    };
+    // One HTTP exchange on the module's path (GET when body is null).
+    Reply exchange(const QByteArray& body, const QString& what);
+    QString endpoint() const;
+
+    std::unique_ptr<QNetworkAccessManager> manager;
+    bool connected = false;
+    int lastRequestId = 0;
+};

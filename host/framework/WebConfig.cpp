@@ -1,0 +1,36 @@
+#include "WebConfig.h"
+
+#include "FasConfig.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+namespace {
+
+// The file named by "--config FILE" or "--config=FILE" on the program's command line.
+QString configPath()
+{
+    if (!QCoreApplication::instance())
+        return {};
+    const QStringList arguments = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        if (argument == QLatin1String("--config") && i + 1 < arguments.size())
+            return arguments.at(i + 1);
+        if (argument.startsWith(QLatin1String("--config=")))
+            return argument.mid(9);
+    }
+    return {};
+}
+
+} // namespace
+
+QString WebURL()
+{
+    return FasConfig::load(configPath()).webUrl;
+}
+
+int WebPort()
+{
+    return FasConfig::load(configPath()).webPort;
+}
