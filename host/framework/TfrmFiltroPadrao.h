@@ -1,0 +1,54 @@
+#pragma once
+
+#include "TCloseAction.h"
+#include "TMessages.h"
+
+#include <QDialog>
+#include <QStringList>
+
+// The base of the suite's filter dialogs: a criteria frame grbFiltroPadrao, a button panel
+// panMenu/panBotoes with the confirm button sbtConfirma and the option buttons btfSaveOpc and
+// btfLoadOpc, a message table and the saved options (name=value lines in Opcoes, stored per
+// user and screen code through the OptionStore).
+//
+// The descendant builds the whole form from its .ui and then calls setupBaseForm(), which
+// finds the inherited controls by name, binds them to the virtual handlers and runs
+// FormCreate once. Closing the dialog (window button, Esc, close()) always runs FormClose,
+// whose base leaves caHide: the dialog is kept, hidden, for the next showing.
+class TfrmFiltroPadrao : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TfrmFiltroPadrao(QWidget* parent = nullptr);
+    ~TfrmFiltroPadrao() override;
+
+    TMessages msgPadrao;
+    // The saved-options list: name=value lines. Before btfLoadOpcClick runs, it holds what is
+    // stored for the user and screen.
+    QStringList Opcoes;
+
+    // The screen code under which the options are stored (the text of lblCodTela).
+    QString ScreenCode() const { return m_screenCode; }
+
+    virtual void FormCreate(QObject* sender);
+    virtual void FormClose(QObject* sender, TCloseAction& action);
+    virtual void FormActivate(QObject* sender);
+    virtual void sbtConfirmaClick(QObject* sender);
+    // Stores Opcoes for the user and screen.
+    virtual void btfSaveOpcClick(QObject* sender);
+    // Reads the stored options into Opcoes.
+    virtual void btfLoadOpcClick(QObject* sender);
+
+    // Esc ends the dialog as its close button does, through FormClose.
+    void reject() override;
+
+protected:
+    void setupBaseForm(const QStringList& messages);
+
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    QString m_screenCode;
+};

@@ -1,0 +1,41 @@
+#include "TfrmRotiGeral.h"
+
+#include <QAbstractButton>
+
+TfrmRotiGeral::TfrmRotiGeral(QWidget* parent) : QDialog(parent) {}
+
+TfrmRotiGeral::~TfrmRotiGeral() = default;
+
+void TfrmRotiGeral::setupBaseForm(const QStringList& messages)
+{
+    msgPadrao.Messages = messages;
+    if (auto* sbtConfirma = findChild<QAbstractButton*>(QStringLiteral("sbtConfirma")))
+        connectHandler(sbtConfirma, &QAbstractButton::clicked, this,
+                       [this, sbtConfirma] { sbtConfirmaClick(sbtConfirma); });
+}
+
+void TfrmRotiGeral::FormClose(QObject*, TCloseAction& action)
+{
+    action = caHide;
+}
+
+void TfrmRotiGeral::FormActivate(QObject*) {}
+
+void TfrmRotiGeral::sbtConfirmaClick(QObject*) {}
+
+void TfrmRotiGeral::reject()
+{
+    close();
+}
+
+void TfrmRotiGeral::closeEvent(QCloseEvent* event)
+{
+    ApplyDialogClose(*this, *event, [this](TCloseAction& action) { FormClose(this, action); });
+}
+
+bool TfrmRotiGeral::event(QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        Dispatch([this] { FormActivate(this); });
+    return QDialog::event(event);
+}

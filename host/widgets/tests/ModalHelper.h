@@ -1,0 +1,55 @@
+#pragma once
+
+// Test support: reaching a modal dialog that QDialog::exec() is showing. The callback runs
+// once the dialog is the active modal widget, from inside the dialog's own event loop, so it
+// can drive the dialog's controls and close it.
+
+#include <QApplication>
+#include <QDialog>
+#include <QPointer>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+class ModalHelper
+{
+public:
+    using Callback = std::function<void(QDialog& dialog)>;
+
+    // Polls every few milliseconds until a modal dialog (of class `className`, when given)
+    // is active, then runs the callback once. Stops after `timeoutMs` without running it.
+    static void whenModal(Callback callback, const char* className = nullptr, int timeoutMs = 5000)
+    {
+        auto* timer = new QTimer(qApp);
+        auto remaining = std::make_shared<int>(timeoutMs);
+        timer->setInterval(pollMs);
+        QObject::connect(timer, &QTimer::timeout, timer,
+                         [timer, remaining, className, callback = std::move(callback)] {
+                             auto* dialog =
+                                 qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                             const bool match = dialog && dialog->isVisible() &&
+                                                (!className || dialog->inherits(className));
+                             if (match) {
+                                 timer->stop();
+                                 timer->deleteLater();
+                                 callback(*dialog);
+                                 return;
+                             }
+                             *remaining -= pollMs;
+                             if (*remaining <= 0) {
+                                 timer->stop();
+                                 timer->deleteLater();
+                             }
+                         });
+        timer->start();
+    }
+
+    // Closes the active modal dialog (as the window's close button does) once it shows.
+    static void closeWhenModal(const char* className = nullptr)
+    {
+        whenModal([](QDialog& dialog) { dialog.close(); }, className);
+    }
+
+private:
+    static constexpr int pollMs = 10;
+};

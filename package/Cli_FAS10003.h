@@ -1,0 +1,19 @@
+#pragma once
+
+class TfrmPrevCambDolar;
+
+// The unit of the dialog TfrmPrevCambDolar: its single instance and the unit-level state.
+namespace Cli_FAS10003 {
+
+// True while the dialog instance exists and may be reused.
+extern bool boIdCriado;
+// The dialog instance; null until it is first created.
+extern TfrmPrevCambDolar* frmPrevCambDolar;
+
+// Creates the dialog on its first request and shows it modally; returns when it has closed.
+void CriaPrevCambDolar();
+
+void Initialization();
+void Finalization();
+
+} // namespace Cli_FAS10003
