@@ -30,6 +30,10 @@ public:
     {
         return m_columns[size_t(column)].numbers[size_t(row)];
     }
+    qint64 dateKeyAt(int row, int column) const
+    {
+        return m_columns[size_t(column)].dates[size_t(row)];
+    }
     QVariant value(int row, int column) const;
     void setValue(int row, int column, const QVariant& value);
 

@@ -821,8 +821,21 @@ QVariant TClientDataSet::valueAt(int position, int fieldIndex) const
 QString TClientDataSet::displayTextAt(int position, int fieldIndex)
 {
     const TField& field = Fields(fieldIndex);
-    if (!field.OnGetText)
-        return field.formatValue(valueAt(position, fieldIndex), true);
+    if (!field.OnGetText) {
+        const int row = rowAt(position);
+        if (field.DataType() == FieldType::DateTime && !m_store.isNull(row, fieldIndex)) {
+            // Straight from the stored day and time: no time-zone work per cell.
+            const qint64 key = m_store.dateKeyAt(row, fieldIndex);
+            const QDate date = QDate::fromJulianDay(key / 86400000);
+            const int ms = int(key % 86400000);
+            QString text = date.toString(QStringLiteral("dd/MM/yyyy"));
+            if (ms != 0)
+                text +=
+                    u' ' + QTime::fromMSecsSinceStartOfDay(ms).toString(QStringLiteral("HH:mm:ss"));
+            return text;
+        }
+        return field.formatValue(m_store.value(row, fieldIndex), true);
+    }
     DrawScope scope(*this, position);
     return field.DisplayText();
 }

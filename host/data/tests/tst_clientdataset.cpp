@@ -57,6 +57,8 @@ private slots:
         QCOMPARE(cds.FieldByName("DTRECINVOICE").AsDateTime(),
                  QDateTime(QDate(2026, 1, 2), QTime(0, 0)));
         QCOMPARE(cds.FieldByName("DTRECINVOICE").AsString(), QStringLiteral("02/01/2026"));
+        QCOMPARE(cds.displayTextAt(1, 2), QStringLiteral("02/01/2026"));
+        QCOMPARE(cds.displayTextAt(0, 2), QString());
         QCOMPARE(cds.FieldByName("TOTALINVOICE").AsFloat(), 200.0);
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, cds.FieldByName("NOPE"));
         // Writing outside edit state is refused.
