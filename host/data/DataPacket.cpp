@@ -1,5 +1,7 @@
 #include "DataPacket.h"
 
+#include "JsonWriter.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -129,8 +131,7 @@ QJsonValue valueToJson(const FieldDef& field, const QVariant& value, qsizetype r
         bool ok = false;
         const double number = value.toDouble(&ok);
         if (!ok || !std::isfinite(number))
-            throw DataPacketError(
-                QStringLiteral("Valor numérico inválido (%1).").arg(where(field.name, row)));
+            throw DataPacketError(invalidNumberText(field.name, row));
         return number;
     }
     }
@@ -176,6 +177,28 @@ QJsonArray rowToJson(const QList<FieldDef>& fields, const Row& row, qsizetype ro
     for (qsizetype i = 0; i < fields.size(); ++i)
         array.append(valueToJson(fields.at(i), row.at(i), rowIndex));
     return array;
+}
+
+void checkRowWidth(const QList<FieldDef>& fields, const Row& row, qsizetype rowIndex)
+{
+    if (row.size() != fields.size())
+        throw DataPacketError(QStringLiteral("Linha %1 tem %2 valores; esperados %3.")
+                                  .arg(rowIndex + 1)
+                                  .arg(row.size())
+                                  .arg(fields.size()));
+}
+
+void writeJsonRow(JsonWriter& out, const QList<FieldDef>& fields, const Row& row,
+                  qsizetype rowIndex)
+{
+    checkRowWidth(fields, row, rowIndex);
+    out.put('[');
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            out.put(',');
+        writeJsonValue(out, fields.at(i), row.at(i), rowIndex);
+    }
+    out.put(']');
 }
 
 Row rowFromJson(const QList<FieldDef>& fields, const QJsonValue& value, qsizetype rowIndex)
@@ -254,7 +277,17 @@ QJsonObject DataPacket::toJsonObject() const
 
 QByteArray DataPacket::toJson() const
 {
-    return QJsonDocument(toJsonObject()).toJson(QJsonDocument::Compact);
+    JsonWriter out;
+    out.literal("{\"fields\":");
+    writeJsonFields(out, fields);
+    out.literal(",\"rows\":[");
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        if (r > 0)
+            out.put(',');
+        writeJsonRow(out, fields, rows.at(r), r);
+    }
+    out.literal("]}");
+    return out.take();
 }
 
 DataPacket DataPacket::fromJsonObject(const QJsonObject& object)
@@ -307,7 +340,38 @@ QJsonObject Delta::toJsonObject() const
 
 QByteArray Delta::toJson() const
 {
-    return QJsonDocument(toJsonObject()).toJson(QJsonDocument::Compact);
+    JsonWriter out;
+    out.literal("{\"fields\":");
+    writeJsonFields(out, fields);
+    out.literal(",\"changes\":[");
+    for (qsizetype c = 0; c < changes.size(); ++c) {
+        const DeltaChange& change = changes.at(c);
+        if (change.op != QLatin1String("modify"))
+            throw DataPacketError(QStringLiteral("Operação desconhecida \"%1\".").arg(change.op));
+        if (c > 0)
+            out.put(',');
+        out.literal("{\"op\":\"modify\",\"old\":");
+        writeJsonRow(out, fields, change.old, c);
+        out.literal(",\"set\":{");
+        bool first = true;
+        for (const auto& [name, value] : change.set) {
+            const auto it = std::find_if(fields.cbegin(), fields.cend(), [&](const FieldDef& f) {
+                return f.name.compare(name, Qt::CaseInsensitive) == 0;
+            });
+            if (it == fields.cend())
+                throw DataPacketError(
+                    QStringLiteral("Campo desconhecido %1 na alteração %2.").arg(name).arg(c + 1));
+            if (!first)
+                out.put(',');
+            first = false;
+            out.string(it->name);
+            out.put(':');
+            writeJsonValue(out, *it, value, -1);
+        }
+        out.literal("}}");
+    }
+    out.literal("]}");
+    return out.take();
 }
 
 Delta Delta::fromJsonObject(const QJsonObject& object)
@@ -363,6 +427,75 @@ Delta Delta::fromJson(const QByteArray& json)
     return fromJsonObject(parseObject(json));
 }
 
+void writeJsonFields(JsonWriter& out, const QList<FieldDef>& fields)
+{
+    out.put('[');
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        const FieldDef& field = fields.at(i);
+        if (i > 0)
+            out.put(',');
+        out.literal("{\"name\":");
+        out.string(field.name);
+        switch (field.type) {
+        case FieldType::String:
+            out.literal(",\"type\":\"string\",\"size\":");
+            out.integer(field.size);
+            out.literal(",\"fixed\":");
+            out.boolean(field.fixed);
+            break;
+        case FieldType::DateTime:
+            out.literal(",\"type\":\"datetime\"");
+            break;
+        case FieldType::Float:
+            out.literal(",\"type\":\"float\"");
+            break;
+        }
+        out.put('}');
+    }
+    out.put(']');
+}
+
+void writeJsonValue(JsonWriter& out, const FieldDef& field, const QVariant& value, qsizetype row)
+{
+    if (!value.isValid() || value.isNull()) {
+        out.null();
+        return;
+    }
+    switch (field.type) {
+    case FieldType::String:
+        if (value.typeId() == QMetaType::QString)
+            out.string(*static_cast<const QString*>(value.constData()));
+        else
+            out.string(value.toString());
+        return;
+    case FieldType::DateTime: {
+        const QDateTime dateTime = value.toDateTime();
+        if (!dateTime.isValid()) {
+            out.null();
+            return;
+        }
+        int year = 0, month = 0, day = 0;
+        dateTime.date().getDate(&year, &month, &day);
+        out.dateTime(year, month, day, dateTime.time().msecsSinceStartOfDay());
+        return;
+    }
+    case FieldType::Float: {
+        bool ok = false;
+        const double number = value.toDouble(&ok);
+        if (!ok || !std::isfinite(number))
+            throw DataPacketError(invalidNumberText(field.name, row));
+        out.number(number);
+        return;
+    }
+    }
+    out.null();
+}
+
+QString invalidNumberText(const QString& fieldName, qsizetype row)
+{
+    return QStringLiteral("Valor numérico inválido (%1).").arg(where(fieldName, row));
+}
+
 QString dateTimeToText(const QDateTime& value)
 {
     if (!value.isValid())
@@ -372,24 +505,44 @@ QString dateTimeToText(const QDateTime& value)
                                            : QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
 }
 
+QDateTime localDateTime(QDate date, QTime time)
+{
+    if (!date.isValid() || !time.isValid())
+        return QDateTime();
+    QDateTime value(date, time);
+    if (value.isValid())
+        return value;
+    const QDateTime dayBefore(date.addDays(-1), time);
+    const int offset = dayBefore.isValid() ? dayBefore.offsetFromUtc() : 0;
+    return QDateTime(date, time, Qt::OffsetFromUTC, offset);
+}
+
 QDateTime dateTimeFromText(const QString& text)
 {
-    // The common shape "yyyy-MM-ddTHH:mm:ss" is read by hand: packets carry hundreds of
-    // thousands of them. Anything else (milliseconds, a date alone) goes to Qt's reader,
-    // which must not find a zone: these are local date-times.
-    if (text.size() == 19 && text.at(4) == u'-' && text.at(7) == u'-' && text.at(10) == u'T' &&
-        text.at(13) == u':' && text.at(16) == u':') {
+    // The common shapes "yyyy-MM-ddTHH:mm:ss" and "yyyy-MM-ddTHH:mm:ss.zzz" are read by
+    // hand: packets carry hundreds of thousands of them. Anything else (a date alone)
+    // goes to Qt's reader, which must not find a zone: these are local date-times.
+    const bool withMs = text.size() == 23 && text.at(19) == u'.';
+    if ((text.size() == 19 || withMs) && text.at(4) == u'-' && text.at(7) == u'-' &&
+        text.at(10) == u'T' && text.at(13) == u':' && text.at(16) == u':') {
         const QChar* p = text.constData();
         const int y1 = twoDigits(p), y2 = twoDigits(p + 2), mo = twoDigits(p + 5),
                   d = twoDigits(p + 8), h = twoDigits(p + 11), mi = twoDigits(p + 14),
                   s = twoDigits(p + 17);
         if (y1 < 0 || y2 < 0 || mo < 0 || d < 0 || h < 0 || mi < 0 || s < 0)
             return QDateTime();
+        int ms = 0;
+        if (withMs) {
+            const int hundreds = twoDigits(p + 20), units = twoDigits(p + 21) % 10;
+            if (hundreds < 0 || units < 0)
+                return QDateTime();
+            ms = hundreds * 10 + units;
+        }
         const QDate date(y1 * 100 + y2, mo, d);
-        const QTime time(h, mi, s);
+        const QTime time(h, mi, s, ms);
         if (!date.isValid() || !time.isValid())
             return QDateTime();
-        return QDateTime(date, time);
+        return localDateTime(date, time);
     }
     if (text.size() < 10 || text.endsWith(u'Z') || text.lastIndexOf(u'+') > 9 ||
         text.lastIndexOf(u'-') > 9)

@@ -22,7 +22,8 @@
 
 enum class FieldType { String, DateTime, Float };
 
-struct FieldDef {
+struct FieldDef
+{
     QString name;
     FieldType type = FieldType::String;
     int size = 0;       // characters, for text fields
@@ -43,7 +44,8 @@ public:
 
 QString fieldTypeName(FieldType type);
 
-struct DataPacket {
+struct DataPacket
+{
     QList<FieldDef> fields;
     QList<Row> rows;
 
@@ -54,13 +56,15 @@ struct DataPacket {
     static DataPacket fromJson(const QByteArray& json);          // throws DataPacketError
 };
 
-struct DeltaChange {
+struct DeltaChange
+{
     QString op = QStringLiteral("modify"); // the only operation there is
-    Row old;                                // the full row as of the last load or merge
-    QList<QPair<QString, QVariant>> set;    // the changed fields and their new values
+    Row old;                               // the full row as of the last load or merge
+    QList<QPair<QString, QVariant>> set;   // the changed fields and their new values
 };
 
-struct Delta {
+struct Delta
+{
     QList<FieldDef> fields;
     QList<DeltaChange> changes;
 
@@ -70,6 +74,22 @@ struct Delta {
     static Delta fromJson(const QByteArray& json);          // throws DataPacketError
 };
 
+class JsonWriter;
+
+// The pieces of the JSON form, written straight into bytes (toJson and the record set's
+// GetDataJson/GetDeltaJson share them). writeJsonValue throws DataPacketError for a value
+// that has no JSON form (a float that is not finite); `row` < 0 leaves the row out of the
+// message.
+void writeJsonFields(JsonWriter& out, const QList<FieldDef>& fields);
+void writeJsonValue(JsonWriter& out, const FieldDef& field, const QVariant& value, qsizetype row);
+// The text of DataPacketError for a float that has no JSON form.
+QString invalidNumberText(const QString& fieldName, qsizetype row);
+
 // ISO 8601 local date-time without zone, both ways (an invalid text gives an invalid value).
 QString dateTimeToText(const QDateTime& value);
 QDateTime dateTimeFromText(const QString& text);
+// The local date-time of a calendar day and wall-clock time. Where the local clock skipped
+// that time (a daylight-saving start at midnight), a plain local QDateTime would be
+// invalid; the value is then given at the offset in force just before the change, so the
+// day and time read back unchanged.
+QDateTime localDateTime(QDate date, QTime time);

@@ -1,8 +1,11 @@
 #include "RecordStore.h"
 
+#include "JsonWriter.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <charconv>
+#include <cmath>
 
 namespace {
 
@@ -290,6 +293,60 @@ QVariant RecordStore::value(int row, int column) const
     return QVariant();
 }
 
+QVariant RecordStore::value(int row, int column, DateCache& dates) const
+{
+    const Column& c = m_columns[size_t(column)];
+    if (c.type == FieldType::DateTime && !c.nulls[size_t(row)])
+        return dates.value(c.dates[size_t(row)]);
+    return value(row, column);
+}
+
+bool RecordStore::writeJson(JsonWriter& out, int row, int column) const
+{
+    const Column& c = m_columns[size_t(column)];
+    const size_t r = size_t(row);
+    if (c.nulls[r]) {
+        out.null();
+        return true;
+    }
+    switch (c.type) {
+    case FieldType::String:
+        out.string(c.texts[r]);
+        return true;
+    case FieldType::Float:
+        if (!std::isfinite(c.numbers[r]))
+            return false;
+        out.number(c.numbers[r]);
+        return true;
+    case FieldType::DateTime:
+        writeDateKey(out, c.dates[r]);
+        return true;
+    }
+    out.null();
+    return true;
+}
+
+void RecordStore::writeDateKey(JsonWriter& out, qint64 key)
+{
+    qint64 day = key / msPerDay;
+    qint64 ms = key % msPerDay;
+    if (ms < 0) {
+        ms += msPerDay;
+        --day;
+    }
+    int year = 0, month = 0, dayOfMonth = 0;
+    QDate::fromJulianDay(day).getDate(&year, &month, &dayOfMonth);
+    out.dateTime(year, month, dayOfMonth, int(ms));
+}
+
+const QVariant& DateCache::value(qint64 key)
+{
+    auto it = m_values.find(key);
+    if (it == m_values.end())
+        it = m_values.insert(key, RecordStore::dateFromKey(key));
+    return it.value();
+}
+
 void RecordStore::setValue(int row, int column, const QVariant& value)
 {
     Column& c = m_columns[size_t(column)];
@@ -363,7 +420,7 @@ QDateTime RecordStore::dateFromKey(qint64 key)
         ms += msPerDay;
         --day;
     }
-    return QDateTime(QDate::fromJulianDay(day), QTime::fromMSecsSinceStartOfDay(int(ms)));
+    return localDateTime(QDate::fromJulianDay(day), QTime::fromMSecsSinceStartOfDay(int(ms)));
 }
 
 bool RecordStore::parseDateKey(const QChar* text, qsizetype size, qint64& key)

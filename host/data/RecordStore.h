@@ -3,11 +3,28 @@
 #include "DataPacket.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QJsonArray>
 #include <QString>
 #include <QVariant>
 #include <functional>
 #include <vector>
+
+class JsonWriter;
+
+// The date-time values handed out during one pass over a store (GetData, GetDelta). A
+// packet holds few distinct date-times in many rows, and building a local QDateTime is
+// the dear part of reading one. Keyed by the whole stored key, so a cached value is
+// exactly what RecordStore::dateFromKey gives for it, daylight-saving changes included.
+// Meant to live no longer than the pass.
+class DateCache
+{
+public:
+    const QVariant& value(qint64 key);
+
+private:
+    QHash<qint64, QVariant> m_values;
+};
 
 // Column-oriented storage of a record set's rows: one typed vector per field and a null
 // flag per cell, so that loading is a sequence of appends and reading a cell is O(1).
@@ -35,6 +52,12 @@ public:
         return m_columns[size_t(column)].dates[size_t(row)];
     }
     QVariant value(int row, int column) const;
+    QVariant value(int row, int column, DateCache& dates) const;
+    // The cell as JSON (null, string, number or local date-time text). False, with
+    // nothing written, for a float that is not finite: it has no JSON form.
+    bool writeJson(JsonWriter& out, int row, int column) const;
+    // A stored date key as the quoted local date-time text of the packets.
+    static void writeDateKey(JsonWriter& out, qint64 key);
     void setValue(int row, int column, const QVariant& value);
 
     // Loading: one append per cell, columns in order, then endRow.

@@ -1,5 +1,7 @@
 #include "TClientDataSet.h"
 
+#include "JsonWriter.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
@@ -260,19 +262,55 @@ DataPacket TClientDataSet::GetData() const
     packet.fields = FieldDefs();
     packet.rows.reserve(m_store.rowCount());
     const int width = m_store.columnCount();
+    DateCache dates;
     for (int r = 0; r < m_store.rowCount(); ++r) {
         Row row;
         row.reserve(width);
         for (int c = 0; c < width; ++c)
-            row.append(m_store.value(r, c));
+            row.append(m_store.value(r, c, dates));
         packet.rows.append(std::move(row));
     }
     return packet;
 }
 
+void TClientDataSet::writeStoredRow(JsonWriter& out, int row, qsizetype rowIndex,
+                                    const QHash<int, QVariant>* base) const
+{
+    out.put('[');
+    const int width = m_store.columnCount();
+    for (int c = 0; c < width; ++c) {
+        if (c > 0)
+            out.put(',');
+        if (base) {
+            const auto it = base->constFind(c);
+            if (it != base->constEnd()) {
+                writeJsonValue(out, m_fields[size_t(c)]->Def(), it.value(), rowIndex);
+                continue;
+            }
+        }
+        if (!m_store.writeJson(out, row, c))
+            throw DataPacketError(invalidNumberText(m_fields[size_t(c)]->FieldName(), rowIndex));
+    }
+    out.put(']');
+}
+
 QByteArray TClientDataSet::GetDataJson() const
 {
-    return GetData().toJson();
+    const int rows = m_store.rowCount();
+    JsonWriter out;
+    out.literal("{\"fields\":");
+    writeJsonFields(out, FieldDefs());
+    out.literal(",\"rows\":[");
+    const qsizetype header = out.size();
+    for (int r = 0; r < rows; ++r) {
+        if (r > 0)
+            out.put(',');
+        writeStoredRow(out, r, r, nullptr);
+        if (r == 63) // room for the rest, judged by the first rows
+            out.reserveTotal(header + (out.size() - header) / 64 * rows * 9 / 8);
+    }
+    out.literal("]}");
+    return out.take();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -282,21 +320,58 @@ Delta TClientDataSet::GetDelta() const
 {
     Delta delta;
     delta.fields = FieldDefs();
+    delta.changes.reserve(qsizetype(m_log.size()));
     const int width = m_store.columnCount();
+    DateCache dates;
     for (const auto& [row, base] : m_log) {
         DeltaChange change;
         change.old.reserve(width);
         for (int c = 0; c < width; ++c) {
             const auto it = base.constFind(c);
-            change.old.append(it != base.constEnd() ? it.value() : m_store.value(row, c));
+            change.old.append(it != base.constEnd() ? it.value() : m_store.value(row, c, dates));
         }
         for (int c = 0; c < width; ++c) {
             if (base.contains(c))
-                change.set.append({m_fields[size_t(c)]->FieldName(), m_store.value(row, c)});
+                change.set.append({m_fields[size_t(c)]->FieldName(), m_store.value(row, c, dates)});
         }
         delta.changes.append(std::move(change));
     }
     return delta;
+}
+
+QByteArray TClientDataSet::GetDeltaJson() const
+{
+    JsonWriter out;
+    out.literal("{\"fields\":");
+    writeJsonFields(out, FieldDefs());
+    out.literal(",\"changes\":[");
+    const qsizetype header = out.size();
+    const int width = m_store.columnCount();
+    qsizetype index = 0;
+    for (const auto& [row, base] : m_log) {
+        if (index > 0)
+            out.put(',');
+        out.literal("{\"op\":\"modify\",\"old\":");
+        writeStoredRow(out, row, index, &base);
+        out.literal(",\"set\":{");
+        bool first = true;
+        for (int c = 0; c < width; ++c) {
+            if (!base.contains(c))
+                continue;
+            if (!first)
+                out.put(',');
+            first = false;
+            out.string(m_fields[size_t(c)]->FieldName());
+            out.put(':');
+            if (!m_store.writeJson(out, row, c))
+                throw DataPacketError(invalidNumberText(m_fields[size_t(c)]->FieldName(), -1));
+        }
+        out.literal("}}");
+        if (++index == 64)
+            out.reserveTotal(header + (out.size() - header) / 64 * qsizetype(m_log.size()) * 9 / 8);
+    }
+    out.literal("]}");
+    return out.take();
 }
 
 void TClientDataSet::MergeChangeLog()

@@ -12,6 +12,8 @@
 #include <stdexcept>
 #include <vector>
 
+class JsonWriter;
+
 enum class TDataSetState { Inactive, Browse, Edit };
 
 enum class TLocateOption { CaseInsensitive = 0x1, PartialKey = 0x2 };
@@ -70,11 +72,14 @@ public:
     void SetData(const QJsonObject& packet);
     void SetData(const QByteArray& json);
     DataPacket GetData() const;
+    // GetData().toJson() and GetDelta().toJson() in meaning, written straight from the
+    // stored cells without building the packet first.
     QByteArray GetDataJson() const;
 
     // Change log.
     int GetChangeCount() const { return int(m_log.size()); }
     Delta GetDelta() const;
+    QByteArray GetDeltaJson() const;
     void MergeChangeLog();
     void CancelUpdates();
 
@@ -170,6 +175,10 @@ private:
     void load(RecordStore&& store, const QList<FieldDef>& layout);
     QList<FieldDef> bindLayout(const QList<FieldDef>& packetFields) const;
     void setState(TDataSetState state);
+    // One stored row as a JSON array; `base` (the change log's base values of the row)
+    // replaces the current values it holds. `rowIndex` names the row in errors.
+    void writeStoredRow(JsonWriter& out, int row, qsizetype rowIndex,
+                        const QHash<int, QVariant>* base) const;
     void notifyReset();
     void notifyRow(int position);
     void notifyCursor();

@@ -18,14 +18,22 @@ QString dateTimeText(const QDateTime& value)
 
 QDateTime dateTimeFromUserText(const QString& text)
 {
-    static const QStringList formats = {QStringLiteral("dd/MM/yyyy HH:mm:ss"),
-                                        QStringLiteral("dd/MM/yyyy HH:mm"),
-                                        QStringLiteral("dd/MM/yyyy"), QStringLiteral("d/M/yyyy")};
-    for (const QString& format : formats) {
-        const QDateTime value = QDateTime::fromString(text, format);
-        if (value.isValid())
-            return value;
+    // Day and time are read apart and joined as a local wall-clock value, so that a day
+    // whose midnight the local clock skipped is still a valid entry.
+    const qsizetype space = text.indexOf(u' ');
+    const QString dayText = space < 0 ? text : text.left(space);
+    const QString timeText = space < 0 ? QString() : text.mid(space + 1);
+    QDate date = QDate::fromString(dayText, QStringLiteral("dd/MM/yyyy"));
+    if (!date.isValid())
+        date = QDate::fromString(dayText, QStringLiteral("d/M/yyyy"));
+    QTime time(0, 0);
+    if (!timeText.isEmpty()) {
+        time = QTime::fromString(timeText, QStringLiteral("HH:mm:ss"));
+        if (!time.isValid())
+            time = QTime::fromString(timeText, QStringLiteral("HH:mm"));
     }
+    if (date.isValid() && time.isValid())
+        return localDateTime(date, time);
     return dateTimeFromText(text);
 }
 
