@@ -233,17 +233,57 @@ int main(int argc, char** argv)
     }
     std::printf("edit+post on every invoice: %.1f ms, change count %d\n",
                 timer.nsecsElapsed() / 1e6, cdsInvoice.GetChangeCount());
+    // Delta and data: the structured paths (packet objects, then Qt's JSON document, as
+    // they were written before the direct writers) against the direct JSON writers. The
+    // "uncached cell reads" line reads every cell as a QVariant the way GetData and GetDelta
+    // did before their per-pass date cache: one local QDateTime built per date cell.
+    const double uncached = medianMs(3, [&] {
+        qint64 valid = 0;
+        const int width = cdsInvoice.FieldCount();
+        for (int r = 0; r < cdsInvoice.RecordCount(); ++r) {
+            for (int c = 0; c < width; ++c)
+                valid += cdsInvoice.valueAt(r, c).isValid();
+        }
+        if (valid < 0)
+            std::printf("?\n");
+    });
+    std::printf("uncached cell reads of every invoice: %.1f ms\n", uncached);
+
     Delta delta;
     const double deltaMs = medianMs(3, [&] { delta = cdsInvoice.GetDelta(); });
-    QByteArray deltaJson;
-    const double deltaJsonMs = medianMs(1, [&] { deltaJson = delta.toJson(); });
-    std::printf("GetDelta: %.1f ms (%lld changes), to JSON %.1f ms (%.1f MB)\n", deltaMs,
-                qint64(delta.changes.size()), deltaJsonMs, deltaJson.size() / 1e6);
+    QByteArray deltaOld;
+    const double deltaOldMs = medianMs(
+        1, [&] { deltaOld = QJsonDocument(delta.toJsonObject()).toJson(QJsonDocument::Compact); });
+    QByteArray deltaCodec;
+    const double deltaCodecMs = medianMs(3, [&] { deltaCodec = delta.toJson(); });
+    QByteArray deltaDirect;
+    const double deltaDirectMs = medianMs(3, [&] { deltaDirect = cdsInvoice.GetDeltaJson(); });
+    const double deltaParse = medianMs(3, [&] { QJsonDocument::fromJson(deltaDirect); });
+    std::printf("GetDelta: %.1f ms (%lld changes); to JSON via QJsonDocument %.1f ms (%.1f MB), "
+                "Delta::toJson %.1f ms; GetDeltaJson %.1f ms (%.1f MB); "
+                "QJsonDocument::fromJson of it %.1f ms, ratio %.2f\n",
+                deltaMs, qint64(delta.changes.size()), deltaOldMs, deltaOld.size() / 1e6,
+                deltaCodecMs, deltaDirectMs, deltaDirect.size() / 1e6, deltaParse,
+                deltaDirectMs / deltaParse);
+
     DataPacket data;
     const double getData = medianMs(3, [&] { data = cdsInvoice.GetData(); });
-    QByteArray dataJson;
-    const double getDataJson = medianMs(1, [&] { dataJson = data.toJson(); });
-    std::printf("GetData: %.1f ms, to JSON %.1f ms (%.1f MB)\n", getData, getDataJson,
-                dataJson.size() / 1e6);
+    QByteArray dataOld;
+    const double dataOldMs = medianMs(
+        1, [&] { dataOld = QJsonDocument(data.toJsonObject()).toJson(QJsonDocument::Compact); });
+    QByteArray dataCodec;
+    const double dataCodecMs = medianMs(3, [&] { dataCodec = data.toJson(); });
+    QByteArray dataDirect;
+    const double dataDirectMs = medianMs(3, [&] { dataDirect = cdsInvoice.GetDataJson(); });
+    const double dataParse = medianMs(3, [&] { QJsonDocument::fromJson(dataDirect); });
+    TClientDataSet reload;
+    for (const FieldDef& f : invoiceFields())
+        reload.AddField(f);
+    const double dataLoad = medianMs(3, [&] { reload.SetData(dataDirect); });
+    std::printf("GetData: %.1f ms; to JSON via QJsonDocument %.1f ms (%.1f MB), "
+                "DataPacket::toJson %.1f ms; GetDataJson %.1f ms (%.1f MB); "
+                "QJsonDocument::fromJson of it %.1f ms, ratio %.2f; SetData of it %.1f ms\n",
+                getData, dataOldMs, dataOld.size() / 1e6, dataCodecMs, dataDirectMs,
+                dataDirect.size() / 1e6, dataParse, dataDirectMs / dataParse, dataLoad);
     return 0;
 }
