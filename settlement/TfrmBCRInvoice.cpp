@@ -1,6 +1,8 @@
 #include "TfrmBCRInvoice.h"
 
 #include "Cli_FAS10000.h"
+#include "Cli_FAS10001.h"
+#include "EventDispatch.h"
 #include "FormData.h"
 
 namespace {
@@ -38,6 +40,10 @@ TfrmBCRInvoice::TfrmBCRInvoice(QWidget* parent)
     dbgItem->SetDataSource(dtsItem);
     setupBaseForm(FormData::load(QStringLiteral("Cli_FAS10000")).messages());
     dbtNome->SetDataField(QStringLiteral("NMFANTCLIE"));
+
+    connectHandler(sbtFiltrar, &QAbstractButton::clicked, this,
+                   [this] { sbtFiltrarClick(sbtFiltrar); });
+    connectHandler(mnuFiltrar, &QAction::triggered, this, [this] { mnuFiltrarClick(mnuFiltrar); });
 }
 
 TfrmBCRInvoice::~TfrmBCRInvoice()
@@ -59,4 +65,14 @@ void TfrmBCRInvoice::FormClose(QObject* sender, TCloseAction& action)
     TfrmPadraoGrid::FormClose(sender, action);
     Cli_FAS10000::boIdCriado = false;
     // TODO(TNetConnection): netBCRInvoice->SetConnected(false);
+}
+
+void TfrmBCRInvoice::sbtFiltrarClick(QObject*)
+{
+    Cli_FAS10001::CriaFiltroBCRInvoice();
+}
+
+void TfrmBCRInvoice::mnuFiltrarClick(QObject* sender)
+{
+    sbtFiltrarClick(sender);
 }

@@ -27,6 +27,9 @@ public:
     double VrInvoices = 0;
 
     void FormClose(QObject* sender, TCloseAction& action) override;
+    // The filter command: opens the filter dialog and waits until it closes.
+    void sbtFiltrarClick(QObject* sender);
+    void mnuFiltrarClick(QObject* sender);
 
 private:
     void declareFields();
