@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLocale>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
@@ -110,7 +111,7 @@ TNetConnection::Reply TNetConnection::exchange(const QByteArray& body, const QSt
     if (timedOut)
         throw ENetConnection(QStringLiteral("O servidor de aplicação %1 não respondeu em %2 s.")
                                  .arg(endpoint())
-                                 .arg(TimeoutMs / 1000.0, 0, 'g', 3));
+                                 .arg(QLocale().toString(TimeoutMs / 1000.0, 'g', 3)));
     Reply result;
     result.status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     result.body = raw->readAll();

@@ -1,5 +1,5 @@
 // The application server's methods on PostgreSQL: the same checks as on SQLite, each test
-// function on a fresh database of its own name, dropped at the end.
+// on a fresh copy of one demo database; every database is dropped at the end.
 #include "AppServerSuite.h"
 
 #include "ServerDatabase.h"
@@ -16,6 +16,21 @@ private:
     AppServerSuite suite;
     ServerDatabase admin;
     QString name;
+    QString templateName; // filled once; each test copies it
+
+    bool exec(const QString& sql)
+    {
+        bool ok = false;
+        {
+            QSqlDatabase db = admin.open(QStringLiteral("admin"), true);
+            QSqlQuery query(db);
+            ok = query.exec(sql);
+            if (!ok)
+                qWarning() << query.lastError().text();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("admin"));
+        return ok;
+    }
 
     void drop()
     {
@@ -23,10 +38,7 @@ private:
         QSqlDatabase::removeDatabase(QStringLiteral("suite"));
         if (name.isEmpty())
             return;
-        QSqlDatabase db = admin.open(QStringLiteral("admin"), true);
-        QSqlQuery(db).exec(QStringLiteral("DROP DATABASE IF EXISTS ") + name);
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("admin"));
+        exec(QStringLiteral("DROP DATABASE IF EXISTS ") + name);
         name.clear();
     }
 
@@ -41,27 +53,48 @@ private slots:
         admin.port = qEnvironmentVariableIntValue("FAS_TEST_PG_PORT");
         admin.user = qEnvironmentVariable("FAS_TEST_PG_USER", QStringLiteral("postgres"));
         admin.name = QStringLiteral("postgres");
+
+        templateName = QStringLiteral("fas_test_template_%1_%2")
+                           .arg(QCoreApplication::applicationPid())
+                           .arg(QRandomGenerator::global()->bounded(1000000));
+        QVERIFY(exec(QStringLiteral("CREATE DATABASE ") + templateName));
+        {
+            ServerDatabase settings = admin;
+            settings.name = templateName;
+            suite.db = settings.open(QStringLiteral("suite"), true);
+            suite.fill();
+            suite.db.close();
+            suite.db = QSqlDatabase();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("suite"));
+    }
+
+    void cleanupTestCase()
+    {
+        drop();
+        if (!templateName.isEmpty())
+            exec(QStringLiteral("DROP DATABASE IF EXISTS ") + templateName);
     }
 
     void init()
     {
+        // Read-only checks share one copy; every other test gets its own.
+        const QString test = QString::fromLatin1(QTest::currentTestFunction());
+        const bool readOnly =
+            test == QLatin1String("filter") || test == QLatin1String("badRequest");
+        if (readOnly && !name.isEmpty() && name.startsWith(test.toLower()))
+            return;
         drop();
-        name = QStringLiteral("fas_test_%1_%2")
+        name = QStringLiteral("%1_fas_test_%2_%3")
+                   .arg(test.toLower())
                    .arg(QCoreApplication::applicationPid())
                    .arg(QRandomGenerator::global()->bounded(1000000));
-        {
-            QSqlDatabase db = admin.open(QStringLiteral("admin"), true);
-            QSqlQuery create(db);
-            QVERIFY2(create.exec(QStringLiteral("CREATE DATABASE ") + name),
-                     qPrintable(create.lastError().text()));
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("admin"));
+        QVERIFY(exec(QStringLiteral("CREATE DATABASE %1 TEMPLATE %2 STRATEGY FILE_COPY")
+                         .arg(name, templateName)));
         ServerDatabase settings = admin;
         settings.name = name;
         suite.db = settings.open(QStringLiteral("suite"), true);
-        suite.fill();
     }
-    void cleanup() { drop(); }
 
     void filter_data() { AppServerSuite::filterData(); }
     void filter() { suite.filter(); }
