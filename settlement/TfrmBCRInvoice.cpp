@@ -1,11 +1,23 @@
 #include "TfrmBCRInvoice.h"
 
+#include "BusyAnimation.h"
 #include "Cli_FAS10000.h"
 #include "Cli_FAS10001.h"
+#include "ControlsSuspended.h"
 #include "EventDispatch.h"
+#include "FocusTracker.h"
 #include "FormData.h"
+#include "FrameworkUtils.h"
+#include "MarkImages.h"
+#include "TADOIBQuery.h"
+#include "TfrmFiltroBCRInvoice.h"
+#include "WebConfig.h"
+
+#include <QKeyEvent>
 
 namespace {
+
+const QString Unit = QStringLiteral("Cli_FAS10000");
 
 void declare(TClientDataSet& dataSet, const QList<FieldSpec>& specs)
 {
@@ -21,51 +33,341 @@ void declare(TClientDataSet& dataSet, const QList<FieldSpec>& specs)
     }
 }
 
+QFont fontOf(const FontSpec& spec)
+{
+    QFont font(spec.family);
+    if (spec.pixelSize > 0)
+        font.setPixelSize(spec.pixelSize);
+    return font;
+}
+
+void addColumns(TDBGrid& grid, const GridSpec& spec)
+{
+    for (const ColumnSpec& columnSpec : spec.columns) {
+        TColumn& column = grid.AddColumn(columnSpec.field, columnSpec.title.value_or(QString()),
+                                         columnSpec.width.value_or(0));
+        const std::optional<FontSpec> titleFont =
+            columnSpec.titleFont ? columnSpec.titleFont : spec.titleFont;
+        if (titleFont) {
+            column.TitleFont = fontOf(*titleFont);
+            column.HasTitleFont = true;
+        }
+    }
+    grid.ApplyColumns();
+}
+
+// The toolkit's virtual key code of a key event, as far as the screen tells keys apart: the
+// keypad's plus and minus have their own codes, every other key keeps Qt's.
+int virtualKey(const QKeyEvent& event)
+{
+    if (event.modifiers().testFlag(Qt::KeypadModifier)) {
+        if (event.key() == Qt::Key_Plus)
+            return TfrmBCRInvoice::VK_ADD;
+        if (event.key() == Qt::Key_Minus)
+            return TfrmBCRInvoice::VK_SUBTRACT;
+    }
+    return event.key();
+}
+
+// Whether a key press types a character into an edit (and so reaches its key-press
+// handler): not the focus keys, not Delete, not the keys that type nothing.
+bool typesCharacter(const QKeyEvent& event)
+{
+    if (event.text().isEmpty())
+        return false;
+    switch (event.key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Delete:
+        return false;
+    default:
+        return true;
+    }
+}
+
 } // namespace
 
 TfrmBCRInvoice::TfrmBCRInvoice(QWidget* parent)
     : TfrmPadraoGrid(parent), cdsInvoice(new TClientDataSet(this)),
       cdsItem(new TClientDataSet(this)), dtsItem(new TDataSource(this)),
-      dtsEmpresa(new TDataSource(this))
+      dtsEmpresa(new TDataSource(this)), qryEmpresa(new TADOIBQuery(this)),
+      netBCRInvoice(std::make_unique<TNetConnection>())
 {
     cdsInvoice->setObjectName(QStringLiteral("cdsInvoice"));
     cdsItem->setObjectName(QStringLiteral("cdsItem"));
     dtsItem->setObjectName(QStringLiteral("dtsItem"));
     dtsEmpresa->setObjectName(QStringLiteral("dtsEmpresa"));
+    qryEmpresa->setObjectName(QStringLiteral("qryEmpresa"));
 
     setupUi(this);
-    declareFields();
+    const FormData data = FormData::load(Unit);
+    declare(*cdsInvoice, data.fields(QStringLiteral("cdsInvoice")));
+    declare(*cdsItem, data.fields(QStringLiteral("cdsItem")));
     dtsPadrao->SetDataSet(cdsInvoice);
     dtsItem->SetDataSet(cdsItem);
     dbgItem->SetDataSource(dtsItem);
-    setupBaseForm(FormData::load(QStringLiteral("Cli_FAS10000")).messages());
+    setupBaseForm(data.messages());
+
+    // The company query.
+    const QuerySpec query = data.query(QStringLiteral("qryEmpresa"));
+    qryEmpresa->SQL = query.lines;
+    for (const QueryParamSpec& param : query.params)
+        qryEmpresa->GetIBParams().ParamByName(param.name).AsString.clear();
+    declare(*qryEmpresa->Query(), query.fields);
+    dtsEmpresa->SetDataSet(qryEmpresa->Query());
+
+    // The grids' columns (the base form has bound dbgPadrao to dtsPadrao).
+    addColumns(*dbgPadrao, data.grid(QStringLiteral("dbgPadrao")));
+    addColumns(*dbgItem, data.grid(QStringLiteral("dbgItem")));
+
+    // The detail panel and the navigator panel show the current invoice.
+    for (TDBEdit* edit : {dbeTaxaCambio, dbeOrdPgto, dbeReferencia}) {
+        edit->SetDataSource(dtsPadrao);
+        edit->SetDataField(data.controlProperties(edit->objectName())
+                               .value(QStringLiteral("DataField"))
+                               .toString());
+    }
+    dbmDescricao->SetDataSource(dtsPadrao);
+    dbmDescricao->SetDataField(QStringLiteral("DSOBSPGTOINVOI"));
     dbtNome->SetDataField(QStringLiteral("NMFANTCLIE"));
 
-    connectHandler(sbtFiltrar, &QAbstractButton::clicked, this,
-                   [this] { sbtFiltrarClick(sbtFiltrar); });
-    connectHandler(mnuFiltrar, &QAction::triggered, this, [this] { mnuFiltrarClick(mnuFiltrar); });
+    const QVariantMap mais = data.controlProperties(QStringLiteral("sbtMais"));
+    sbtMais->SetGroupIndex(mais.value(QStringLiteral("GroupIndex")).toInt());
+    sbtMais->SetAllowAllUp(mais.value(QStringLiteral("AllowAllUp")).toBool());
+
+    const QVariantMap lookup = data.controlProperties(QStringLiteral("btpEmpresa"));
+    btpEmpresa->Title = lookup.value(QStringLiteral("Title")).toString();
+    btpEmpresa->EmptyError = lookup.value(QStringLiteral("EmptyError")).toString();
+    btpEmpresa->SetAssociate(medCdEmpresa);
+    btpEmpresa->SetDataSource(dtsEmpresa);
+
+    const QVariantMap net = data.controlProperties(QStringLiteral("netBCRInvoice"));
+    netBCRInvoice->ServerName = net.value(QStringLiteral("ServerName")).toString();
+    netBCRInvoice->ThrowException = net.value(QStringLiteral("ThrowException")).toBool();
+    netBCRInvoice->Host = net.value(QStringLiteral("Host")).toString();
+
+    // The mark column's images, drawn into the grid by the marking.
+    imgCheck->setPixmap(MarkImages::check());
+    imgUnCheck->setPixmap(MarkImages::unCheck());
+    imgNoCheck->setPixmap(MarkImages::noCheck());
+
+    medCdEmpresa->setText(QStringLiteral("  "));
+    connectHandlers();
+    medCdEmpresa->setFocus();
 }
 
 TfrmBCRInvoice::~TfrmBCRInvoice()
 {
+    FocusTracker::clearHandlers(medCdEmpresa);
     // The unit's variable never points at a destroyed screen.
     if (Cli_FAS10000::frmBCRInvoice == this)
         Cli_FAS10000::frmBCRInvoice = nullptr;
 }
 
-void TfrmBCRInvoice::declareFields()
+void TfrmBCRInvoice::connectHandlers()
 {
-    const FormData data = FormData::load(QStringLiteral("Cli_FAS10000"));
-    declare(*cdsInvoice, data.fields(QStringLiteral("cdsInvoice")));
-    declare(*cdsItem, data.fields(QStringLiteral("cdsItem")));
+    cdsInvoice->AfterOpen = [this](TClientDataSet& set) { cdsInvoiceAfterOpen(set); };
+    cdsInvoice->AfterScroll = [this](TClientDataSet& set) { cdsInvoiceAfterScroll(set); };
+    cdsInvoice->FieldByName(QStringLiteral("IDTIPOINVOICE")).OnGetText =
+        [this](TField& field, QString& text, bool displayText) {
+            cdsInvoiceIDTIPOINVOICEGetText(field, text, displayText);
+        };
+
+    netBCRInvoice->BeforeConnect = [this](TNetConnection& sender) {
+        netBCRInvoiceBeforeConnect(sender);
+    };
+
+    FocusTracker::setHandlers(
+        medCdEmpresa, [this] { medCdEmpresaEnter(medCdEmpresa); },
+        [this] { medCdEmpresaExit(medCdEmpresa); });
+    connectHandler(medCdEmpresa, &QLineEdit::textChanged, this,
+                   [this] { medCdEmpresaChange(medCdEmpresa); });
+    medCdEmpresa->installEventFilter(this);
+
+    btpEmpresa->OnBeforePesq = [this](bool& proceed) { btpEmpresaBeforePesq(btpEmpresa, proceed); };
+    btpEmpresa->OnAfterPesq = [this] { btpEmpresaAfterPesq(btpEmpresa); };
+
+    connectHandler(sbtFiltrar, &QAbstractButton::clicked, this,
+                   [this] { sbtFiltrarClick(sbtFiltrar); });
+    connectHandler(mnuFiltrar, &QAction::triggered, this, [this] { mnuFiltrarClick(mnuFiltrar); });
+    connectHandler(sbtMais, &QAbstractButton::clicked, this, [this] { sbtMaisClick(sbtMais); });
+    connectHandler(mnuMais, &QAction::triggered, this, [this] { mnuMaisClick(mnuMais); });
 }
 
 void TfrmBCRInvoice::FormClose(QObject* sender, TCloseAction& action)
 {
     TfrmPadraoGrid::FormClose(sender, action);
     Cli_FAS10000::boIdCriado = false;
-    // TODO(TNetConnection): netBCRInvoice->SetConnected(false);
+    netBCRInvoice->SetConnected(false);
 }
+
+// ---- connection -----------------------------------------------------------------------------
+
+void TfrmBCRInvoice::FormActivate(QObject*)
+{
+    const BusyGuard busy(MainForm(), 1);
+    netBCRInvoice->SetConnected(true);
+}
+
+void TfrmBCRInvoice::netBCRInvoiceBeforeConnect(TNetConnection& sender)
+{
+    sender.Host = WebURL();
+    sender.Port = WebPort();
+}
+
+// ---- command state --------------------------------------------------------------------------
+
+void TfrmBCRInvoice::dtsPadraoStateChange(QObject*)
+{
+    sbtIncluir->setEnabled(false);
+    sbtExcluir->setEnabled(false);
+    sbtAlterar->setEnabled(false);
+
+    const bool hasRecords = cdsInvoice->Active() && !cdsInvoice->IsEmpty();
+    for (TButtonFlat* button : {sbtProcurar, sbtVerificar, sbtCadAuto, sbtGerarNF, sbtMais})
+        button->setEnabled(hasRecords);
+
+    mnuIncluir->setEnabled(sbtIncluir->isEnabled());
+    mnuExcluir->setEnabled(sbtExcluir->isEnabled());
+    mnuAlterar->setEnabled(sbtAlterar->isEnabled());
+    mnuProcurar->setEnabled(sbtProcurar->isEnabled());
+    mnuVerificar->setEnabled(sbtVerificar->isEnabled());
+    mnuCadAuto->setEnabled(sbtCadAuto->isEnabled());
+    mnuGerarNF->setEnabled(sbtGerarNF->isEnabled());
+    mnuMais->setEnabled(sbtMais->isEnabled());
+}
+
+// ---- the company field ----------------------------------------------------------------------
+
+void TfrmBCRInvoice::medCdEmpresaEnter(QObject*)
+{
+    sbtMais->setEnabled(false);
+    panTaxaCambio->setVisible(false);
+
+    for (TButtonFlat* button : {sbtFiltrar, sbtProcurar, sbtVerificar, sbtCadAuto, sbtGerarNF})
+        button->setEnabled(false);
+    mnuFiltrar->setEnabled(sbtFiltrar->isEnabled());
+    mnuCadAuto->setEnabled(sbtCadAuto->isEnabled());
+    mnuProcurar->setEnabled(sbtProcurar->isEnabled());
+    mnuVerificar->setEnabled(sbtVerificar->isEnabled());
+    mnuMais->setEnabled(sbtMais->isEnabled());
+
+    CdEmpresaAnterior = medCdEmpresa->text();
+    mnuGerarNF->setEnabled(sbtGerarNF->isEnabled());
+
+    // The item pane is the splitter's second widget.
+    QList<int> sizes = splInvoiceItem->sizes();
+    if (sizes.size() == 2) {
+        const int itemHeight = 203;
+        sizes = {qMax(0, sizes.at(0) + sizes.at(1) - itemHeight), itemHeight};
+        splInvoiceItem->setSizes(sizes);
+    }
+}
+
+void TfrmBCRInvoice::medCdEmpresaExit(QObject* sender)
+{
+    try {
+        if (EmptyString(medCdEmpresa->text()))
+            MensErro(msgPadrao.Msg(QStringLiteral("Emp_Inf")), true);
+        medCdEmpresa->setText(Ajusta(medCdEmpresa->text(), 2));
+
+        qryEmpresa->Close();
+        qryEmpresa->GetIBParams().ParamByName(QStringLiteral("P_TCDEMPRESA")).AsString.clear();
+        qryEmpresa->GetIBParams().ParamByName(QStringLiteral("P_CDEMPRESA")).AsString =
+            medCdEmpresa->text();
+        qryEmpresa->Open();
+        if (qryEmpresa->IsEmpty())
+            MensErro(msgPadrao.Msg(QStringLiteral("Emp_Not")), true);
+        edtNmEmpresa->setText(qryEmpresa->FieldByName(QStringLiteral("NMEMPRESA")).AsString());
+    } catch (...) {
+        medCdEmpresa->setFocus();
+        throw;
+    }
+
+    {
+        const ControlsSuspended items(*cdsItem);
+        try {
+            if (!Cli_FAS10001::frmFiltroBCRInvoice) {
+                // The first company since the module was loaded: the user sets the criteria.
+                CdEmpresaAnterior.clear();
+                Cli_FAS10001::CriaFiltroBCRInvoice();
+                setInvoiceGridDefaultColors(true);
+                setInvoiceGridDefaultColors(false);
+                CdEmpresaAnterior = medCdEmpresa->text();
+            } else if (CdEmpresaAnterior != medCdEmpresa->text()) {
+                // Another company: reload at once with the criteria last confirmed.
+                Cli_FAS10001::frmFiltroBCRInvoice->sbtConfirmaClick(sender);
+            }
+        } catch (...) {
+            // The list on the screen may now be another company's (or half loaded): the focus
+            // goes back to the field without entering it again, so that the remembered code
+            // stays the one of the list and the next exit loads again.
+            medCdEmpresa->setFocus();
+            throw;
+        }
+        sbtFiltrar->setEnabled(true);
+        mnuFiltrar->setEnabled(sbtFiltrar->isEnabled());
+    }
+    dtsPadraoStateChange(dtsPadrao);
+}
+
+void TfrmBCRInvoice::medCdEmpresaChange(QObject*)
+{
+    edtNmEmpresa->clear();
+}
+
+void TfrmBCRInvoice::medCdEmpresaKeyPress(QObject*, QChar& key)
+{
+    const bool digit = key >= QLatin1Char('0') && key <= QLatin1Char('9');
+    if (!digit && key != QChar(8))
+        key = QChar(0);
+}
+
+void TfrmBCRInvoice::medCdEmpresaKeyDown(QObject*, int& key, Qt::KeyboardModifiers)
+{
+    if (key == VK_ADD || key == VK_SUBTRACT)
+        key = 0;
+}
+
+bool TfrmBCRInvoice::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == medCdEmpresa && event->type() == QEvent::KeyPress)
+        return companyKeyEvent(static_cast<QKeyEvent&>(*event));
+    return TfrmPadraoGrid::eventFilter(watched, event);
+}
+
+// Runs the company field's key handlers on a key press; true drops the event.
+bool TfrmBCRInvoice::companyKeyEvent(QKeyEvent& event)
+{
+    int key = virtualKey(event);
+    Dispatch([&] { medCdEmpresaKeyDown(medCdEmpresa, key, event.modifiers()); });
+    if (key == 0)
+        return true;
+    if (!typesCharacter(event))
+        return false;
+    QChar character = event.text().at(0);
+    Dispatch([&] { medCdEmpresaKeyPress(medCdEmpresa, character); });
+    return character.isNull();
+}
+
+// ---- company lookup -------------------------------------------------------------------------
+
+void TfrmBCRInvoice::btpEmpresaBeforePesq(QObject*, bool&)
+{
+    qryEmpresa->Close();
+    qryEmpresa->GetIBParams().ParamByName(QStringLiteral("P_TCDEMPRESA")).AsString =
+        QStringLiteral("T");
+    qryEmpresa->GetIBParams().ParamByName(QStringLiteral("P_CDEMPRESA")).AsString.clear();
+    qryEmpresa->Open();
+}
+
+void TfrmBCRInvoice::btpEmpresaAfterPesq(QObject*)
+{
+    medCdEmpresa->setText(qryEmpresa->FieldByName(QStringLiteral("CDEMPRESA")).AsString());
+    edtNmEmpresa->setText(qryEmpresa->FieldByName(QStringLiteral("NMEMPRESA")).AsString());
+}
+
+// ---- filter and detail commands -------------------------------------------------------------
 
 void TfrmBCRInvoice::sbtFiltrarClick(QObject*)
 {
@@ -75,4 +377,54 @@ void TfrmBCRInvoice::sbtFiltrarClick(QObject*)
 void TfrmBCRInvoice::mnuFiltrarClick(QObject* sender)
 {
     sbtFiltrarClick(sender);
+}
+
+void TfrmBCRInvoice::sbtMaisClick(QObject*)
+{
+    panTaxaCambio->setVisible(sbtMais->Down());
+}
+
+void TfrmBCRInvoice::mnuMaisClick(QObject* sender)
+{
+    sbtMais->SetDown(!sbtMais->Down());
+    sbtMaisClick(sender);
+}
+
+void TfrmBCRInvoice::setInvoiceGridDefaultColors(bool on)
+{
+    if (on)
+        dbgPadrao->SetDefaultColors(dbgPadrao->palette().color(QPalette::Base),
+                                    dbgPadrao->palette().color(QPalette::Text));
+    else
+        dbgPadrao->SetDefaultColors(QColor(), QColor());
+}
+
+// ---- record rules ---------------------------------------------------------------------------
+
+void TfrmBCRInvoice::cdsInvoiceAfterScroll(TClientDataSet& dataSet)
+{
+    const ControlsSuspended items(*cdsItem);
+    cdsItem->SetFiltered(false);
+    // A quote inside the number is doubled, so that the number is matched as it stands
+    // instead of breaking the filter text.
+    QString invoice = dataSet.FieldByName(QStringLiteral("NRINVOICE")).AsString();
+    invoice.replace(QLatin1Char('\''), QLatin1String("''"));
+    cdsItem->SetFilter(QStringLiteral("NRINVOICE ='") + invoice + QLatin1Char('\''));
+    cdsItem->SetFiltered(true);
+}
+
+void TfrmBCRInvoice::cdsInvoiceAfterOpen(TClientDataSet&)
+{
+    Cli_FAS10000::boTodos = false;
+}
+
+void TfrmBCRInvoice::cdsInvoiceIDTIPOINVOICEGetText(TField& sender, QString& text, bool)
+{
+    const QString type = sender.AsString();
+    if (type == QLatin1String("M"))
+        text = QStringLiteral("Manual");
+    else if (type == QLatin1String("A"))
+        text = QStringLiteral("Automático");
+    else
+        text.clear();
 }
