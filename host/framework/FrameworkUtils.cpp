@@ -1,5 +1,7 @@
 #include "FrameworkUtils.h"
 
+#include "FasApplication.h"
+
 #include "EAbort.h"
 
 #include <QApplication>
@@ -89,22 +91,10 @@ MessageService::Answer MessageDlg(const QString& text, TMsgDlgType type, int but
     return service.confirm(text, buttons);
 }
 
-namespace {
-QPointer<QWidget>& registeredMainForm()
-{
-    static QPointer<QWidget> form;
-    return form;
-}
-} // namespace
-
 QWidget* MainForm()
 {
-    if (QWidget* form = registeredMainForm())
+    // The host application registers its main window with the application object.
+    if (QWidget* form = FasApplication::MainForm())
         return form;
     return QApplication::activeWindow();
-}
-
-void SetMainForm(QWidget* mainForm)
-{
-    registeredMainForm() = mainForm;
 }

@@ -39,4 +39,3 @@ MessageService::Answer MessageDlg(const QString& text, TMsgDlgType type, int but
 // The application's main window, as the host registered it; when none is registered, the
 // active window (or nullptr).
 QWidget* MainForm();
-void SetMainForm(QWidget* mainForm);
