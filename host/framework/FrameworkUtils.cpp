@@ -5,6 +5,7 @@
 #include "EAbort.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QPointer>
 #include <QWidget>
 #include <algorithm>
