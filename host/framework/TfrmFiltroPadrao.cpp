@@ -3,6 +3,7 @@
 #include "OptionStore.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QLabel>
 
 TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget* parent) : QDialog(parent) {}
@@ -54,6 +55,15 @@ void TfrmFiltroPadrao::btfSaveOpcClick(QObject*)
 void TfrmFiltroPadrao::btfLoadOpcClick(QObject*)
 {
     Opcoes = OptionStore::Load(m_screenCode);
+}
+
+bool TfrmFiltroPadrao::Close()
+{
+    if (isVisible())
+        return close();
+    QCloseEvent event;
+    QCoreApplication::sendEvent(this, &event);
+    return event.isAccepted();
 }
 
 void TfrmFiltroPadrao::reject()

@@ -40,6 +40,10 @@ public:
     // Reads the stored options into Opcoes.
     virtual void btfLoadOpcClick(QObject* sender);
 
+    // Closes the dialog through FormClose. Unlike QWidget::close(), it runs the close handler
+    // also when the dialog is hidden (a confirmation run without showing the dialog).
+    bool Close();
+
     // Esc ends the dialog as its close button does, through FormClose.
     void reject() override;
 

@@ -1,6 +1,7 @@
 #include "TfrmRotiGeral.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 
 TfrmRotiGeral::TfrmRotiGeral(QWidget* parent) : QDialog(parent) {}
 
@@ -22,6 +23,15 @@ void TfrmRotiGeral::FormClose(QObject*, TCloseAction& action)
 void TfrmRotiGeral::FormActivate(QObject*) {}
 
 void TfrmRotiGeral::sbtConfirmaClick(QObject*) {}
+
+bool TfrmRotiGeral::Close()
+{
+    if (isVisible())
+        return close();
+    QCloseEvent event;
+    QCoreApplication::sendEvent(this, &event);
+    return event.isAccepted();
+}
 
 void TfrmRotiGeral::reject()
 {

@@ -26,6 +26,10 @@ public:
     virtual void FormActivate(QObject* sender);
     virtual void sbtConfirmaClick(QObject* sender);
 
+    // Closes the dialog through FormClose. Unlike QWidget::close(), it runs the close handler
+    // also when the dialog is hidden (a confirmation run without showing the dialog).
+    bool Close();
+
     // Esc ends the dialog as its close button does, through FormClose.
     void reject() override;
 
