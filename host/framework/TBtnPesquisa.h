@@ -1,10 +1,11 @@
 #pragma once
 
+#include "TDataSource.h"
+
 #include <QPointer>
 #include <QToolButton>
 #include <functional>
 
-class TDataSource;
 
 // A lookup button tied to an edit (Associate) and a data source. A click runs OnBeforePesq
 // (which may refuse by clearing its flag), then shows a single-choice list over the data
