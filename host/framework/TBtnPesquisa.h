@@ -6,7 +6,6 @@
 #include <QToolButton>
 #include <functional>
 
-
 // A lookup button tied to an edit (Associate) and a data source. A click runs OnBeforePesq
 // (which may refuse by clearing its flag), then shows a single-choice list over the data
 // source's rows titled Title; the row the user picks becomes the current record and
