@@ -1,46 +1,11 @@
 #include "TDBMemo.h"
 
-TDBMemo::TDBMemo(QWidget* parent) : QPlainTextEdit(parent)
+#include "TField.h"
+
+TDBMemo::TDBMemo(QWidget* parent)
+    : QPlainTextEdit(parent), m_link(new TFieldDataLink(this, [this](TField* field) {
+          setPlainText(field ? field->AsString() : QString());
+      }))
 {
     setReadOnly(true);
-}
-
-void TDBMemo::SetDataSource(TDataSource* dataSource)
-{
-    if (m_dataSource)
-        disconnect(m_dataSource, &TDataSource::dataSetChanged, this, nullptr);
-    m_dataSource = dataSource;
-    if (m_dataSource)
-        connect(m_dataSource, &TDataSource::dataSetChanged, this, [this] { attach(); });
-    attach();
-}
-
-void TDBMemo::SetDataField(const QString& fieldName)
-{
-    m_dataField = fieldName;
-    refresh();
-}
-
-void TDBMemo::attach()
-{
-    for (const auto& connection : std::as_const(m_connections))
-        disconnect(connection);
-    m_connections.clear();
-    if (TClientDataSet* set = m_dataSource ? m_dataSource->DataSet() : nullptr) {
-        m_connections << connect(set, &TClientDataSet::dataReset, this, [this] { refresh(); });
-        m_connections << connect(set, &TClientDataSet::cursorMoved, this, [this] { refresh(); });
-        m_connections << connect(set, &TClientDataSet::rowChanged, this, [this] { refresh(); });
-        m_connections << connect(set, &TClientDataSet::stateChanged, this, [this] {
-            if (!m_dataSource->DataSet()->ControlsDisabled())
-                refresh();
-        });
-    }
-    refresh();
-}
-
-void TDBMemo::refresh()
-{
-    TClientDataSet* set = m_dataSource ? m_dataSource->DataSet() : nullptr;
-    TField* field = set ? set->FindField(m_dataField) : nullptr;
-    setPlainText(field ? field->AsString() : QString());
 }

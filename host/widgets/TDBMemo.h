@@ -1,9 +1,8 @@
 #pragma once
 
-#include "TDataSource.h"
+#include "TFieldDataLink.h"
 
 #include <QPlainTextEdit>
-#include <QPointer>
 
 // Shows the text of one field of the current record of a data source, on several lines;
 // read-only.
@@ -14,16 +13,11 @@ class TDBMemo : public QPlainTextEdit
 public:
     explicit TDBMemo(QWidget* parent = nullptr);
 
-    TDataSource* DataSource() const { return m_dataSource; }
-    void SetDataSource(TDataSource* dataSource);
-    const QString& DataField() const { return m_dataField; }
-    void SetDataField(const QString& fieldName);
+    TDataSource* DataSource() const { return m_link->DataSource(); }
+    void SetDataSource(TDataSource* dataSource) { m_link->SetDataSource(dataSource); }
+    const QString& DataField() const { return m_link->DataField(); }
+    void SetDataField(const QString& fieldName) { m_link->SetDataField(fieldName); }
 
 private:
-    void attach();
-    void refresh();
-
-    QPointer<TDataSource> m_dataSource;
-    QString m_dataField;
-    QList<QMetaObject::Connection> m_connections;
+    TFieldDataLink* m_link;
 };

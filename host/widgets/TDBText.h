@@ -1,9 +1,8 @@
 #pragma once
 
-#include "TDataSource.h"
+#include "TFieldDataLink.h"
 
 #include <QLabel>
-#include <QPointer>
 
 // A label that shows the display text of one field of the current record of a data source.
 class TDBText : public QLabel
@@ -13,16 +12,11 @@ class TDBText : public QLabel
 public:
     explicit TDBText(QWidget* parent = nullptr);
 
-    TDataSource* DataSource() const { return m_dataSource; }
-    void SetDataSource(TDataSource* dataSource);
-    const QString& DataField() const { return m_dataField; }
-    void SetDataField(const QString& fieldName);
+    TDataSource* DataSource() const { return m_link->DataSource(); }
+    void SetDataSource(TDataSource* dataSource) { m_link->SetDataSource(dataSource); }
+    const QString& DataField() const { return m_link->DataField(); }
+    void SetDataField(const QString& fieldName) { m_link->SetDataField(fieldName); }
 
 private:
-    void attach();
-    void refresh();
-
-    QPointer<TDataSource> m_dataSource;
-    QString m_dataField;
-    QList<QMetaObject::Connection> m_connections;
+    TFieldDataLink* m_link;
 };

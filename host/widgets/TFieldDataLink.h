@@ -1,0 +1,37 @@
+#pragma once
+
+#include "TDataSource.h"
+
+#include <QObject>
+#include <QPointer>
+#include <functional>
+
+class TField;
+
+// The tie between a data control and one field of a data source's record set: it follows the
+// data source's record set, and calls OnRefresh whenever what the control shows may have
+// changed (new data, another current record, a changed value, a state change while controls
+// are enabled). OnRefresh receives the field of the current record, or nullptr when there is
+// none (no data source, an unknown field, a closed or empty record set).
+class TFieldDataLink : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TFieldDataLink(QObject* owner, std::function<void(TField*)> onRefresh);
+
+    TDataSource* DataSource() const { return m_dataSource; }
+    void SetDataSource(TDataSource* dataSource);
+    const QString& DataField() const { return m_dataField; }
+    void SetDataField(const QString& fieldName);
+
+    void Refresh();
+
+private:
+    void attach();
+
+    std::function<void(TField*)> m_onRefresh;
+    QPointer<TDataSource> m_dataSource;
+    QString m_dataField;
+    QList<QMetaObject::Connection> m_connections;
+};
