@@ -151,7 +151,11 @@ TfrmBCRInvoice::TfrmBCRInvoice(QWidget* parent)
     imgUnCheck->setPixmap(MarkImages::unCheck());
     imgNoCheck->setPixmap(MarkImages::noCheck());
 
-    medCdEmpresa->setText(QStringLiteral("  "));
+    // The page control (whose single tab's bar is hidden) and the scroll boxes only hold the
+    // grids: Tab goes from the company field straight to the invoice grid.
+    for (QWidget* container : std::initializer_list<QWidget*>{pgcPadrao, scbFolhaDados, scbItem})
+        container->setFocusPolicy(Qt::NoFocus);
+
     connectHandlers();
     medCdEmpresa->setFocus();
 }
@@ -266,6 +270,11 @@ void TfrmBCRInvoice::medCdEmpresaEnter(QObject*)
 
 void TfrmBCRInvoice::medCdEmpresaExit(QObject* sender)
 {
+    // A screen being closed or hidden takes the focus away without the user leaving the
+    // field: nothing is validated or loaded then (and putting the focus back into a hidden
+    // field would only make the window hand it on again, endlessly).
+    if (!isVisible())
+        return;
     try {
         if (EmptyString(medCdEmpresa->text()))
             MensErro(msgPadrao.Msg(QStringLiteral("Emp_Inf")), true);

@@ -1,0 +1,850 @@
+// The settlement screen driven as a user drives it (keys, tab, clicks) inside a real main
+// window, against the real fas-appserver process on a free port and its demo database.
+#include "BusyAnimation.h"
+#include "CheckResultServ.h"
+#include "Cli_FAS10000.h"
+#include "Cli_FAS10001.h"
+#include "Cli_FAS10002.h"
+#include "Cli_FAS10003.h"
+#include "FasApplication.h"
+#include "FrameworkUtils.h"
+#include "MarkImages.h"
+#include "MessageService.h"
+#include "ModalHelper.h"
+#include "TDBGrid.h"
+#include "TfrmBCRInvoice.h"
+#include "TfrmFiltroBCRInvoice.h"
+
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+// Keys typed into a field: key code and modifiers.
+using Keys = QList<QPair<int, int>>;
+
+QString binDir()
+{
+    return qEnvironmentVariable("FAS_BIN_DIR");
+}
+
+// A filter dialog that counts its confirmations and showings; the first `failures`
+// confirmations fail as a server failure would.
+class CountingFilter : public TfrmFiltroBCRInvoice
+{
+public:
+    int confirmations = 0;
+    int shows = 0;
+    int failures = 0;
+
+    void sbtConfirmaClick(QObject* sender) override
+    {
+        ++confirmations;
+        if (failures > 0) {
+            --failures;
+            MensErro(QStringLiteral("Servidor indisponível."), true);
+        }
+        TfrmFiltroBCRInvoice::sbtConfirmaClick(sender);
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override
+    {
+        ++shows;
+        TfrmFiltroBCRInvoice::showEvent(event);
+    }
+};
+
+} // namespace
+
+class TestSettlement : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void markImages_data();
+    void markImages();
+    void toolButtons_data();
+    void toolButtons();
+    void gridColumns_data();
+    void gridColumns();
+
+    void typeWord_data();
+    void typeWord();
+    void amountsAsDisplayed_data();
+    void amountsAsDisplayed();
+    void itemsFollowCurrentInvoice();
+    void secondInvoiceItems_data();
+    void secondInvoiceItems();
+    void openingInvoicesResetsMarkAll();
+
+    void companyFieldTakesDigitsOnly_data();
+    void companyFieldTakesDigitsOnly();
+    void companyRefused_data();
+    void companyRefused();
+    void firstCompanyOpensFilter();
+    void companyChangeReloadsWithoutDialog();
+    void failedReloadKeepsFieldAndRetries();
+    void enteringHidesDetailPanel();
+
+    void activationConnectsWithEndpointReadEachTime();
+
+private:
+    TfrmBCRInvoice* screen() const { return Cli_FAS10000::frmBCRInvoice; }
+    CountingFilter* installFilter();
+    CountingFilter* chooseCompany(const QString& company);
+    DataPacket fetch(const QString& method, const QString& company);
+    void loadCompany(const QString& company, const std::function<void(DataPacket&)>& invoices = {},
+                     const std::function<void(DataPacket&)>& items = {});
+    QString cell(TDBGrid* grid, int row, int column) const;
+    void typeIntoCompany(const QString& text);
+    void leaveCompany();
+    void enterCompany();
+    void activateScreen();
+    ScriptedMessageService& shown() const { return **messages; }
+
+    QTemporaryDir dir;
+    QString demoDb;
+    QProcess server;
+    int serverPort = 0;
+    std::unique_ptr<QMainWindow> mainWindow;
+    QMdiArea* area = nullptr;
+    QMdiSubWindow* otherWindow = nullptr;
+    std::unique_ptr<ScopedScriptedMessages> messages;
+};
+
+void TestSettlement::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    QVERIFY2(!binDir().isEmpty(), "FAS_BIN_DIR is not set");
+    const QString program = QDir(binDir()).filePath(QStringLiteral("fas-appserver"));
+    demoDb = dir.filePath(QStringLiteral("demo.db"));
+    {
+        QProcess init;
+        init.start(program, {QStringLiteral("--db"), demoDb, QStringLiteral("--init-demo")});
+        QVERIFY(init.waitForFinished(180000));
+        QCOMPARE(init.exitCode(), 0);
+    }
+    server.start(program,
+                 {QStringLiteral("--db"), demoDb, QStringLiteral("--port"), QStringLiteral("0")});
+    QVERIFY(server.waitForStarted());
+    QByteArray output;
+    while (!output.contains('\n') && server.waitForReadyRead(30000))
+        output += server.readAllStandardOutput();
+    const qsizetype colon = output.lastIndexOf(':');
+    QVERIFY2(output.contains("listening") && colon > 0, output.constData());
+    serverPort = output.mid(colon + 1).trimmed().toInt();
+    QVERIFY(serverPort > 0);
+
+    qputenv("FAS_WEB_URL", "127.0.0.1");
+    qputenv("FAS_WEB_PORT", QByteArray::number(serverPort));
+    qputenv("FAS_DB_DRIVER", "QSQLITE");
+    qputenv("FAS_DB_NAME", demoDb.toLocal8Bit());
+    qputenv("FAS_OPTIONS_FILE", dir.filePath(QStringLiteral("options.ini")).toLocal8Bit());
+
+    messages = std::make_unique<ScopedScriptedMessages>();
+    mainWindow = std::make_unique<QMainWindow>();
+    area = new QMdiArea(mainWindow.get());
+    mainWindow->setCentralWidget(area);
+    mainWindow->resize(1000, 700);
+    FasApplication::SetMainForm(mainWindow.get(), area);
+    otherWindow = area->addSubWindow(new QWidget);
+    mainWindow->show();
+    QVERIFY(QTest::qWaitForWindowActive(mainWindow.get()));
+}
+
+void TestSettlement::cleanupTestCase()
+{
+    FasApplication::DestroyAllForms();
+    FasApplication::SetMainForm(nullptr, nullptr);
+    mainWindow.reset();
+    server.terminate();
+    server.waitForFinished(10000);
+}
+
+void TestSettlement::init()
+{
+    shown().clear();
+    Cli_FAS10001::Initialization();
+    Cli_FAS10002::Initialization();
+    Cli_FAS10003::Initialization();
+    Cli_FAS10000::Initialization();
+    // The offscreen platform does not give the activation back after a modal dialog.
+    QApplication::setActiveWindow(mainWindow.get());
+    Cli_FAS10000::CriaBCRInvoice();
+    QVERIFY(screen());
+    QTRY_COMPARE(QApplication::focusWidget(), screen()->medCdEmpresa);
+    QTRY_VERIFY(screen()->netBCRInvoice->Connected());
+}
+
+void TestSettlement::cleanup()
+{
+    Cli_FAS10000::Finalization();
+    Cli_FAS10003::Finalization();
+    Cli_FAS10002::Finalization();
+    Cli_FAS10001::Finalization();
+    FasApplication::DestroyAllForms();
+    QVERIFY(!screen());
+    QCOMPARE(BusyAnimationDepth(), 0);
+}
+
+CountingFilter* TestSettlement::installFilter()
+{
+    auto* filter = FasApplication::CreateForm<CountingFilter>();
+    Cli_FAS10001::frmFiltroBCRInvoice = filter;
+    Cli_FAS10001::boIdCriado = true;
+    return filter;
+}
+
+// A company chosen by typing its code and tabbing out, with the filter dialog in existence.
+CountingFilter* TestSettlement::chooseCompany(const QString& company)
+{
+    CountingFilter* filter = installFilter();
+    typeIntoCompany(company);
+    leaveCompany();
+    return filter;
+}
+
+// The invoices or items of a company, every situation and date, straight from the server
+// over the screen's own connection.
+DataPacket TestSettlement::fetch(const QString& method, const QString& company)
+{
+    QList<ServerArg> args{ServerArg::string(company), ServerArg::byRef(QStringLiteral("A_N_E_"))};
+    for (int flag = 0; flag < 5; ++flag)
+        args << ServerArg::byRef(QStringLiteral("T"));
+    args << ServerArg::byRef(QString());
+    for (int date = 0; date < 8; ++date)
+        args << ServerArg::dateTime(QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
+    const QJsonValue result = screen()->netBCRInvoice->GetServer().call(method, args);
+    return DataPacket::fromJsonObject(CheckResultServ(result, true, 0).toObject());
+}
+
+// Loads a company's invoices, then its items, as the filter's confirmation does; the packets
+// may be changed on the way.
+void TestSettlement::loadCompany(const QString& company,
+                                 const std::function<void(DataPacket&)>& invoices,
+                                 const std::function<void(DataPacket&)>& items)
+{
+    DataPacket invoicePacket = fetch(QStringLiteral("GetInvoice"), company);
+    DataPacket itemPacket = fetch(QStringLiteral("GetItem"), company);
+    if (invoices)
+        invoices(invoicePacket);
+    if (items)
+        items(itemPacket);
+    screen()->cdsInvoice->SetData(invoicePacket);
+    screen()->cdsItem->SetData(itemPacket);
+}
+
+QString TestSettlement::cell(TDBGrid* grid, int row, int column) const
+{
+    return grid->model()->index(row, column).data().toString();
+}
+
+void TestSettlement::typeIntoCompany(const QString& text)
+{
+    QLineEdit* field = screen()->medCdEmpresa;
+    QTRY_COMPARE(QApplication::focusWidget(), field);
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClicks(field, text);
+}
+
+void TestSettlement::leaveCompany()
+{
+    QTest::keyClick(screen()->medCdEmpresa, Qt::Key_Tab);
+}
+
+void TestSettlement::enterCompany()
+{
+    QTest::mouseClick(screen()->medCdEmpresa, Qt::LeftButton);
+    QTRY_COMPARE(QApplication::focusWidget(), screen()->medCdEmpresa);
+}
+
+// Activates another window of the main window, then the screen: a real activation.
+void TestSettlement::activateScreen()
+{
+    area->setActiveSubWindow(otherWindow);
+    area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(screen()->parentWidget()));
+}
+
+// ---- presentation ---------------------------------------------------------------------------
+
+void TestSettlement::markImages_data()
+{
+    QTest::addColumn<QString>("image");
+    QTest::addColumn<QPoint>("pixel"); // column, row
+    QTest::addColumn<QColor>("colour");
+
+    const QColor olive(0x80, 0x80, 0x00), black(Qt::black), white(Qt::white),
+        grey(0xC0, 0xC0, 0xC0);
+    for (const char* image : {"imgCheck", "imgUnCheck", "imgNoCheck"}) {
+        const QString name = QString::fromLatin1(image);
+        QTest::addRow("%s corner", image) << name << QPoint(0, 0) << olive;
+        QTest::addRow("%s frame top", image) << name << QPoint(11, 2) << black;
+        QTest::addRow("%s frame left", image) << name << QPoint(2, 11) << black;
+        QTest::addRow("%s no frame right", image) << name << QPoint(12, 5) << olive;
+        QTest::addRow("%s no frame bottom", image) << name << QPoint(5, 12) << olive;
+        QTest::addRow("%s shadow right", image) << name << QPoint(13, 1) << grey;
+        QTest::addRow("%s shadow bottom", image) << name << QPoint(1, 13) << grey;
+        QTest::addRow("%s shadow corner", image) << name << QPoint(13, 13) << grey;
+        QTest::addRow("%s beyond shadow", image) << name << QPoint(14, 14) << olive;
+        QTest::addRow("%s before frame", image) << name << QPoint(1, 1) << olive;
+    }
+    QTest::newRow("unchecked interior") << "imgUnCheck" << QPoint(10, 4) << white;
+    QTest::newRow("unchecked last interior") << "imgUnCheck" << QPoint(11, 11) << white;
+    QTest::newRow("no-check interior") << "imgNoCheck" << QPoint(6, 10) << grey;
+    QTest::newRow("check mark top") << "imgCheck" << QPoint(10, 4) << black;
+    QTest::newRow("check mark left arm") << "imgCheck" << QPoint(4, 6) << black;
+    QTest::newRow("check mark gap") << "imgCheck" << QPoint(6, 7) << white;
+    QTest::newRow("check mark run") << "imgCheck" << QPoint(8, 8) << black;
+    QTest::newRow("check mark tip") << "imgCheck" << QPoint(6, 10) << black;
+    QTest::newRow("check beside tip") << "imgCheck" << QPoint(7, 10) << white;
+    QTest::newRow("check interior") << "imgCheck" << QPoint(4, 4) << white;
+}
+
+void TestSettlement::markImages()
+{
+    QFETCH(QString, image);
+    QFETCH(QPoint, pixel);
+    QFETCH(QColor, colour);
+    auto* label = screen()->findChild<QLabel*>(image);
+    QVERIFY(label);
+    QVERIFY(!label->isVisible());
+    const QImage bitmap = label->pixmap().toImage();
+    QCOMPARE(bitmap.size(), QSize(16, 16));
+    QCOMPARE(bitmap.pixelColor(pixel).rgb(), colour.rgb());
+}
+
+void TestSettlement::toolButtons_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("hint");
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("shortcut");
+
+    QTest::newRow("filter") << "sbtFiltrar"
+                            << "Filtrar"
+                            << "mnuFiltrar"
+                            << "Ctrl+L";
+    QTest::newRow("registration") << "sbtCadAuto"
+                                  << "Cadastro Automático"
+                                  << ""
+                                  << "";
+    QTest::newRow("fiscal note") << "sbtGerarNF"
+                                 << "Gerar Nota Fiscal"
+                                 << "mnuGerarNF"
+                                 << "Ctrl+N";
+    QTest::newRow("more") << "sbtMais"
+                          << "Mais"
+                          << "mnuMais"
+                          << "Ctrl+M";
+}
+
+// The screen's own commands, left to right, all disabled at start with their menu items.
+void TestSettlement::toolButtons()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, hint);
+    QFETCH(QString, menu);
+    QFETCH(QString, shortcut);
+
+    const QStringList order{"sbtFiltrar",  "sbtCadAuto", "sbtGerarNF", "sbtMais",
+                            "sbtImprimir", "sbtAjuda",   "sbtFechar"};
+    auto* sbt = screen()->findChild<TButtonFlat*>(button);
+    QVERIFY(sbt);
+    QCOMPARE(sbt->Hint(), hint);
+    QVERIFY(!sbt->isEnabled());
+    QVERIFY(!screen()->sbtImprimir->isEnabled());
+    const int index = order.indexOf(button);
+    auto* next = screen()->findChild<QWidget*>(order.at(index + 1));
+    QVERIFY(sbt->x() < next->x());
+    if (!menu.isEmpty()) {
+        auto* action = screen()->findChild<QAction*>(menu);
+        QVERIFY(action);
+        QVERIFY(!action->isEnabled());
+        QCOMPARE(action->shortcut(), QKeySequence(shortcut));
+    }
+    QVERIFY(!screen()->mnuCadAuto->isEnabled());
+    QCOMPARE(screen()->windowTitle(), QStringLiteral("Baixa C. Receber (INVOICE)"));
+    QCOMPARE(screen()->lblCodTela->text(), QStringLiteral("FAS10000"));
+    QVERIFY(!screen()->panTaxaCambio->isVisible());
+    QVERIFY(sbt->isVisible());
+}
+
+void TestSettlement::gridColumns_data()
+{
+    QTest::addColumn<QString>("grid");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<int>("width");
+
+    const QList<std::pair<const char*, int>> invoice{{"4", 16},
+                                                     {"Tipo", 68},
+                                                     {"Invoice", 69},
+                                                     {"Cliente", 152},
+                                                     {"Dt. Emissão", 74},
+                                                     {"Dt. Vencimento", 80},
+                                                     {"Dt. Recebimento", 84},
+                                                     {"Dt. Câmbio", 71},
+                                                     {"Nº NF", 67},
+                                                     {"Vr. Câmbio (R$)", -1},
+                                                     {"Valor (U$)", 72}};
+    for (int i = 0; i < invoice.size(); ++i)
+        QTest::newRow(qPrintable(QStringLiteral("invoice %1").arg(i + 1)))
+            << "dbgPadrao" << i << QString::fromUtf8(invoice.at(i).first) << invoice.at(i).second;
+    const QList<std::pair<const char*, int>> item{
+        {"Item", 163}, {"Descrição", 484}, {"Vr. Unitário", 93}, {"Vr. Ajustado", 93}};
+    for (int i = 0; i < item.size(); ++i)
+        QTest::newRow(qPrintable(QStringLiteral("item %1").arg(i + 1)))
+            << "dbgItem" << i << QString::fromUtf8(item.at(i).first) << item.at(i).second;
+}
+
+void TestSettlement::gridColumns()
+{
+    QFETCH(QString, grid);
+    QFETCH(int, column);
+    QFETCH(QString, title);
+    QFETCH(int, width);
+    auto* dbg = screen()->findChild<TDBGrid*>(grid);
+    QCOMPARE(dbg->ColumnCount(), grid == QLatin1String("dbgPadrao") ? 11 : 4);
+    QCOMPARE(dbg->model()->headerData(column, Qt::Horizontal).toString(), title);
+    if (width > 0)
+        QCOMPARE(dbg->columnWidth(column), width);
+    else
+        QVERIFY(dbg->columnWidth(column) > 0);
+}
+
+// ---- record rules ---------------------------------------------------------------------------
+
+void TestSettlement::typeWord_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("M") << "M"
+                       << "Manual";
+    QTest::newRow("A") << "A"
+                       << "Automático";
+    QTest::newRow("lower-case m") << "m"
+                                  << "";
+    QTest::newRow("lower-case a") << "a"
+                                  << "";
+    QTest::newRow("blank") << " "
+                           << "";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("other") << "X"
+                           << "";
+}
+
+void TestSettlement::typeWord()
+{
+    QFETCH(QString, type);
+    QFETCH(QString, shown);
+    // The type of the second invoice is changed; the first keeps a word, so the cell shows
+    // the row's own type and not the current record's.
+    loadCompany(QStringLiteral("01"), [&](DataPacket& packet) {
+        const int field = packet.indexOf(QStringLiteral("IDTIPOINVOICE"));
+        packet.rows[0][field] = QStringLiteral("M");
+        packet.rows[1][field] = type;
+    });
+    QCOMPARE(screen()->cdsInvoice->RecNo(), 1);
+    QCOMPARE(cell(screen()->dbgPadrao, 0, 1), QStringLiteral("Manual"));
+    QCOMPARE(cell(screen()->dbgPadrao, 1, 1), shown);
+}
+
+void TestSettlement::amountsAsDisplayed_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("exchange zero") << "VRCAMBIOINVOICE" << 0.0 << " ";
+    QTest::newRow("exchange three decimals") << "VRCAMBIOINVOICE" << 5.12345 << "5,123";
+    QTest::newRow("exchange thousands") << "VRCAMBIOINVOICE" << 1234.5 << "1.234,500";
+    QTest::newRow("total zero") << "TOTALINVOICE" << 0.0 << "0,00";
+    QTest::newRow("total two decimals") << "TOTALINVOICE" << 1234.5 << "1.234,50";
+    QTest::newRow("total rounded") << "TOTALINVOICE" << 10.005 << "10,01";
+    QTest::newRow("payment order zero") << "VRORDPGTOINVOI" << 0.0 << " ";
+    QTest::newRow("payment order") << "VRORDPGTOINVOI" << 2500.0 << "2.500,00";
+    QTest::newRow("rate zero") << "VRTXCAMBIOINVOI" << 0.0 << " ";
+    QTest::newRow("rate") << "VRTXCAMBIOINVOI" << 5.1 << "5,10";
+}
+
+// As the grid shows the two value columns and the detail panel its two amounts.
+void TestSettlement::amountsAsDisplayed()
+{
+    QFETCH(QString, field);
+    QFETCH(double, value);
+    QFETCH(QString, shown);
+    loadCompany(QStringLiteral("01"),
+                [&](DataPacket& packet) { packet.rows[0][packet.indexOf(field)] = value; });
+    TfrmBCRInvoice* frm = screen();
+    if (field == QLatin1String("VRCAMBIOINVOICE"))
+        QCOMPARE(cell(frm->dbgPadrao, 0, 9), shown);
+    else if (field == QLatin1String("TOTALINVOICE"))
+        QCOMPARE(cell(frm->dbgPadrao, 0, 10), shown);
+    else
+        QCOMPARE((field == QLatin1String("VRORDPGTOINVOI") ? frm->dbeOrdPgto : frm->dbeTaxaCambio)
+                     ->text(),
+                 shown);
+}
+
+void TestSettlement::itemsFollowCurrentInvoice()
+{
+    chooseCompany(QStringLiteral("02"));
+    loadCompany(QStringLiteral("02"));
+    TfrmBCRInvoice* frm = screen();
+    const DataPacket items = fetch(QStringLiteral("GetItem"), QStringLiteral("02"));
+    const int invoiceField = items.indexOf(QStringLiteral("NRINVOICE"));
+    const int productField = items.indexOf(QStringLiteral("NMPRODUTO"));
+    QVERIFY(frm->cdsInvoice->RecordCount() > 5);
+
+    frm->dbgPadrao->setFocus();
+    for (int row = 0; row < 6; ++row) {
+        if (row > 0)
+            QTest::keyClick(frm->dbgPadrao, Qt::Key_Down);
+        QCOMPARE(frm->cdsInvoice->RecNo(), row + 1);
+        const QString invoice =
+            frm->cdsInvoice->FieldByName(QStringLiteral("NRINVOICE")).AsString();
+        QStringList expected;
+        for (const Row& item : items.rows)
+            if (item.at(invoiceField).toString() == invoice)
+                expected << item.at(productField).toString();
+        QVERIFY2(!expected.isEmpty(), qPrintable(invoice));
+        QStringList seen;
+        for (int r = 0; r < frm->dbgItem->model()->rowCount(); ++r)
+            seen << cell(frm->dbgItem, r, 0);
+        QCOMPARE(seen, expected);
+    }
+}
+
+void TestSettlement::secondInvoiceItems_data()
+{
+    QTest::addColumn<QString>("number"); // the second invoice's new number, with its items
+    QTest::addColumn<bool>("dropItems");
+    QTest::newRow("without items") << QString() << true;
+    QTest::newRow("quote in the number") << "12'34" << false;
+    QTest::newRow("quotes at the ends") << "'1234'" << false;
+    QTest::newRow("blank in the number") << "12 34" << false;
+}
+
+// The item grid of the second invoice: empty when it has none, and its own items whatever
+// characters its number holds.
+void TestSettlement::secondInvoiceItems()
+{
+    QFETCH(QString, number);
+    QFETCH(bool, dropItems);
+    QString second;
+    int itemCount = 0;
+    chooseCompany(QStringLiteral("01"));
+    loadCompany(
+        QStringLiteral("01"),
+        [&](DataPacket& packet) {
+            const int field = packet.indexOf(QStringLiteral("NRINVOICE"));
+            second = packet.rows.at(1).at(field).toString();
+            if (!number.isEmpty())
+                packet.rows[1][field] = number;
+        },
+        [&](DataPacket& packet) {
+            const int field = packet.indexOf(QStringLiteral("NRINVOICE"));
+            if (dropItems) {
+                packet.rows.removeIf(
+                    [&](const Row& row) { return row.at(field).toString() == second; });
+                return;
+            }
+            for (Row& row : packet.rows) {
+                if (row.at(field).toString() == second) {
+                    row[field] = number;
+                    ++itemCount;
+                }
+            }
+        });
+    QVERIFY(dropItems || itemCount > 0);
+    TfrmBCRInvoice* frm = screen();
+    QVERIFY2(shown().messages.isEmpty(), qPrintable(shown().texts().join('|')));
+    QVERIFY(frm->dbgItem->model()->rowCount() > 0);
+    frm->dbgPadrao->setFocus();
+    QTest::keyClick(frm->dbgPadrao, Qt::Key_Down);
+    QCOMPARE(frm->cdsInvoice->RecNo(), 2);
+    QCOMPARE(frm->dbgItem->model()->rowCount(), itemCount);
+    QVERIFY2(shown().messages.isEmpty(), qPrintable(shown().texts().join('|')));
+    QTest::keyClick(frm->dbgPadrao, Qt::Key_Up);
+    QVERIFY(frm->dbgItem->model()->rowCount() > 0);
+}
+
+void TestSettlement::openingInvoicesResetsMarkAll()
+{
+    Cli_FAS10000::boTodos = true;
+    loadCompany(QStringLiteral("03"));
+    QVERIFY(!Cli_FAS10000::boTodos);
+    Cli_FAS10000::boTodos = true;
+    screen()->cdsInvoice->Close();
+    QVERIFY(Cli_FAS10000::boTodos);
+    loadCompany(QStringLiteral("01"));
+    QVERIFY(!Cli_FAS10000::boTodos);
+}
+
+// ---- the company field ----------------------------------------------------------------------
+
+void TestSettlement::companyFieldTakesDigitsOnly_data()
+{
+    QTest::addColumn<Keys>("keys");
+    QTest::addColumn<QString>("text");
+
+    const int none = Qt::NoModifier, keypad = Qt::KeypadModifier, shift = Qt::ShiftModifier;
+    QTest::newRow("digits") << Keys{{Qt::Key_1, none}, {Qt::Key_2, none}} << "12";
+    QTest::newRow("letter") << Keys{{Qt::Key_A, none}, {Qt::Key_3, none}} << "3";
+    QTest::newRow("capital letter") << Keys{{Qt::Key_B, shift}, {Qt::Key_4, none}} << "4";
+    QTest::newRow("plus sign") << Keys{{Qt::Key_Plus, shift}, {Qt::Key_5, none}} << "5";
+    QTest::newRow("minus sign") << Keys{{Qt::Key_Minus, none}, {Qt::Key_6, none}} << "6";
+    QTest::newRow("keypad plus") << Keys{{Qt::Key_Plus, keypad}, {Qt::Key_7, none}} << "7";
+    QTest::newRow("keypad minus") << Keys{{Qt::Key_Minus, keypad}, {Qt::Key_8, none}} << "8";
+    QTest::newRow("space") << Keys{{Qt::Key_Space, none}, {Qt::Key_9, none}} << "9";
+    QTest::newRow("backspace") << Keys{{Qt::Key_1, none},
+                                       {Qt::Key_Backspace, none},
+                                       {Qt::Key_2, none}}
+                               << "2";
+    QTest::newRow("keypad digit") << Keys{{Qt::Key_3, keypad}} << "3";
+}
+
+void TestSettlement::companyFieldTakesDigitsOnly()
+{
+    QFETCH(Keys, keys);
+    QFETCH(QString, text);
+    typeIntoCompany(QString());
+    QLineEdit* field = screen()->medCdEmpresa;
+    field->setCursorPosition(0);
+    for (const auto& [key, modifiers] : keys)
+        QTest::keyClick(field, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(field->text(), text);
+}
+
+void TestSettlement::companyRefused_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("blank") << ""
+                           << "Empresa deve ser informada.";
+    QTest::newRow("unknown") << "99"
+                             << "Empresa não cadastrada.";
+    QTest::newRow("unknown single digit") << "9"
+                                          << "Empresa não cadastrada.";
+}
+
+// A refused code shows the message, leaves the focus in the field, the commands disabled and
+// the invoices loaded before on the screen.
+void TestSettlement::companyRefused()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    CountingFilter* filter = installFilter();
+    typeIntoCompany(QStringLiteral("1"));
+    leaveCompany();
+    QCOMPARE(filter->confirmations, 1);
+    loadCompany(QStringLiteral("01"));
+    TfrmBCRInvoice* frm = screen();
+    const int invoices = frm->cdsInvoice->RecordCount();
+    QTRY_VERIFY(frm->sbtGerarNF->isEnabled() || frm->dbgPadrao->hasFocus());
+
+    enterCompany();
+    typeIntoCompany(typed);
+    leaveCompany();
+    QCOMPARE(shown().texts(), QStringList{message});
+    shown().clear();
+    QCOMPARE(QApplication::focusWidget(), frm->medCdEmpresa);
+    for (QWidget* command :
+         std::initializer_list<QWidget*>{frm->sbtFiltrar, frm->sbtProcurar, frm->sbtVerificar,
+                                         frm->sbtCadAuto, frm->sbtGerarNF, frm->sbtMais})
+        QVERIFY2(!command->isEnabled(), qPrintable(command->objectName()));
+    for (QAction* command :
+         {frm->mnuFiltrar, frm->mnuProcurar, frm->mnuVerificar, frm->mnuGerarNF, frm->mnuMais})
+        QVERIFY2(!command->isEnabled(), qPrintable(command->objectName()));
+    QVERIFY(frm->edtNmEmpresa->text().isEmpty());
+    QCOMPARE(filter->confirmations, 1);
+    QCOMPARE(frm->cdsInvoice->RecordCount(), invoices);
+}
+
+// The first company since the module was loaded: "1" is looked up as "01", stays so in the
+// field, its name shows and the filter dialog opens.
+void TestSettlement::firstCompanyOpensFilter()
+{
+    QVERIFY(!Cli_FAS10001::frmFiltroBCRInvoice);
+    int dialogs = 0;
+    QString nameWhileOpen;
+    ModalHelper::whenModal(
+        [&](QDialog& dialog) {
+            ++dialogs;
+            nameWhileOpen = screen()->edtNmEmpresa->text();
+            dialog.close();
+        },
+        "TfrmFiltroBCRInvoice");
+    typeIntoCompany(QStringLiteral("1"));
+    leaveCompany();
+    QCOMPARE(dialogs, 1);
+    TfrmBCRInvoice* frm = screen();
+    QCOMPARE(frm->medCdEmpresa->text(), QStringLiteral("01"));
+    QCOMPARE(nameWhileOpen, QStringLiteral("Exportadora Café Brasil S.A."));
+    QCOMPARE(frm->edtNmEmpresa->text(), QStringLiteral("Exportadora Café Brasil S.A."));
+    QCOMPARE(frm->CdEmpresaAnterior, QStringLiteral("01"));
+    QVERIFY(frm->sbtFiltrar->isEnabled());
+    QVERIFY(frm->mnuFiltrar->isEnabled());
+    QVERIFY(!frm->cdsItem->ControlsDisabled());
+    QVERIFY2(shown().messages.isEmpty(), qPrintable(shown().texts().join('\n')));
+
+    // The filter command opens the same dialog again.
+    ModalHelper::closeWhenModal("TfrmFiltroBCRInvoice");
+    QTest::mouseClick(frm->sbtFiltrar, Qt::LeftButton);
+    QVERIFY(Cli_FAS10001::frmFiltroBCRInvoice);
+    QVERIFY(!Cli_FAS10001::frmFiltroBCRInvoice->isVisible());
+}
+
+// With the dialog in existence, a changed code reloads through the hidden dialog's
+// confirmation; the same code reloads nothing and still gives the commands back.
+void TestSettlement::companyChangeReloadsWithoutDialog()
+{
+    CountingFilter* filter = installFilter();
+    TfrmBCRInvoice* frm = screen();
+    typeIntoCompany(QStringLiteral("01"));
+    leaveCompany();
+    QCOMPARE(filter->confirmations, 1);
+    QCOMPARE(frm->CdEmpresaAnterior, QString()); // not changed by a reload
+    QVERIFY(frm->sbtFiltrar->isEnabled());
+
+    loadCompany(QStringLiteral("01"));
+    enterCompany();
+    QVERIFY(!frm->sbtFiltrar->isEnabled());
+    QVERIFY(!frm->sbtGerarNF->isEnabled());
+    QCOMPARE(frm->CdEmpresaAnterior, QStringLiteral("01"));
+    leaveCompany();
+    QCOMPARE(filter->confirmations, 1);
+    QVERIFY(frm->sbtFiltrar->isEnabled());
+    QVERIFY(frm->sbtGerarNF->isEnabled());
+    QVERIFY(frm->mnuGerarNF->isEnabled());
+    QVERIFY(frm->sbtMais->isEnabled());
+    QVERIFY(!frm->sbtIncluir->isEnabled());
+
+    enterCompany();
+    typeIntoCompany(QStringLiteral("2"));
+    leaveCompany();
+    QCOMPARE(filter->confirmations, 2);
+    QCOMPARE(frm->medCdEmpresa->text(), QStringLiteral("02"));
+    QCOMPARE(frm->edtNmEmpresa->text(), QStringLiteral("Companhia Açucareira Paulista"));
+    QCOMPARE(filter->shows, 0);
+    QVERIFY2(shown().messages.isEmpty(), qPrintable(shown().texts().join('\n')));
+}
+
+// A reload that fails leaves the focus in the field without entering it again, so that the
+// next exit loads again instead of taking the old list for the new company.
+void TestSettlement::failedReloadKeepsFieldAndRetries()
+{
+    CountingFilter* filter = installFilter();
+    filter->failures = 1;
+    TfrmBCRInvoice* frm = screen();
+    typeIntoCompany(QStringLiteral("02"));
+    leaveCompany();
+    QCOMPARE(shown().texts(), QStringList{QStringLiteral("Servidor indisponível.")});
+    shown().clear();
+    QCOMPARE(QApplication::focusWidget(), frm->medCdEmpresa);
+    QVERIFY(!frm->sbtFiltrar->isEnabled());
+    QVERIFY(!frm->cdsItem->ControlsDisabled());
+
+    leaveCompany();
+    QCOMPARE(filter->confirmations, 2);
+    QVERIFY(frm->sbtFiltrar->isEnabled());
+    QVERIFY(QApplication::focusWidget() != frm->medCdEmpresa);
+}
+
+void TestSettlement::enteringHidesDetailPanel()
+{
+    CountingFilter* filter = installFilter();
+    TfrmBCRInvoice* frm = screen();
+    typeIntoCompany(QStringLiteral("03"));
+    leaveCompany();
+    QCOMPARE(filter->confirmations, 1);
+    loadCompany(QStringLiteral("03"));
+    QVERIFY(frm->sbtMais->isEnabled());
+    QTest::mouseClick(frm->sbtMais, Qt::LeftButton);
+    QVERIFY(frm->sbtMais->Down());
+    QVERIFY(frm->panTaxaCambio->isVisible());
+
+    enterCompany();
+    QVERIFY(!frm->panTaxaCambio->isVisible());
+    QVERIFY(frm->sbtMais->Down());
+    QVERIFY(!frm->sbtMais->isEnabled());
+    QVERIFY(!frm->mnuMais->isEnabled());
+    QCOMPARE(frm->splInvoiceItem->sizes().value(1), 203);
+
+    // Leaving enables "Mais" again; the panel comes back with the next click only.
+    leaveCompany();
+    QVERIFY(frm->sbtMais->isEnabled());
+    QVERIFY(!frm->panTaxaCambio->isVisible());
+    frm->mnuMais->trigger();
+    QVERIFY(!frm->sbtMais->Down());
+    QVERIFY(!frm->panTaxaCambio->isVisible());
+    frm->mnuMais->trigger();
+    QVERIFY(frm->sbtMais->Down());
+    QVERIFY(frm->panTaxaCambio->isVisible());
+}
+
+// ---- connection -----------------------------------------------------------------------------
+
+// Host and port are read at every connect; a server that is down is reported, the busy
+// animation does not stay up, and the next activation connects.
+void TestSettlement::activationConnectsWithEndpointReadEachTime()
+{
+    TfrmBCRInvoice* frm = screen();
+    QCOMPARE(frm->netBCRInvoice->Port, serverPort);
+    QCOMPARE(frm->netBCRInvoice->Host, QStringLiteral("127.0.0.1"));
+
+    int deadPort = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        deadPort = probe.serverPort();
+    }
+    int busyDuringConnect = -1;
+    frm->netBCRInvoice->BeforeConnect = [&](TNetConnection& connection) {
+        busyDuringConnect = BusyAnimationDepth();
+        frm->netBCRInvoiceBeforeConnect(connection);
+    };
+
+    frm->netBCRInvoice->SetConnected(false);
+    qputenv("FAS_WEB_PORT", QByteArray::number(deadPort));
+    activateScreen();
+    QTRY_COMPARE(shown().messages.size(), 1);
+    QCOMPARE(shown().messages.at(0).kind, MessageService::Kind::Error);
+    QVERIFY(shown().messages.at(0).text.contains(QString::number(deadPort)));
+    shown().clear();
+    QCOMPARE(busyDuringConnect, 1);
+    QCOMPARE(BusyAnimationDepth(), 0);
+    QVERIFY(!frm->netBCRInvoice->Connected());
+    QCOMPARE(frm->netBCRInvoice->Port, deadPort);
+
+    qputenv("FAS_WEB_PORT", QByteArray::number(serverPort));
+    busyDuringConnect = -1;
+    activateScreen();
+    QTRY_VERIFY(frm->netBCRInvoice->Connected());
+    QCOMPARE(frm->netBCRInvoice->Port, serverPort);
+    QCOMPARE(busyDuringConnect, 1);
+    QCOMPARE(BusyAnimationDepth(), 0);
+
+    // An open connection is not opened again.
+    busyDuringConnect = -1;
+    activateScreen();
+    QCOMPARE(busyDuringConnect, -1);
+    QVERIFY(shown().messages.isEmpty());
+}
+
+QTEST_MAIN(TestSettlement)
+#include "tst_settlement.moc"
