@@ -12,6 +12,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
@@ -29,6 +30,19 @@ public:
     }
 
     // ---- helpers -------------------------------------------------------------------------
+
+    // Every table of the schema, in the order it is created (a table after those it refers to).
+    static QStringList tables()
+    {
+        static const QRegularExpression create(QStringLiteral("^CREATE TABLE (\\w+)"));
+        QStringList names;
+        for (const QString& sql : Schema::statements()) {
+            const QRegularExpressionMatch match = create.match(sql);
+            if (match.hasMatch())
+                names.append(match.captured(1));
+        }
+        return names;
+    }
 
     qint64 scalar(const QString& sql) const
     {
