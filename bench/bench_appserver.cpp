@@ -1,0 +1,574 @@
+// Application server figures, end to end against the real fas-appserver process:
+//
+//  1. GetInvoice plus GetItem for all invoices of one company, through TNetConnection into two
+//     record sets, beside the sqlite3 command-line program running the same two queries to
+//     /dev/null; the ratio of the two, and where the time goes.
+//  2. SetInvoice of one changed invoice: median round trip, beside a bare HTTP round trip.
+//  3. GeraNF for 1,000 marked invoices.
+//
+// The demo database (made by fas-appserver --init-demo) is cached under /tmp/fas-bench/; every
+// run works on a fresh copy of it, since SetInvoice and GeraNF write.
+//
+//   bench_appserver [--invoices N] [--runs N] [--company CC] [--server PATH]
+#include "DataPacket.h"
+#include "InvoiceLayout.h"
+#include "InvoiceService.h"
+#include "Schema.h"
+#include "ServerDatabase.h"
+#include "TClientDataSet.h"
+#include "TField.h"
+#include "TNetConnection.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlQuery>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <stdexcept>
+
+namespace {
+
+const QString moduleName = QStringLiteral("FAS10000.rdmBCRInvoice");
+
+[[noreturn]] void fail(const QString& text)
+{
+    throw std::runtime_error(text.toStdString());
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n == 0 ? 0 : n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2;
+}
+
+double msSince(const QElapsedTimer& timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// Runs the function `runs` times and returns the median milliseconds.
+double medianMs(int runs, const std::function<void()>& work)
+{
+    QList<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.append(msSince(timer));
+    }
+    return median(times);
+}
+
+// The cached demo database, made once by the real server program.
+QString cachedDatabase(const QString& server, int invoices)
+{
+    const QString dir = QStringLiteral("/tmp/fas-bench");
+    QDir().mkpath(dir);
+    const QString file = QStringLiteral("%1/appserver-%2.db").arg(dir).arg(invoices);
+    if (QFile::exists(file))
+        return file;
+    const QString partial = file + QStringLiteral(".partial");
+    QFile::remove(partial);
+    std::printf("creating %s with %d invoices (once; cached)...\n", qPrintable(file), invoices);
+    std::fflush(stdout);
+    QElapsedTimer timer;
+    timer.start();
+    QProcess init;
+    init.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    init.start(server, {QStringLiteral("--db"), partial, QStringLiteral("--init-demo"),
+                        QStringLiteral("--invoices"), QString::number(invoices)});
+    if (!init.waitForFinished(-1) || init.exitStatus() != QProcess::NormalExit ||
+        init.exitCode() != 0)
+        fail(QStringLiteral("%1 --init-demo failed").arg(server));
+    if (!QFile::rename(partial, file))
+        fail(QStringLiteral("cannot move %1 into place").arg(partial));
+    std::printf("  created in %.1f s\n", msSince(timer) / 1000);
+    return file;
+}
+
+QString workingCopy(const QString& pristine)
+{
+    const QString copy = QFileInfo(pristine).dir().filePath(QStringLiteral("work.db"));
+    QFile::remove(copy);
+    if (!QFile::copy(pristine, copy))
+        fail(QStringLiteral("cannot copy %1").arg(pristine));
+    return copy;
+}
+
+// The real fas-appserver on a free loopback port, stopped when this goes.
+class ServerProcess
+{
+public:
+    ServerProcess(const QString& program, const QString& database)
+    {
+        process.setProcessChannelMode(QProcess::SeparateChannels);
+        process.start(program,
+                      {QStringLiteral("--db"), database, QStringLiteral("--listen"),
+                       QStringLiteral("127.0.0.1"), QStringLiteral("--port"), QStringLiteral("0")});
+        static const QRegularExpression listening(QStringLiteral("listening on [^:]+:(\\d+)"));
+        QByteArray out;
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 30000) {
+            process.waitForReadyRead(1000);
+            out += process.readAllStandardOutput();
+            const QRegularExpressionMatch match = listening.match(QString::fromUtf8(out));
+            if (match.hasMatch()) {
+                port = match.captured(1).toInt();
+                return;
+            }
+            if (process.state() == QProcess::NotRunning)
+                break;
+        }
+        fail(QStringLiteral("fas-appserver did not start: %1")
+                 .arg(QString::fromUtf8(process.readAllStandardError())));
+    }
+    ~ServerProcess()
+    {
+        process.terminate();
+        if (!process.waitForFinished(10000))
+            process.kill();
+        process.waitForFinished(5000);
+    }
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+
+    // The milliseconds the server logged for each call of the method so far.
+    QList<double> loggedMs(const QString& method)
+    {
+        log += QString::fromUtf8(process.readAllStandardError());
+        QList<double> found;
+        const QRegularExpression line(QRegularExpression::escape(method) +
+                                      QStringLiteral(" rows=\\d+ ms=(\\d+)"));
+        for (auto it = line.globalMatch(log); it.hasNext();)
+            found.append(it.next().captured(1).toDouble());
+        return found;
+    }
+
+    int port = 0;
+
+private:
+    QProcess process;
+    QString log;
+};
+
+// The arguments of GetInvoice and GetItem for every invoice of one company.
+QList<ServerArg> companyArgs(const QString& company)
+{
+    QList<ServerArg> args{ServerArg::string(company), ServerArg::byRef(QStringLiteral("A_N_E_"))};
+    for (int i = 0; i < 5; ++i)
+        args.append(ServerArg::byRef(QStringLiteral("T")));
+    args.append(ServerArg::byRef(QString()));
+    for (int i = 0; i < 8; ++i)
+        args.append(ServerArg::dateTime(QDateTime()));
+    return args;
+}
+
+QJsonObject dataOf(const QJsonValue& result, const char* method)
+{
+    const QJsonObject object = result.toObject();
+    if (!object.value(QStringLiteral("ok")).toBool())
+        fail(QStringLiteral("%1 failed: %2")
+                 .arg(QString::fromLatin1(method),
+                      object.value(QStringLiteral("message")).toString()));
+    return object.value(QStringLiteral("data")).toObject();
+}
+
+void declare(TClientDataSet& cds, const QList<FieldDef>& fields)
+{
+    for (const FieldDef& field : fields)
+        cds.AddField(field);
+}
+
+// The server's two queries for every invoice of the company, with the bound values written
+// as literals (the same text InvoiceService prepares, situation "A_N_E_", no other filter).
+QByteArray sqliteScript(const QString& company)
+{
+    const QString where =
+        QStringLiteral("I.CDEMPRESA = '%1' AND (I.DTRECINVOICE IS NULL OR (I.DTRECINVOICE IS NOT "
+                       "NULL AND I.IDGERNFINVOI <> 'S') OR (I.DTRECINVOICE IS NOT NULL AND "
+                       "I.IDGERNFINVOI = 'S'))")
+            .arg(company);
+    const QString invoices = QStringLiteral(
+        "SELECT C.NMFANTCLIE, I.NRINVOICE, I.CDEMPRESA, EM.NMEMPRESA, I.CDFILIAL, I.NRINVOICE, "
+        "I.CDCLIENTE, C.NMFANTCLIE, I.CDPRODUTO, I.DTEMISINVOICE, I.DTVENINVOICE, "
+        "I.DTRECINVOICE, I.DTCAMBIOINVOICE, I.DTAPURFATFAS, I.DTMESAPURADO, I.NRLANCTONF, "
+        "I.NRNOTAFISC, I.VRCAMBIOINVOICE, I.TOTALINVOICE, I.VRORDPGTOINVOI, I.VRTXCAMBIOINVOI, "
+        "I.DSREFPGTOINVOI, I.DSOBSPGTOINVOI, I.DSEMISSINVOI, I.DSBOLEFATFAS, I.IDTIPOINVOICE, "
+        "I.IDGERNFINVOI, CASE WHEN I.IDGERNFINVOI = 'S' THEN 'D' ELSE 'N' END, I.IDAPURFATFAS "
+        "FROM INVOICE I JOIN EMPRESA EM ON EM.CDEMPRESA = I.CDEMPRESA JOIN CLIENTE C ON "
+        "C.CDCLIENTE = I.CDCLIENTE WHERE ");
+    const QString items = QStringLiteral(
+        "SELECT IT.CDEMPRESA, IT.CDFILIAL, IT.NRINVOICE, IT.NRSEQITINVOI, IT.CDPRODUTO, "
+        "P.NMPRODUTO, IT.DSEMISSINVOI, IT.VRUNITEINVOI, IT.VRUNITEDESC, IT.VRTOTITEINVOI FROM "
+        "INVOICEITEM IT JOIN INVOICE I ON I.CDEMPRESA = IT.CDEMPRESA AND I.NRINVOICE = "
+        "IT.NRINVOICE LEFT JOIN PRODUTO P ON P.CDPRODUTO = IT.CDPRODUTO WHERE ");
+    return (invoices + where + QStringLiteral(" ORDER BY C.NMFANTCLIE, I.NRINVOICE;\n") + items +
+            where + QStringLiteral(" ORDER BY IT.NRINVOICE, IT.NRSEQITINVOI;\n"))
+        .toUtf8();
+}
+
+double sqliteRun(const QString& database, const QString& script)
+{
+    QProcess sqlite;
+    sqlite.setStandardInputFile(script);
+    sqlite.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer timer;
+    timer.start();
+    sqlite.start(QStringLiteral("sqlite3"), {database});
+    if (!sqlite.waitForFinished(-1) || sqlite.exitCode() != 0)
+        fail(QStringLiteral("sqlite3 failed: %1")
+                 .arg(QString::fromUtf8(sqlite.readAllStandardError())));
+    return msSince(timer);
+}
+
+// One POST or GET on the module's path with a keep-alive connection, waited for in a local
+// loop like the client's; returns the body.
+class RawHttp
+{
+public:
+    explicit RawHttp(int port)
+    {
+        manager.setProxy(QNetworkProxy::NoProxy);
+        url = QUrl(QStringLiteral("http://127.0.0.1:%1/%2").arg(port).arg(moduleName));
+    }
+    QByteArray exchange(const QByteArray& body = {})
+    {
+        QNetworkRequest request(url);
+        request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+        request.setHeader(QNetworkRequest::ContentTypeHeader,
+                          QByteArrayLiteral("application/json"));
+        QNetworkReply* reply = body.isNull() ? manager.get(request) : manager.post(request, body);
+        QEventLoop loop;
+        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        if (!reply->isFinished())
+            loop.exec();
+        const QByteArray answer = reply->readAll();
+        if (reply->error() != QNetworkReply::NoError)
+            fail(QStringLiteral("HTTP failed: %1").arg(reply->errorString()));
+        reply->deleteLater();
+        return answer;
+    }
+
+private:
+    QNetworkAccessManager manager;
+    QUrl url;
+};
+
+struct Sizes
+{
+    qint64 invoices = 0;
+    qint64 items = 0;
+    qint64 allInvoices = 0;
+    qint64 allItems = 0;
+};
+
+Sizes countRows(const QString& database, const QString& company)
+{
+    Sizes sizes;
+    ServerDatabase settings;
+    settings.name = database;
+    {
+        QSqlDatabase db = settings.open(QStringLiteral("count"), true);
+        const auto scalar = [&db](const QString& sql, const QString& value = {}) {
+            QSqlQuery query(db);
+            query.prepare(sql);
+            if (!value.isNull())
+                query.addBindValue(value);
+            if (!query.exec() || !query.next())
+                fail(QStringLiteral("count failed: %1").arg(sql));
+            return query.value(0).toLongLong();
+        };
+        sizes.invoices =
+            scalar(QStringLiteral("SELECT COUNT(*) FROM INVOICE WHERE CDEMPRESA = ?"), company);
+        sizes.items =
+            scalar(QStringLiteral("SELECT COUNT(*) FROM INVOICEITEM WHERE CDEMPRESA = ?"), company);
+        sizes.allInvoices = scalar(QStringLiteral("SELECT COUNT(*) FROM INVOICE"));
+        sizes.allItems = scalar(QStringLiteral("SELECT COUNT(*) FROM INVOICEITEM"));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("count"));
+    return sizes;
+}
+
+// Figure 1, and where its time goes.
+void loadCompany(ServerProcess& server, TNetConnection& connection, const QString& database,
+                 const QString& company, int runs, TClientDataSet& cdsInvoice)
+{
+    const QString script = QFileInfo(database).dir().filePath(QStringLiteral("queries.sql"));
+    {
+        QFile file(script);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            fail(QStringLiteral("cannot write %1").arg(script));
+        file.write(sqliteScript(company));
+    }
+
+    TClientDataSet cdsItem;
+    declare(cdsItem, InvoiceLayout::itemFields());
+    QList<double> clientMs;
+    QList<double> sqliteMs;
+    QList<double> invoiceCallMs;
+    QList<double> itemCallMs;
+    QList<double> setDataMs;
+    for (int run = 0; run < runs; ++run) {
+        // Alternate, so that neither side always finds the file cache warmer.
+        sqliteMs.append(sqliteRun(database, script));
+        QElapsedTimer total;
+        total.start();
+        QList<ServerArg> args = companyArgs(company);
+        QElapsedTimer step;
+        step.start();
+        const QJsonObject invoices =
+            dataOf(connection.GetServer().call(QStringLiteral("GetInvoice"), args), "GetInvoice");
+        invoiceCallMs.append(msSince(step));
+        step.start();
+        cdsInvoice.Close();
+        cdsInvoice.SetData(invoices);
+        double setData = msSince(step);
+        args = companyArgs(company);
+        step.start();
+        const QJsonObject items =
+            dataOf(connection.GetServer().call(QStringLiteral("GetItem"), args), "GetItem");
+        itemCallMs.append(msSince(step));
+        step.start();
+        cdsItem.Close();
+        cdsItem.SetData(items);
+        setData += msSince(step);
+        setDataMs.append(setData);
+        clientMs.append(msSince(total));
+    }
+    const double client = median(clientMs);
+    const double sqlite = median(sqliteMs);
+    std::printf("GetInvoice + GetItem, company %s: %d invoices, %d items\n", qPrintable(company),
+                cdsInvoice.RecordCount(), cdsItem.RecordCount());
+    std::printf("  end to end into the record sets   %9.0f ms (median of %d)\n", client, runs);
+    std::printf("  sqlite3 of the same two queries   %9.0f ms\n", sqlite);
+    std::printf("  ratio                              %9.2f   (target: at most 2)\n",
+                client / sqlite);
+
+    // Where the time goes: the server's own log, then each piece measured on its own.
+    const QList<double> serverInvoice = server.loggedMs(QStringLiteral("GetInvoice"));
+    const QList<double> serverItem = server.loggedMs(QStringLiteral("GetItem"));
+    std::printf("  breakdown (medians, ms):\n");
+    std::printf("    GetInvoice call %8.0f   of which the server's handling %8.0f\n",
+                median(invoiceCallMs), median(serverInvoice));
+    std::printf("    GetItem call    %8.0f   of which the server's handling %8.0f\n",
+                median(itemCallMs), median(serverItem));
+    std::printf("    SetData of both %8.0f\n", median(setDataMs));
+
+    // The server's handling, split: query and rows, then the JSON answer, in this process.
+    ServerDatabase settings;
+    settings.name = database;
+    {
+        const QSqlDatabase db = settings.open(QStringLiteral("split"), true);
+        const InvoiceService service(db);
+        InvoiceQuery query;
+        query.company = company;
+        query.situation = QStringLiteral("A_N_E_");
+        query.allCustomers = query.allIssue = query.allDue = query.allReceipt = query.allExchange =
+            QStringLiteral("T");
+        for (const bool itemsToo : {false, true}) {
+            const char* name = itemsToo ? "GetItem" : "GetInvoice";
+            DataPacket packet;
+            const double queryMs = medianMs(runs, [&] {
+                packet = itemsToo ? service.getItem(query) : service.getInvoice(query);
+            });
+            // The same statement walked with every cell read, without making packet cells.
+            const QStringList statements =
+                QString::fromUtf8(sqliteScript(company)).split(QLatin1Char(';'));
+            const double rawMs = medianMs(runs, [&] {
+                QSqlQuery raw(db);
+                raw.setForwardOnly(true);
+                if (!raw.exec(statements.at(itemsToo ? 1 : 0).trimmed()))
+                    fail(QStringLiteral("raw query failed"));
+                const int columns = itemsToo ? 10 : 29;
+                qint64 cells = 0;
+                while (raw.next())
+                    for (int c = 0; c < columns; ++c)
+                        cells += raw.value(c).isNull() ? 0 : 1;
+                if (cells == 0)
+                    fail(QStringLiteral("raw query read nothing"));
+            });
+            QByteArray treeBytes;
+            const double treeMs = medianMs(runs, [&] {
+                treeBytes = QJsonDocument(packet.toJsonObject()).toJson(QJsonDocument::Compact);
+            });
+            QByteArray directBytes;
+            const double directMs = medianMs(runs, [&] { directBytes = packet.toJson(); });
+            QJsonObject parsed;
+            const double parseMs =
+                medianMs(runs, [&] { parsed = QJsonDocument::fromJson(treeBytes).object(); });
+            TClientDataSet cds;
+            declare(cds, itemsToo ? InvoiceLayout::itemFields() : InvoiceLayout::invoiceFields());
+            const double fromObjectMs = medianMs(runs, [&] {
+                cds.Close();
+                cds.SetData(parsed);
+            });
+            const double fromBytesMs = medianMs(runs, [&] {
+                cds.Close();
+                cds.SetData(directBytes);
+            });
+            std::printf("    %-10s same SQL through Qt, cells read but not converted %6.0f\n", name,
+                        rawMs);
+            std::printf("    %-10s SQL and rows %6.0f | answer as JSON tree %6.0f, written "
+                        "directly %6.0f (%.1f MB)\n",
+                        name, queryMs, treeMs, directMs, double(treeBytes.size()) / 1e6);
+            std::printf("    %-10s client: parse to JSON tree %6.0f + SetData(tree) %6.0f | "
+                        "SetData(bytes) %6.0f\n",
+                        name, parseMs, fromObjectMs, fromBytesMs);
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("split"));
+}
+
+// Figure 2: one changed invoice, again and again, beside a bare GET on the same server.
+void setInvoiceRoundTrip(TNetConnection& connection, int port, TClientDataSet& cdsInvoice)
+{
+    const int repeats = 200;
+    if (!cdsInvoice.Locate(QStringLiteral("IDGERNFINVOI"), QStringLiteral("N")))
+        fail(QStringLiteral("no invoice without a note to change"));
+    QList<double> setTimes;
+    for (int i = 0; i < repeats; ++i) {
+        cdsInvoice.Edit();
+        cdsInvoice.FieldByName(QStringLiteral("DSOBSPGTOINVOI"))
+            .SetAsString(QStringLiteral("Conferido no teste de desempenho, passo %1.").arg(i));
+        cdsInvoice.Post();
+        QElapsedTimer timer;
+        timer.start();
+        QList<ServerArg> args{ServerArg::variant(cdsInvoice.GetDelta().toJsonObject())};
+        const QJsonObject data =
+            dataOf(connection.GetServer().call(QStringLiteral("SetInvoice"), args), "SetInvoice");
+        setTimes.append(msSince(timer));
+        if (data.value(QStringLiteral("alteradas")).toInt() != 1)
+            fail(QStringLiteral("SetInvoice changed %1 invoices")
+                     .arg(data.value(QStringLiteral("alteradas")).toInt()));
+        cdsInvoice.MergeChangeLog();
+    }
+    RawHttp http(port);
+    http.exchange(); // the connection is open before the first timed call
+    QList<double> bareTimes;
+    for (int i = 0; i < repeats; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        http.exchange();
+        bareTimes.append(msSince(timer));
+    }
+    std::printf("SetInvoice of one changed invoice (median of %d round trips)\n", repeats);
+    std::printf("  SetInvoice round trip              %9.2f ms\n", median(setTimes));
+    std::printf("  bare HTTP round trip (GET)         %9.2f ms\n", median(bareTimes));
+}
+
+// Figure 3: the invoice packet with 1,000 invoices that may have a note marked "S".
+void geraNF(TNetConnection& connection, TClientDataSet& cdsInvoice, int runs)
+{
+    const int wanted = 1000;
+    const QList<FieldDef> fields = InvoiceLayout::invoiceFields();
+    const auto index = [&fields](const char* name) {
+        for (qsizetype i = 0; i < fields.size(); ++i)
+            if (fields.at(i).name == QLatin1String(name))
+                return int(i);
+        fail(QStringLiteral("no field %1").arg(QString::fromLatin1(name)));
+    };
+    const int received = index("DTRECINVOICE");
+    const int exchanged = index("DTCAMBIOINVOICE");
+    const int rate = index("VRCAMBIOINVOICE");
+    const int issued = index("IDGERNFINVOI");
+    const int mark = index("IDCHECK");
+
+    const DataPacket all = cdsInvoice.GetData();
+    QList<qsizetype> candidates;
+    for (qsizetype r = 0; r < all.rows.size(); ++r) {
+        const Row& row = all.rows.at(r);
+        if (!row.at(received).isNull() && !row.at(exchanged).isNull() && !row.at(rate).isNull() &&
+            row.at(issued).toString() == QLatin1String("N"))
+            candidates.append(r);
+    }
+    const int possible = int(candidates.size() / wanted);
+    if (possible == 0)
+        fail(QStringLiteral("only %1 invoices can get a note").arg(candidates.size()));
+    runs = std::min(runs, possible);
+
+    QList<double> times;
+    int notes = 0;
+    for (int run = 0; run < runs; ++run) {
+        DataPacket packet = all;
+        for (int k = 0; k < wanted; ++k)
+            packet.rows[candidates.at(run * wanted + k)][mark] = QStringLiteral("S");
+        QElapsedTimer timer;
+        timer.start();
+        QList<ServerArg> args{ServerArg::variant(packet.toJsonObject()),
+                              ServerArg::string(QStringLiteral("Separadas"))};
+        const QJsonObject data =
+            dataOf(connection.GetServer().call(QStringLiteral("GeraNF"), args), "GeraNF");
+        times.append(msSince(timer));
+        notes = int(data.value(QStringLiteral("notas")).toArray().size());
+    }
+    std::printf("GeraNF \"Separadas\" for %d marked invoices in a packet of %lld\n", wanted,
+                qlonglong(all.rows.size()));
+    std::printf("  round trip                         %9.0f ms (median of %d; %d notes)\n",
+                median(times), runs, notes);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.addOptions({{QStringLiteral("invoices"), QStringLiteral("demo size"),
+                        QStringLiteral("n"), QStringLiteral("100000")},
+                       {QStringLiteral("runs"), QStringLiteral("runs per median"),
+                        QStringLiteral("n"), QStringLiteral("3")},
+                       {QStringLiteral("company"), QStringLiteral("company measured"),
+                        QStringLiteral("code"), QStringLiteral("01")},
+                       {QStringLiteral("server"), QStringLiteral("fas-appserver program"),
+                        QStringLiteral("path")}});
+    parser.process(app);
+    const int invoices = parser.value(QStringLiteral("invoices")).toInt();
+    const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
+    const QString company = parser.value(QStringLiteral("company"));
+    const QString program = parser.isSet(QStringLiteral("server"))
+                                ? parser.value(QStringLiteral("server"))
+                                : QDir(QCoreApplication::applicationDirPath())
+                                      .filePath(QStringLiteral("../bin/fas-appserver"));
+
+    try {
+        const QString database = workingCopy(cachedDatabase(program, invoices));
+        const Sizes sizes = countRows(database, company);
+        std::printf("database: %lld invoices, %lld items; company %s has %lld invoices, %lld "
+                    "items\n\n",
+                    qlonglong(sizes.allInvoices), qlonglong(sizes.allItems), qPrintable(company),
+                    qlonglong(sizes.invoices), qlonglong(sizes.items));
+
+        ServerProcess server(program, database);
+        TNetConnection connection;
+        connection.Port = server.port;
+        connection.ServerName = moduleName;
+        connection.TimeoutMs = 600000;
+        connection.SetConnected(true);
+
+        TClientDataSet cdsInvoice;
+        declare(cdsInvoice, InvoiceLayout::invoiceFields());
+        loadCompany(server, connection, database, company, runs, cdsInvoice);
+        std::printf("\n");
+        setInvoiceRoundTrip(connection, server.port, cdsInvoice);
+        std::printf("\n");
+        geraNF(connection, cdsInvoice, runs);
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "bench_appserver: %s\n", failure.what());
+        return 1;
+    }
+    return 0;
+}
