@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -37,16 +38,49 @@ FasConfig FasConfig::load(const QString& iniPath)
     return load(iniPath, QProcessEnvironment::systemEnvironment());
 }
 
+namespace {
+
+// The text after "key=" in the section of an INI file, as written (outer blanks trimmed).
+QString rawIniValue(const QString& path, const QString& sectionAndKey)
+{
+    const QString section = sectionAndKey.section(QLatin1Char('/'), 0, 0);
+    const QString key = sectionAndKey.section(QLatin1Char('/'), 1);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    QString current;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
+            current = line.mid(1, line.size() - 2).trimmed();
+        } else if (current.compare(section, Qt::CaseInsensitive) == 0) {
+            const qsizetype equals = line.indexOf(QLatin1Char('='));
+            if (equals > 0 && line.left(equals).trimmed() == key)
+                return line.mid(equals + 1).trimmed();
+        }
+    }
+    return {};
+}
+
+} // namespace
+
 FasConfig FasConfig::load(const QString& iniPath, const QProcessEnvironment& environment)
 {
     FasConfig config;
     const QString path = iniPath.isEmpty() ? defaultPath() : iniPath;
     if (QFileInfo::exists(path)) {
         QSettings ini(path, QSettings::IniFormat);
-        const auto text = [&ini](const char* key, QString& target) {
+        // QSettings reads an unquoted value with a comma (a password such as abc,def) as a
+        // list and drops the blanks around the commas: take such a value from its line.
+        const auto iniText = [&ini, &path](const QString& name) {
+            const QVariant value = ini.value(name);
+            return value.typeId() == QMetaType::QStringList ? rawIniValue(path, name)
+                                                            : value.toString();
+        };
+        const auto text = [&ini, &iniText](const char* key, QString& target) {
             const QString name = QString::fromLatin1(key);
             if (ini.contains(name))
-                applyText(target, ini.value(name).toString());
+                applyText(target, iniText(name));
         };
         text("web/url", config.webUrl);
         text("database/driver", config.dbDriver);
@@ -55,10 +89,10 @@ FasConfig FasConfig::load(const QString& iniPath, const QProcessEnvironment& env
         text("database/user", config.dbUser);
         text("database/password", config.dbPassword);
         if (ini.contains(QStringLiteral("web/port")))
-            applyPort(config.webPort, ini.value(QStringLiteral("web/port")).toString(),
+            applyPort(config.webPort, iniText(QStringLiteral("web/port")),
                       path + QStringLiteral(" [web] port"), config.problems, 0);
         if (ini.contains(QStringLiteral("database/port")))
-            applyPort(config.dbPort, ini.value(QStringLiteral("database/port")).toString(),
+            applyPort(config.dbPort, iniText(QStringLiteral("database/port")),
                       path + QStringLiteral(" [database] port"), config.problems, 0);
     }
 
