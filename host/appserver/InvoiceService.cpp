@@ -1,6 +1,7 @@
 #include "InvoiceService.h"
 
 #include "InvoiceLayout.h"
+#include "JsonWriter.h"
 #include "KeyList.h"
 #include "Schema.h"
 
@@ -205,6 +206,105 @@ DataPacket readPacket(QSqlQuery& query, const QList<FieldDef>& fields)
     return packet;
 }
 
+// The stored form of a date, "yyyy-MM-ddTHH:mm:ss", is already its form on the wire. The
+// shape and the ranges of the calendar fields are checked here so that a damaged value goes
+// out as null (as a failed conversion would) without building a QDateTime for each cell.
+bool isStoredDateText(QStringView text)
+{
+    if (text.size() != 19)
+        return false;
+    const auto digits = [&text](qsizetype at, qsizetype count) {
+        int value = 0;
+        for (qsizetype i = at; i < at + count; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c < u'0' || c > u'9')
+                return -1;
+            value = value * 10 + (c - u'0');
+        }
+        return value;
+    };
+    if (text[4] != u'-' || text[7] != u'-' || text[10] != u'T' || text[13] != u':' ||
+        text[16] != u':')
+        return false;
+    const int hour = digits(11, 2);
+    const int minute = digits(14, 2);
+    const int second = digits(17, 2);
+    return QDate::isValid(digits(0, 4), digits(5, 2), digits(8, 2)) && hour >= 0 && hour < 24 &&
+           minute >= 0 && minute < 60 && second >= 0 && second < 60;
+}
+
+void writeStoredDate(JsonWriter& out, QStringView text)
+{
+    char quoted[21];
+    quoted[0] = '"';
+    for (qsizetype i = 0; i < 19; ++i)
+        quoted[i + 1] = char(text[i].unicode());
+    quoted[20] = '"';
+    out.raw(quoted, sizeof quoted);
+}
+
+// One cell straight from the database into the JSON form of the packet, with the same value
+// the packet row would carry.
+void writeCell(JsonWriter& out, const QVariant& value, const FieldDef& field, qsizetype row)
+{
+    if (value.isNull()) {
+        out.null();
+        return;
+    }
+    switch (field.type) {
+    case FieldType::String:
+        if (value.typeId() == QMetaType::QString)
+            out.string(*static_cast<const QString*>(value.constData()));
+        else
+            out.string(value.toString());
+        return;
+    case FieldType::DateTime:
+        if (value.typeId() == QMetaType::QString) {
+            const QString& text = *static_cast<const QString*>(value.constData());
+            if (isStoredDateText(text))
+                writeStoredDate(out, text);
+            else
+                out.null();
+            return;
+        }
+        writeJsonValue(out, field, cell(value, field.type), row);
+        return;
+    case FieldType::Float:
+        writeJsonValue(out, field, value.toDouble(), row);
+        return;
+    }
+    out.null();
+}
+
+// The rows of an executed query written as a packet's JSON form ({"fields":…,"rows":…}).
+QByteArray writePacket(QSqlQuery& query, const QList<FieldDef>& fields, qsizetype* rowCount)
+{
+    JsonWriter out(1 << 20);
+    out.literal("{\"fields\":");
+    writeJsonFields(out, fields);
+    out.literal(",\"rows\":[");
+    const int count = int(fields.size());
+    qsizetype rows = 0;
+    while (query.next()) {
+        if (rows > 0)
+            out.put(',');
+        out.put('[');
+        for (int i = 0; i < count; ++i) {
+            if (i > 0)
+                out.put(',');
+            writeCell(out, query.value(i), fields.at(i), rows);
+        }
+        out.put(']');
+        ++rows;
+    }
+    if (query.lastError().isValid())
+        databaseFailure(query, "reading");
+    out.literal("]}");
+    if (rowCount)
+        *rowCount = rows;
+    return out.take();
+}
+
 qsizetype fieldIndex(const QList<FieldDef>& fields, const QString& name)
 {
     for (qsizetype i = 0; i < fields.size(); ++i) {
@@ -296,7 +396,7 @@ InvoiceService::InvoiceService(const QSqlDatabase& database, Options serviceOpti
     : db(database), options(serviceOptions)
 {}
 
-DataPacket InvoiceService::getInvoice(const InvoiceQuery& request) const
+QSqlQuery InvoiceService::invoiceQuery(const InvoiceQuery& request) const
 {
     const Condition where = filterCondition(request);
     QSqlQuery query(db);
@@ -309,10 +409,10 @@ DataPacket InvoiceService::getInvoice(const InvoiceQuery& request) const
     bindAll(query, where.values);
     if (!query.exec())
         databaseFailure(query, "listing invoices");
-    return readPacket(query, InvoiceLayout::invoiceFields());
+    return query;
 }
 
-DataPacket InvoiceService::getItem(const InvoiceQuery& request) const
+QSqlQuery InvoiceService::itemQuery(const InvoiceQuery& request) const
 {
     const Condition where = filterCondition(request);
     QSqlQuery query(db);
@@ -326,7 +426,31 @@ DataPacket InvoiceService::getItem(const InvoiceQuery& request) const
     bindAll(query, where.values);
     if (!query.exec())
         databaseFailure(query, "listing items");
+    return query;
+}
+
+DataPacket InvoiceService::getInvoice(const InvoiceQuery& request) const
+{
+    QSqlQuery query = invoiceQuery(request);
+    return readPacket(query, InvoiceLayout::invoiceFields());
+}
+
+DataPacket InvoiceService::getItem(const InvoiceQuery& request) const
+{
+    QSqlQuery query = itemQuery(request);
     return readPacket(query, InvoiceLayout::itemFields());
+}
+
+QByteArray InvoiceService::getInvoiceJson(const InvoiceQuery& request, qsizetype* rows) const
+{
+    QSqlQuery query = invoiceQuery(request);
+    return writePacket(query, InvoiceLayout::invoiceFields(), rows);
+}
+
+QByteArray InvoiceService::getItemJson(const InvoiceQuery& request, qsizetype* rows) const
+{
+    QSqlQuery query = itemQuery(request);
+    return writePacket(query, InvoiceLayout::itemFields(), rows);
 }
 
 QJsonObject InvoiceService::setInvoice(const Delta& delta)

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QJsonObject>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <array>
 #include <stdexcept>
@@ -54,6 +55,10 @@ public:
 
     DataPacket getInvoice(const InvoiceQuery& query) const;
     DataPacket getItem(const InvoiceQuery& query) const;
+    // The same packets in their JSON form ({"fields":…,"rows":…}), written straight from the
+    // database rows without building the packet first; `rows` receives the row count.
+    QByteArray getInvoiceJson(const InvoiceQuery& query, qsizetype* rows = nullptr) const;
+    QByteArray getItemJson(const InvoiceQuery& query, qsizetype* rows = nullptr) const;
     // Returns {"alteradas": number of invoices written}.
     QJsonObject setInvoice(const Delta& delta);
     // Returns {"notas":[{CDFILIAL, NRNOTAFISC, CDCLIENTE, VRNOTA, invoices:[…]}],
@@ -64,6 +69,10 @@ public:
 
 private:
     class WriteCounter;
+
+    QSqlQuery
+    invoiceQuery(const InvoiceQuery& query) const; // executed, positioned before the first row
+    QSqlQuery itemQuery(const InvoiceQuery& query) const;
 
     QSqlDatabase db;
     Options options;

@@ -151,6 +151,31 @@ QByteArray resultBody(const QJsonValue& id, const QJsonObject& result)
     return QJsonDocument(answer).toJson(QJsonDocument::Compact);
 }
 
+// The compact JSON text of one value (QJsonDocument only writes arrays and objects).
+QByteArray compactValue(const QJsonValue& value)
+{
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
+}
+
+// A successful answer around a data packet already in its JSON form: the packet's bytes are
+// copied in as they are, never parsed into a tree and written out again.
+QByteArray packetResultBody(const QJsonValue& id, const QByteArray& packet, const QJsonArray& byref)
+{
+    const QByteArray idText = compactValue(id);
+    const QByteArray byrefText = QJsonDocument(byref).toJson(QJsonDocument::Compact);
+    QByteArray body;
+    body.reserve(packet.size() + idText.size() + byrefText.size() + 64);
+    body.append(R"({"jsonrpc":"2.0","id":)");
+    body.append(idText);
+    body.append(R"(,"result":{"ok":true,"data":)");
+    body.append(packet);
+    body.append(R"(,"byref":)");
+    body.append(byrefText);
+    body.append("}}");
+    return body;
+}
+
 } // namespace
 
 QJsonObject RpcDispatcher::describe()
@@ -248,14 +273,15 @@ RpcDispatcher::Answer RpcDispatcher::handle(const QByteArray& body)
         QJsonArray byref;
         if (method == QLatin1String("GetInvoice") || method == QLatin1String("GetItem")) {
             const InvoiceQuery query = filterQuery(values);
-            const DataPacket packet = method == QLatin1String("GetInvoice")
-                                          ? service.getInvoice(query)
-                                          : service.getItem(query);
-            answer.rows = packet.rows.size();
-            data = packet.toJsonObject();
+            const QByteArray packet = method == QLatin1String("GetInvoice")
+                                          ? service.getInvoiceJson(query, &answer.rows)
+                                          : service.getItemJson(query, &answer.rows);
             // The by-reference arguments go back as they came.
             for (int i = 1; i <= 7; ++i)
                 byref.append(values.at(i));
+            answer.body = packetResultBody(answerId, packet, byref);
+            answer.ok = true;
+            return answer;
         } else if (method == QLatin1String("SetInvoice")) {
             data = service.setInvoice(Delta::fromJsonObject(values.at(0).toObject()));
         } else {
