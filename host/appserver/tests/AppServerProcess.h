@@ -1,0 +1,58 @@
+#pragma once
+
+// The real fas-appserver process for screen tests: a demo SQLite database made by
+// `fas-appserver --init-demo` in a folder of the test's, the server on a free loopback port,
+// and the environment pointing the screens (connection and shared database) at both.
+
+#include <QByteArray>
+#include <QDir>
+#include <QProcess>
+#include <QString>
+
+class AppServerProcess
+{
+public:
+    ~AppServerProcess()
+    {
+        if (server.state() != QProcess::NotRunning) {
+            server.terminate();
+            if (!server.waitForFinished(5000))
+                server.kill();
+        }
+    }
+
+    // Returns an empty text on success, otherwise what went wrong.
+    QString start(const QString& folder)
+    {
+        const QString program =
+            QDir(qEnvironmentVariable("FAS_BIN_DIR")).filePath(QStringLiteral("fas-appserver"));
+        database = QDir(folder).filePath(QStringLiteral("demo.db"));
+        QProcess init;
+        init.start(program, {QStringLiteral("--db"), database, QStringLiteral("--init-demo")});
+        if (!init.waitForFinished(180000) || init.exitCode() != 0)
+            return QStringLiteral("fas-appserver --init-demo failed: ") +
+                   QString::fromLocal8Bit(init.readAllStandardError());
+        server.start(program, {QStringLiteral("--db"), database, QStringLiteral("--port"),
+                               QStringLiteral("0")});
+        if (!server.waitForStarted())
+            return QStringLiteral("fas-appserver did not start");
+        QByteArray output;
+        while (!output.contains('\n') && server.waitForReadyRead(30000))
+            output += server.readAllStandardOutput();
+        const qsizetype colon = output.lastIndexOf(':');
+        port = colon > 0 ? output.mid(colon + 1).trimmed().toInt() : 0;
+        if (!output.contains("listening") || port <= 0)
+            return QStringLiteral("fas-appserver said: ") + QString::fromLocal8Bit(output);
+        qputenv("FAS_WEB_URL", "127.0.0.1");
+        qputenv("FAS_WEB_PORT", QByteArray::number(port));
+        qputenv("FAS_DB_DRIVER", "QSQLITE");
+        qputenv("FAS_DB_NAME", database.toLocal8Bit());
+        return {};
+    }
+
+    QString database;
+    int port = 0;
+
+private:
+    QProcess server;
+};
