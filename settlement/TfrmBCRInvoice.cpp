@@ -437,3 +437,12 @@ void TfrmBCRInvoice::cdsInvoiceIDTIPOINVOICEGetText(TField& sender, QString& tex
     else
         text.clear();
 }
+
+void TfrmBCRInvoice::sbtVerificarClick(QObject* sender)
+{
+    {
+        const ControlsSuspended suspended(*cdsItem);
+        Cli_FAS10001::frmFiltroBCRInvoice->sbtConfirmaClick(sender);
+    }
+    dbgPadrao->setFocus();
+}

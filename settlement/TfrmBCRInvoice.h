@@ -60,6 +60,8 @@ public:
     void mnuFiltrarClick(QObject* sender);
 
     // The detail panel follows the pressed state of sbtMais.
+    // Refresh: reloads invoices and items with the filter dialog's saved criteria.
+    void sbtVerificarClick(QObject* sender) override;
     void sbtMaisClick(QObject* sender);
     void mnuMaisClick(QObject* sender);
 
