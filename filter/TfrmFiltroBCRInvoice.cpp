@@ -64,13 +64,13 @@ void TfrmFiltroBCRInvoice::applyDesignData()
     const FormData data = FormData::load(QStringLiteral("Cli_FAS10001"));
     const QuerySpec query = data.query(QStringLiteral("qryCliente"));
     qryCliente->SQL = query.lines;
-    for (const FieldSpec& spec : query.fields) {
-        TField& field = qryCliente->Query()->AddField(spec.def);
-        field.SetDisplayLabel(spec.displayLabel);
-        field.SetVisible(spec.visible);
-        field.SetAlignment(spec.alignment);
-        if (spec.displayWidth > 0)
-            field.SetDisplayWidth(spec.displayWidth);
+    for (const FieldSpec& entry : query.fields) {
+        TField& field = qryCliente->Query()->AddField(entry.def);
+        field.SetDisplayLabel(entry.displayLabel);
+        field.SetVisible(entry.visible);
+        field.SetAlignment(entry.alignment);
+        if (entry.displayWidth > 0)
+            field.SetDisplayWidth(entry.displayWidth);
     }
     dtsCliente->SetDataSet(qryCliente->Query());
 

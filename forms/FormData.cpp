@@ -91,30 +91,30 @@ public:
         if (!value.isObject())
             fail(m_unit, QStringLiteral("definição de campo não é um objeto"));
         const QJsonObject o = value.toObject();
-        FieldSpec spec;
-        spec.def.name = string(o, QStringLiteral("name"));
-        if (spec.def.name.isEmpty())
+        FieldSpec entry;
+        entry.def.name = string(o, QStringLiteral("name"));
+        if (entry.def.name.isEmpty())
             fail(m_unit, QStringLiteral("campo sem nome"));
-        spec.def.type = type(string(o, QStringLiteral("type")));
-        spec.def.size = integer(o, QStringLiteral("size"), 0);
-        spec.def.fixed = boolean(o, QStringLiteral("fixed"), false);
-        spec.visible = boolean(o, QStringLiteral("visible"), true);
-        spec.displayLabel = string(o, QStringLiteral("displayLabel"), false);
-        if (spec.displayLabel.isEmpty())
-            spec.displayLabel = spec.def.name;
-        spec.displayFormat = string(o, QStringLiteral("displayFormat"), false);
-        spec.editFormat = string(o, QStringLiteral("editFormat"), false);
+        entry.def.type = type(string(o, QStringLiteral("type")));
+        entry.def.size = integer(o, QStringLiteral("size"), 0);
+        entry.def.fixed = boolean(o, QStringLiteral("fixed"), false);
+        entry.visible = boolean(o, QStringLiteral("visible"), true);
+        entry.displayLabel = string(o, QStringLiteral("displayLabel"), false);
+        if (entry.displayLabel.isEmpty())
+            entry.displayLabel = entry.def.name;
+        entry.displayFormat = string(o, QStringLiteral("displayFormat"), false);
+        entry.editFormat = string(o, QStringLiteral("editFormat"), false);
         const QString align = string(o, QStringLiteral("alignment"), false);
         if (align.isEmpty())
-            spec.alignment = spec.def.type == FieldType::Float ? Qt::AlignRight : Qt::AlignLeft;
+            entry.alignment = entry.def.type == FieldType::Float ? Qt::AlignRight : Qt::AlignLeft;
         else if (align == QLatin1String("left"))
-            spec.alignment = Qt::AlignLeft;
+            entry.alignment = Qt::AlignLeft;
         else if (align == QLatin1String("right"))
-            spec.alignment = Qt::AlignRight;
+            entry.alignment = Qt::AlignRight;
         else
             fail(m_unit, QStringLiteral("alinhamento desconhecido \"%1\"").arg(align));
-        spec.displayWidth = integer(o, QStringLiteral("displayWidth"), 0);
-        return spec;
+        entry.displayWidth = integer(o, QStringLiteral("displayWidth"), 0);
+        return entry;
     }
 
     QList<FieldSpec> fields(const QJsonArray& array) const
@@ -143,18 +143,18 @@ public:
         if (!value.isObject())
             fail(m_unit, QStringLiteral("coluna não é um objeto"));
         const QJsonObject o = value.toObject();
-        ColumnSpec spec;
-        spec.field = string(o, QStringLiteral("field"));
+        ColumnSpec entry;
+        entry.field = string(o, QStringLiteral("field"));
         const QJsonValue title = o.value(QStringLiteral("title"));
         if (title.isString())
-            spec.title = title.toString();
+            entry.title = title.toString();
         else if (!title.isNull() && !title.isUndefined())
-            fail(m_unit, QStringLiteral("título da coluna %1 não é um texto").arg(spec.field));
+            fail(m_unit, QStringLiteral("título da coluna %1 não é um texto").arg(entry.field));
         const QJsonValue width = o.value(QStringLiteral("width"));
         if (!width.isNull() && !width.isUndefined())
-            spec.width = integer(o, QStringLiteral("width"), 0);
-        spec.titleFont = font(o.value(QStringLiteral("titleFont")));
-        return spec;
+            entry.width = integer(o, QStringLiteral("width"), 0);
+        entry.titleFont = font(o.value(QStringLiteral("titleFont")));
+        return entry;
     }
 
 private:
@@ -243,12 +243,12 @@ GridSpec FormData::grid(const QString& name) const
     if (!grids.contains(name))
         fail(m_unit, QStringLiteral("grade \"%1\" desconhecida").arg(name));
     const QJsonObject o = reader.object(grids, name);
-    GridSpec spec;
-    spec.dataSource = reader.string(o, QStringLiteral("dataSource"), false);
-    spec.titleFont = reader.font(o.value(QStringLiteral("titleFont")));
+    GridSpec entry;
+    entry.dataSource = reader.string(o, QStringLiteral("dataSource"), false);
+    entry.titleFont = reader.font(o.value(QStringLiteral("titleFont")));
     for (const QJsonValue& v : reader.array(o, QStringLiteral("columns")))
-        spec.columns.append(reader.column(v));
-    return spec;
+        entry.columns.append(reader.column(v));
+    return entry;
 }
 
 QStringList FormData::grids() const
@@ -263,19 +263,19 @@ QuerySpec FormData::query(const QString& name) const
     if (!queries.contains(name))
         fail(m_unit, QStringLiteral("consulta \"%1\" desconhecida").arg(name));
     const QJsonObject o = reader.object(queries, name);
-    QuerySpec spec;
+    QuerySpec entry;
     for (const QJsonValue& v : reader.array(o, QStringLiteral("lines"))) {
         if (!v.isString())
             fail(m_unit, QStringLiteral("linha da consulta %1 não é um texto").arg(name));
-        spec.lines.append(v.toString());
+        entry.lines.append(v.toString());
     }
     for (const QJsonValue& v : reader.array(o, QStringLiteral("params"))) {
         const QJsonObject p = v.toObject();
-        spec.params.append({reader.string(p, QStringLiteral("name")),
-                            reader.type(reader.string(p, QStringLiteral("type")))});
+        entry.params.append({reader.string(p, QStringLiteral("name")),
+                             reader.type(reader.string(p, QStringLiteral("type")))});
     }
-    spec.fields = reader.fields(reader.array(o, QStringLiteral("fields")));
-    return spec;
+    entry.fields = reader.fields(reader.array(o, QStringLiteral("fields")));
+    return entry;
 }
 
 QStringList FormData::queries() const

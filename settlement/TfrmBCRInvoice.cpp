@@ -19,35 +19,35 @@ namespace {
 
 const QString Unit = QStringLiteral("Cli_FAS10000");
 
-void declare(TClientDataSet& dataSet, const QList<FieldSpec>& specs)
+void declare(TClientDataSet& dataSet, const QList<FieldSpec>& fieldEntries)
 {
-    for (const FieldSpec& spec : specs) {
-        TField& field = dataSet.AddField(spec.def);
-        field.SetDisplayLabel(spec.displayLabel);
-        field.SetVisible(spec.visible);
-        field.SetDisplayFormat(spec.displayFormat);
-        field.SetEditFormat(spec.editFormat);
-        field.SetAlignment(spec.alignment);
-        if (spec.displayWidth > 0)
-            field.SetDisplayWidth(spec.displayWidth);
+    for (const FieldSpec& entry : fieldEntries) {
+        TField& field = dataSet.AddField(entry.def);
+        field.SetDisplayLabel(entry.displayLabel);
+        field.SetVisible(entry.visible);
+        field.SetDisplayFormat(entry.displayFormat);
+        field.SetEditFormat(entry.editFormat);
+        field.SetAlignment(entry.alignment);
+        if (entry.displayWidth > 0)
+            field.SetDisplayWidth(entry.displayWidth);
     }
 }
 
-QFont fontOf(const FontSpec& spec)
+QFont fontOf(const FontSpec& entry)
 {
-    QFont font(spec.family);
-    if (spec.pixelSize > 0)
-        font.setPixelSize(spec.pixelSize);
+    QFont font(entry.family);
+    if (entry.pixelSize > 0)
+        font.setPixelSize(entry.pixelSize);
     return font;
 }
 
-void addColumns(TDBGrid& grid, const GridSpec& spec)
+void addColumns(TDBGrid& grid, const GridSpec& entry)
 {
-    for (const ColumnSpec& columnSpec : spec.columns) {
+    for (const ColumnSpec& columnSpec : entry.columns) {
         TColumn& column = grid.AddColumn(columnSpec.field, columnSpec.title.value_or(QString()),
                                          columnSpec.width.value_or(0));
         const std::optional<FontSpec> titleFont =
-            columnSpec.titleFont ? columnSpec.titleFont : spec.titleFont;
+            columnSpec.titleFont ? columnSpec.titleFont : entry.titleFont;
         if (titleFont) {
             column.TitleFont = fontOf(*titleFont);
             column.HasTitleFont = true;

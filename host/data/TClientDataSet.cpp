@@ -233,9 +233,9 @@ void TClientDataSet::load(RecordStore&& store, const QList<FieldDef>& layout)
         m_fields.push_back(std::move(field));
     }
     if (!m_filterText.trimmed().isEmpty()) {
-        FilterSpec spec;
-        parseFilter(m_filterText, spec); // the filter may name a field the packet brought
-        m_filter = spec;
+        FilterSpec filterSpec;
+        parseFilter(m_filterText, filterSpec); // the filter may name a field the packet brought
+        m_filter = filterSpec;
     }
     m_store = std::move(store);
     m_log.clear();
@@ -724,7 +724,7 @@ void TClientDataSet::GotoBookmark(const TBookmark& bookmark)
 // ---------------------------------------------------------------------------------------
 // Filter
 
-void TClientDataSet::parseFilter(const QString& text, FilterSpec& spec) const
+void TClientDataSet::parseFilter(const QString& text, FilterSpec& filterSpec) const
 {
     // FIELD ='value', blanks allowed around the name and the sign.
     const QChar* p = text.constData();
@@ -776,24 +776,24 @@ void TClientDataSet::parseFilter(const QString& text, FilterSpec& spec) const
     if (field->DataType() != FieldType::String)
         throw EDatabaseError(
             QStringLiteral("Filtro: o campo '%1' não é um campo de texto.").arg(name));
-    spec.fieldIndex = field->Index();
-    spec.value = value;
+    filterSpec.fieldIndex = field->Index();
+    filterSpec.value = value;
 }
 
 void TClientDataSet::SetFilter(const QString& filter)
 {
-    FilterSpec spec;
+    FilterSpec filterSpec;
     if (!filter.trimmed().isEmpty()) {
         if (m_fields.empty() && !Active()) {
             // Fields not declared yet: the text is checked when it is applied.
         } else {
-            parseFilter(filter, spec);
+            parseFilter(filter, filterSpec);
         }
     }
     if (Active() && m_state == TDataSetState::Edit)
         Post();
     m_filterText = filter;
-    m_filter = spec;
+    m_filter = filterSpec;
     if (m_filtered && Active()) {
         applyFilter();
         m_position = IsEmpty() ? -1 : 0;

@@ -171,7 +171,7 @@ private:
     void afterCursorChange(int oldPosition);
     void applyFilter();
     void rebuildIndex();
-    void parseFilter(const QString& text, FilterSpec& spec) const;
+    void parseFilter(const QString& text, FilterSpec& filterSpec) const;
     void load(RecordStore&& store, const QList<FieldDef>& layout);
     QList<FieldDef> bindLayout(const QList<FieldDef>& packetFields) const;
     void setState(TDataSetState state);
