@@ -35,6 +35,11 @@ QWidget* FocusTracker::formOf(QWidget* control)
     return w;
 }
 
+bool FocusTracker::isControl(const QWidget* widget)
+{
+    return widget && formOf(const_cast<QWidget*>(widget)) != widget;
+}
+
 FocusTracker::Handlers& FocusTracker::handlersOf(QWidget* control)
 {
     if (!m_handlers.contains(control)) {
@@ -107,8 +112,11 @@ bool FocusTracker::run(QWidget* control, Handler Handlers::*which)
 
 void FocusTracker::focusChanged(QWidget* /*old*/, QWidget* now)
 {
-    // Moves made by a running handler are looked at once it has returned (below).
-    if (m_busy || !now)
+    // Moves made by a running handler are looked at once it has returned (below). The focus
+    // landing on a form itself (a click on its frame or on a button that takes no focus makes
+    // an MDI window take it for a moment, before it hands it back to its last control) is not
+    // a move between controls: nothing is left and nothing entered.
+    if (m_busy || !isControl(now))
         return;
     QScopedValueRollback<bool> busy(m_busy, true);
 
@@ -124,10 +132,11 @@ void FocusTracker::focusChanged(QWidget* /*old*/, QWidget* now)
             if (!exited) {
                 // The exit failed: the new control is not entered. The exit handler's guard
                 // has usually put the focus back on the control it left.
-                remember(form, current && formOf(current) == form ? current : target.data());
+                remember(form, isControl(current) && formOf(current) == form ? current
+                                                                               : target.data());
                 return;
             }
-            if (current && current != target && formOf(current) == form)
+            if (isControl(current) && current != target && formOf(current) == form)
                 target = current; // the exit handler sent the focus elsewhere
             if (!target)
                 return;
@@ -135,7 +144,7 @@ void FocusTracker::focusChanged(QWidget* /*old*/, QWidget* now)
         remember(form, target);
         run(target, &Handlers::onEnter);
         QWidget* current = QApplication::focusWidget();
-        if (!current || current == target || formOf(current) != form)
+        if (!isControl(current) || current == target || formOf(current) != form)
             return;
         target = current; // the enter handler moved the focus on: follow it
     }

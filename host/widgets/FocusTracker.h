@@ -32,6 +32,8 @@ public:
     // The control of `form` that had the focus last (nullptr when none).
     QWidget* lastFocus(QWidget* form) const;
     static QWidget* formOf(QWidget* control);
+    // A widget inside a form, as opposed to the form itself.
+    static bool isControl(const QWidget* widget);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

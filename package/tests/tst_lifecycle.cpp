@@ -182,9 +182,6 @@ void TestLifecycle::closedScreenComesBackNew()
 {
     QFETCH(QString, how);
 
-    if (how == QLatin1String("sbtFechar"))
-        QSKIP("Known fault, open: a click that moves the focus out of a blank company field "
-              "loops between its exit check and the focus change");
     QPointer<QWidget> first = openScreen();
     QVERIFY(first);
     // Something typed on the screen (not in the company field, whose exit would load).
@@ -210,8 +207,6 @@ void TestLifecycle::closedScreenComesBackNew()
 
 void TestLifecycle::filterKeepsLastConfirmedCriteria()
 {
-    QSKIP("Known fault, open: with the real server behind it, this path hangs or loops in the "
-          "focus change of the company field");
     QWidget* screen = openScreen();
     QVERIFY(screen);
 
@@ -241,8 +236,6 @@ void TestLifecycle::filterKeepsLastConfirmedCriteria()
 
 void TestLifecycle::reloadStartsAfresh()
 {
-    QSKIP("Known fault, open: unloading the module after a screen was opened against the real "
-          "server crashes");
     // A filter dialog with confirmed criteria exists from the previous load.
     QWidget* screen = openScreen();
     QVERIFY(screen);

@@ -5,7 +5,10 @@
 #include <QApplication>
 #include <QDialog>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
+#include <QToolButton>
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -58,6 +61,8 @@ private slots:
     void failedExitKeepsTheNewControlFromBeingEntered();
     void exitHandlerMayRedirectTheFocus();
     void shownAgainEntersAfresh();
+    void clickOnMdiWindowLeavesNoControl_data();
+    void clickOnMdiWindowLeavesNoControl();
 
 private:
     std::unique_ptr<Form> form;
@@ -227,6 +232,51 @@ void TestFocusTracker::shownAgainEntersAfresh()
     form->a()->setFocus();
     QTRY_VERIFY(form->a()->hasFocus());
     QCOMPARE(form->log, QStringList{"enter:a"});
+}
+
+void TestFocusTracker::clickOnMdiWindowLeavesNoControl_data()
+{
+    QTest::addColumn<bool>("exitFails");
+    QTest::newRow("exit would pass") << false;
+    QTest::newRow("exit fails and puts the focus back") << true;
+}
+
+// A click on a button that takes no focus (or on the frame) makes the MDI window take the
+// focus for a moment before it hands it back to its last control: no control is left.
+void TestFocusTracker::clickOnMdiWindowLeavesNoControl()
+{
+    QFETCH(bool, exitFails);
+    QMdiArea area;
+    auto* inner = new Form;
+    auto* button = new QToolButton(inner);
+    button->setFocusPolicy(Qt::NoFocus);
+    inner->layout()->addWidget(button);
+    bool clicked = false;
+    connect(button, &QToolButton::clicked, [&] { clicked = true; });
+    if (exitFails) {
+        inner->onExit["a"] = [inner] {
+            inner->a()->setFocus();
+            throw EAbort();
+        };
+    }
+    QMdiSubWindow* window = area.addSubWindow(inner);
+    area.show();
+    QApplication::setActiveWindow(&area);
+    QVERIFY(QTest::qWaitForWindowActive(&area));
+    area.setActiveSubWindow(window);
+    inner->a()->setFocus();
+    QTRY_VERIFY(inner->a()->hasFocus());
+    inner->log.clear();
+
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(clicked);
+    QTRY_VERIFY(inner->a()->hasFocus());
+    QCOMPARE(inner->log, QStringList());
+
+    // Moving to another control still leaves the first one.
+    inner->onExit.clear();
+    inner->b()->setFocus();
+    QCOMPARE(inner->log, (QStringList{"exit:a", "enter:b"}));
 }
 
 QTEST_MAIN(TestFocusTracker)
