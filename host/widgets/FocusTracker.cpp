@@ -132,8 +132,8 @@ void FocusTracker::focusChanged(QWidget* /*old*/, QWidget* now)
             if (!exited) {
                 // The exit failed: the new control is not entered. The exit handler's guard
                 // has usually put the focus back on the control it left.
-                remember(form, isControl(current) && formOf(current) == form ? current
-                                                                               : target.data());
+                remember(form,
+                         isControl(current) && formOf(current) == form ? current : target.data());
                 return;
             }
             if (isControl(current) && current != target && formOf(current) == form)

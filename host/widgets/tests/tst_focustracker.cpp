@@ -8,9 +8,9 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
-#include <QToolButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <stdexcept>
 
