@@ -41,13 +41,23 @@ QFont fontOf(const FontSpec& entry)
     return font;
 }
 
+// A title written for a font of the symbol character set shows that font's glyph: "4" is its
+// check mark. Other texts are shown as they are.
+QString symbolText(const QString& text, const std::optional<FontSpec>& font)
+{
+    if (font && font->charset == QLatin1String("symbol") && text == QLatin1String("4"))
+        return QStringLiteral("\u2714");
+    return text;
+}
+
 void addColumns(TDBGrid& grid, const GridSpec& entry)
 {
     for (const ColumnSpec& columnSpec : entry.columns) {
-        TColumn& column = grid.AddColumn(columnSpec.field, columnSpec.title.value_or(QString()),
-                                         columnSpec.width.value_or(0));
         const std::optional<FontSpec> titleFont =
             columnSpec.titleFont ? columnSpec.titleFont : entry.titleFont;
+        TColumn& column = grid.AddColumn(
+            columnSpec.field, symbolText(columnSpec.title.value_or(QString()), titleFont),
+            columnSpec.width.value_or(0));
         if (titleFont) {
             column.TitleFont = fontOf(*titleFont);
             column.HasTitleFont = true;

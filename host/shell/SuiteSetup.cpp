@@ -4,6 +4,7 @@
 #include "MessageService.h"
 #include "ModuleLoader.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QLibraryInfo>
@@ -58,6 +59,13 @@ void setUpSuiteLocale()
     if (translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(translator);
+}
+
+void setUpSuiteFont()
+{
+    QFont font = QApplication::font();
+    font.setPixelSize(11);
+    QApplication::setFont(font);
 }
 
 void openModule(ModuleLoader& loader, const QString& code)

@@ -20,6 +20,10 @@ bool parseSuiteOptions(const QStringList& arguments, SuiteOptions& options);
 // pt-BR regional format (unless FAS_LOCALE names another) and Qt's own texts in Portuguese.
 void setUpSuiteLocale();
 
+// The screens are laid out in pixels for an 11-pixel sans-serif font: the application font
+// keeps that size, so that titles and values fit the columns and fields drawn for them.
+void setUpSuiteFont();
+
 // Opens a screen through the loader; a failure is shown to the user and ends the running
 // handler silently.
 void openModule(ModuleLoader& loader, const QString& code);

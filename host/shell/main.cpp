@@ -14,6 +14,7 @@ int main(int argc, char* argv[])
     if (!parseSuiteOptions(app.arguments(), options))
         return options.exitCode;
     setUpSuiteLocale();
+    setUpSuiteFont();
 
     ModuleLoader loader(options.modulesDir);
     const ModuleOpener opener = [&loader](const QString& code) { openModule(loader, code); };

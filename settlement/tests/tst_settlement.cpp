@@ -389,7 +389,8 @@ void TestSettlement::gridColumns_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<int>("width");
 
-    const QList<std::pair<const char*, int>> invoice{{"4", 16},
+    // The mark column's title is the check mark of the symbol font it is written for.
+    const QList<std::pair<const char*, int>> invoice{{"\u2714", 16},
                                                      {"Tipo", 68},
                                                      {"Invoice", 69},
                                                      {"Cliente", 152},
