@@ -390,17 +390,11 @@ void TestSettlement::gridColumns_data()
     QTest::addColumn<int>("width");
 
     // The mark column's title is the check mark of the symbol font it is written for.
-    const QList<std::pair<const char*, int>> invoice{{"\u2714", 16},
-                                                     {"Tipo", 68},
-                                                     {"Invoice", 69},
-                                                     {"Cliente", 152},
-                                                     {"Dt. Emissão", 74},
-                                                     {"Dt. Vencimento", 80},
-                                                     {"Dt. Recebimento", 84},
-                                                     {"Dt. Câmbio", 71},
-                                                     {"Nº NF", 67},
-                                                     {"Vr. Câmbio (R$)", -1},
-                                                     {"Valor (U$)", 72}};
+    const QList<std::pair<const char*, int>> invoice{
+        {"\u2714", 16},          {"Tipo", 68},        {"Invoice", 69},
+        {"Cliente", 152},        {"Dt. Emissão", 74}, {"Dt. Vencimento", 80},
+        {"Dt. Recebimento", 84}, {"Dt. Câmbio", 71},  {"Nº NF", 67},
+        {"Vr. Câmbio (R$)", -1}, {"Valor (U$)", 72}};
     for (int i = 0; i < invoice.size(); ++i)
         QTest::newRow(qPrintable(QStringLiteral("invoice %1").arg(i + 1)))
             << "dbgPadrao" << i << QString::fromUtf8(invoice.at(i).first) << invoice.at(i).second;
