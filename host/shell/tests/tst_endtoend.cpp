@@ -34,11 +34,8 @@ private slots:
 private:
     int count(const QString& sql, const QStringList& values) const;
     QWidget* theScreen() const;
-    // Leaves the company field as a click on the invoice grid does.
-    static void leaveCompany(QAbstractItemView* grid)
-    {
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
-    }
+    // Leaves the company field with Tab, as a user does.
+    static void leaveCompany(QLineEdit* field) { QTest::keyClick(field, Qt::Key_Tab); }
 
     QTemporaryDir dir;
     QString dbFile;
@@ -150,10 +147,15 @@ void TestEndToEnd::companyFilterAndGrids()
     QVERIFY(medCdEmpresa && invoices && items);
     QTRY_VERIFY(medCdEmpresa->hasFocus());
 
-    // Company 01, Tab: the filter dialog opens; the user confirms it as it stands.
+    // "1", Tab: the code becomes 01, its name shows and the filter dialog opens; the user
+    // confirms it as it stands.
+    auto* edtNmEmpresa = screen->findChild<QLineEdit*>(QStringLiteral("edtNmEmpresa"));
+    QVERIFY(edtNmEmpresa);
     bool confirmed = false;
+    QString nameWhileFiltering;
     ModalHelper::whenModal(
-        [&confirmed](QDialog& filter) {
+        [&](QDialog& filter) {
+            nameWhileFiltering = edtNmEmpresa->text();
             auto* sbtConfirma = filter.findChild<QAbstractButton*>(QStringLiteral("sbtConfirma"));
             QVERIFY(sbtConfirma);
             confirmed = true;
@@ -162,9 +164,12 @@ void TestEndToEnd::companyFilterAndGrids()
         "TfrmFiltroBCRInvoice", 20000);
     medCdEmpresa->selectAll();
     QTest::keyClick(medCdEmpresa, Qt::Key_Backspace);
-    QTest::keyClicks(medCdEmpresa, QStringLiteral("01"));
-    leaveCompany(invoices);
+    QTest::keyClicks(medCdEmpresa, QStringLiteral("1"));
+    leaveCompany(medCdEmpresa);
     QTRY_VERIFY_WITH_TIMEOUT(confirmed, 5000);
+    QCOMPARE(medCdEmpresa->text(), QStringLiteral("01"));
+    QVERIFY(!nameWhileFiltering.trimmed().isEmpty());
+    QCOMPARE(edtNmEmpresa->text(), nameWhileFiltering);
     QTRY_VERIFY(invoices->model()->rowCount() > 0);
     QVERIFY2((*messages)->messages.isEmpty(), qPrintable((*messages)->texts().join('\n')));
 
@@ -199,7 +204,7 @@ void TestEndToEnd::companyFilterAndGrids()
     medCdEmpresa->selectAll();
     QTest::keyClick(medCdEmpresa, Qt::Key_Backspace);
     QTest::keyClicks(medCdEmpresa, QStringLiteral("02"));
-    leaveCompany(invoices);
+    leaveCompany(medCdEmpresa);
     QVERIFY(!filterShown);
     QVERIFY2((*messages)->messages.isEmpty(), qPrintable((*messages)->texts().join('\n')));
     const int company02 = count(invoicesOf, {QStringLiteral("02")});
