@@ -96,6 +96,8 @@ private slots:
     void firstCompanyOpensFilter();
     void companyChangeReloadsWithoutDialog();
     void failedReloadKeepsFieldAndRetries();
+    void refreshReloadsWithSavedCriteria_data();
+    void refreshReloadsWithSavedCriteria();
     void enteringHidesDetailPanel();
 
     void activationConnectsWithEndpointReadEachTime();
@@ -758,6 +760,58 @@ void TestSettlement::failedReloadKeepsFieldAndRetries()
     QCOMPARE(filter->confirmations, 2);
     QVERIFY(frm->sbtFiltrar->isEnabled());
     QVERIFY(QApplication::focusWidget() != frm->medCdEmpresa);
+}
+
+void TestSettlement::refreshReloadsWithSavedCriteria_data()
+{
+    QTest::addColumn<bool>("fromMenu");
+    QTest::newRow("tool button") << false;
+    QTest::newRow("menu") << true;
+}
+
+// The refresh command reloads the list on the hidden dialog with the criteria last confirmed,
+// without showing it; the items follow the invoices again and the invoice grid has the focus.
+void TestSettlement::refreshReloadsWithSavedCriteria()
+{
+    QFETCH(bool, fromMenu);
+    CountingFilter* filter = chooseCompany(QStringLiteral("01"));
+    TfrmBCRInvoice* frm = screen();
+    const int all = frm->cdsInvoice->RecordCount();
+
+    // Only the open invoices, confirmed in the dialog.
+    ModalHelper::whenModal(
+        [filter](QDialog&) {
+            filter->chbAberto->setChecked(true);
+            QTest::mouseClick(filter->sbtConfirma, Qt::LeftButton);
+        },
+        "TfrmFiltroBCRInvoice");
+    QTest::mouseClick(frm->sbtFiltrar, Qt::LeftButton);
+    QCOMPARE(filter->shows, 1);
+    const int open = frm->cdsInvoice->RecordCount();
+    QVERIFY2(open > 0 && open < all, qPrintable(QStringLiteral("%1 of %2").arg(open).arg(all)));
+
+    // The list on the screen cut to one invoice: the refresh brings the open invoices back.
+    loadCompany(QStringLiteral("01"), [](DataPacket& invoices) { invoices.rows.resize(1); });
+    QCOMPARE(frm->cdsInvoice->RecordCount(), 1);
+    const int confirmations = filter->confirmations;
+    // The offscreen platform does not give the activation back after the modal dialog.
+    QApplication::setActiveWindow(mainWindow.get());
+    QVERIFY(frm->sbtVerificar->isEnabled());
+    if (fromMenu)
+        frm->mnuVerificar->trigger();
+    else
+        QTest::mouseClick(frm->sbtVerificar, Qt::LeftButton);
+
+    QCOMPARE(filter->confirmations, confirmations + 1);
+    QCOMPARE(filter->shows, 1);
+    QCOMPARE(frm->cdsInvoice->RecordCount(), open);
+    QVERIFY(filter->chbAberto->isChecked());
+    QVERIFY(!frm->cdsItem->ControlsDisabled());
+    QTRY_COMPARE(QApplication::focusWidget(), frm->dbgPadrao);
+    const QString invoice = frm->cdsInvoice->FieldByName(QStringLiteral("NRINVOICE")).AsString();
+    QVERIFY(frm->cdsItem->RecordCount() > 0);
+    QCOMPARE(frm->cdsItem->FieldByName(QStringLiteral("NRINVOICE")).AsString(), invoice);
+    QVERIFY2(shown().messages.isEmpty(), qPrintable(shown().texts().join('\n')));
 }
 
 void TestSettlement::enteringHidesDetailPanel()
