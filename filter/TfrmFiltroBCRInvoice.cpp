@@ -5,6 +5,7 @@
 #include "Cli_FAS10000.h"
 #include "Cli_FAS10001.h"
 #include "Colors.h"
+#include "EAbort.h"
 #include "EventDispatch.h"
 #include "FormData.h"
 #include "FrameworkUtils.h"
@@ -146,9 +147,20 @@ void TfrmFiltroBCRInvoice::FormClose(QObject* sender, TCloseAction& action)
 {
     // On the first opening (no company loaded yet) closing the dialog loads the list with
     // the criteria as they stand. Not when the close comes from a confirmation itself.
+    // Criteria refused keep the dialog open for the user to mend them. A failure of the load
+    // itself (the server down, say) has been reported and does not keep the user shut in the
+    // dialog: it closes with the criteria as they stand (none was confirmed yet to go back
+    // to), and the filter command tries again.
     const TfrmBCRInvoice* screen = Cli_FAS10000::frmBCRInvoice;
-    if (!boConfirmando && screen && EmptyString(screen->CdEmpresaAnterior))
-        sbtConfirmaClick(sender);
+    if (!boConfirmando && screen && EmptyString(screen->CdEmpresaAnterior)) {
+        loadFailed = false;
+        if (!Dispatch([&] { sbtConfirmaClick(sender); })) {
+            if (!loadFailed)
+                throw EAbort();
+            action = caHide;
+            return;
+        }
+    }
     Atualiza_Filtro(false);
     action = caHide;
 }
@@ -359,15 +371,17 @@ void TfrmFiltroBCRInvoice::retrieve(TfrmBCRInvoice& screen, QList<ServerArg>& ar
 {
     const BusyGuard busy(MainForm(), 1);
 
-    QJsonValue result = screen.netBCRInvoice->GetServer().call(QStringLiteral("GetInvoice"), args);
+    // The packets go to the record sets as the server wrote them, without a JSON tree.
+    ServerPacketResult result =
+        screen.netBCRInvoice->GetServer().callPacket(QStringLiteral("GetInvoice"), args);
     Cli_FAS10001::stCliente = args[7].text;
-    screen.cdsInvoice->SetData(CheckResultServ(result, true, 0).toObject());
+    screen.cdsInvoice->SetData(CheckResultServ(result, true, 0));
 
     refreshFromControls(args);
     try {
-        result = screen.netBCRInvoice->GetServer().call(QStringLiteral("GetItem"), args);
+        result = screen.netBCRInvoice->GetServer().callPacket(QStringLiteral("GetItem"), args);
         Cli_FAS10001::stCliente = args[7].text;
-        screen.cdsItem->SetData(CheckResultServ(result, true, 0).toObject());
+        screen.cdsItem->SetData(CheckResultServ(result, true, 0));
     } catch (...) {
         // The invoices are already the new ones: items of the previous list must not stay
         // under them (the items match an invoice by its number alone, so another company's
@@ -405,7 +419,12 @@ void TfrmFiltroBCRInvoice::sbtConfirmaClick(QObject*)
                    all(depCambIni->Color() == clWindow));
 
     TfrmBCRInvoice& screen = *Cli_FAS10000::frmBCRInvoice;
-    retrieve(screen, args);
+    try {
+        retrieve(screen, args);
+    } catch (...) {
+        loadFailed = true;
+        throw;
+    }
 
     if (screen.cdsInvoice->IsEmpty())
         screen.cdsItem->Close();

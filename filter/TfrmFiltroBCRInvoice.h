@@ -67,7 +67,8 @@ public:
 private:
     struct TCliente
     {
-        bool boTCliente = false;
+        // Until a first confirmation, the saved criteria are the dialog's starting ones.
+        bool boTCliente = true;
         QString stLCliente;
     };
     struct TPeriodo
@@ -112,4 +113,6 @@ private:
 
     TFiltro Filtro;
     bool boConfirmando = false;
+    // Set when the last confirmation got past the criteria checks and failed while loading.
+    bool loadFailed = false;
 };

@@ -86,6 +86,8 @@ private slots:
     void hiddenReloadUsesSavedCriteria();
     void noMatchClosesItems();
     void getItemFailure();
+    void firstOpeningCloseWithServerFailure_data();
+    void firstOpeningCloseWithServerFailure();
     void customerLookup();
     void options();
 
@@ -704,6 +706,51 @@ void TestFilter::getItemFailure()
     QVERIFY(msgs().messages.isEmpty());
     QVERIFY(screen->cdsItem->Active());
     QVERIFY(screen->cdsItem->RecordCount() > 0);
+}
+
+void TestFilter::firstOpeningCloseWithServerFailure_data()
+{
+    QTest::addColumn<QString>("failing");
+    QTest::newRow("GetInvoice") << "GetInvoice";
+    QTest::newRow("GetItem") << "GetItem";
+}
+
+// On the first opening, closing loads; when the server fails then, the failure is reported
+// and the dialog still closes: the user is never shut in it.
+void TestFilter::firstOpeningCloseWithServerFailure()
+{
+    QFETCH(QString, failing);
+    screen->CdEmpresaAnterior = QStringLiteral("  ");
+    server->failing.insert(failing);
+    ModalHelper::closeWhenModal("TfrmFiltroBCRInvoice");
+    QVERIFY(Dispatch([] { Cli_FAS10001::CriaFiltroBCRInvoice(); }));
+
+    QVERIFY(!dialog().isVisible());
+    QCOMPARE(msgs().texts(), QStringList{server->failureText});
+    QCOMPARE(server->methods().constLast(), failing);
+    QCOMPARE(BusyAnimationDepth(), 0);
+    QVERIFY(!screen->cdsItem->Active());
+    msgs().clear();
+
+    // With the company taken as chosen, closing goes back to the criteria the dialog
+    // started with, as none was confirmed: every customer, nothing loaded.
+    screen->CdEmpresaAnterior = QStringLiteral("01");
+    server->calls.clear();
+    ModalHelper::closeWhenModal("TfrmFiltroBCRInvoice");
+    QVERIFY(Dispatch([] { Cli_FAS10001::CriaFiltroBCRInvoice(); }));
+    QVERIFY(dialog().rbtTCliente->isChecked());
+    QVERIFY(!dialog().btpCliente->isEnabled());
+    QVERIFY(server->calls.isEmpty());
+
+    // The filter command tries again once the server is back.
+    screen->CdEmpresaAnterior = QStringLiteral("  ");
+    server->failing.clear();
+    server->calls.clear();
+    ModalHelper::closeWhenModal("TfrmFiltroBCRInvoice");
+    QVERIFY(Dispatch([] { Cli_FAS10001::CriaFiltroBCRInvoice(); }));
+    QCOMPARE(server->methods(), (QStringList{"GetInvoice", "GetItem"}));
+    QVERIFY(screen->cdsItem->Active());
+    QVERIFY(msgs().messages.isEmpty());
 }
 
 // ---- the customer lookup and the saved options ------------------------------------------------
