@@ -20,7 +20,10 @@ TDateEditPlus::TDateEditPlus(QWidget* parent) : QLineEdit(parent), m_weekday(new
     labelPalette.setColor(QPalette::WindowText, QColor(0x80, 0x80, 0x80));
     m_weekday->setPalette(labelPalette);
     QFont small = m_weekday->font();
-    small.setPointSizeF(small.pointSizeF() * 0.85);
+    if (small.pixelSize() > 0) // a font given in pixels has no point size
+        small.setPixelSize(qMax(1, qRound(small.pixelSize() * 0.85)));
+    else
+        small.setPointSizeF(small.pointSizeF() * 0.85);
     m_weekday->setFont(small);
     const int reserve = QFontMetrics(small).horizontalAdvance(QStringLiteral("Segunda")) + 6;
     setTextMargins(0, 0, reserve, 0);

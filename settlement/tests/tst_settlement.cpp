@@ -22,7 +22,9 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 #include <memory>
+#include <sys/prctl.h>
 
 namespace {
 
@@ -138,6 +140,8 @@ void TestSettlement::initTestCase()
         QVERIFY(init.waitForFinished(180000));
         QCOMPARE(init.exitCode(), 0);
     }
+    // A test that dies on the way does not leave its server behind.
+    server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     server.start(program,
                  {QStringLiteral("--db"), demoDb, QStringLiteral("--port"), QStringLiteral("0")});
     QVERIFY(server.waitForStarted());

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QProcess>
 #include <QString>
+#include <csignal>
+#include <sys/prctl.h>
 
 class AppServerProcess
 {
@@ -32,6 +34,8 @@ public:
         if (!init.waitForFinished(180000) || init.exitCode() != 0)
             return QStringLiteral("fas-appserver --init-demo failed: ") +
                    QString::fromLocal8Bit(init.readAllStandardError());
+        // A test that dies on the way does not leave its server behind.
+        server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         server.start(program, {QStringLiteral("--db"), database, QStringLiteral("--port"),
                                QStringLiteral("0")});
         if (!server.waitForStarted())

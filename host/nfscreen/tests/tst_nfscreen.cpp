@@ -21,7 +21,9 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 #include <map>
+#include <sys/prctl.h>
 
 namespace {
 
@@ -128,6 +130,8 @@ QString TestNfScreen::createDatabase(const QString& name, const QString& mode)
 {
     const QString file = dir.filePath(name);
     QProcess server;
+    // A test that dies on the way does not leave its server behind.
+    server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     server.start(QDir(binDir()).filePath(QStringLiteral("fas-appserver")),
                  {QStringLiteral("--db"), file, mode});
     if (!server.waitForFinished(120000) || server.exitCode() != 0)

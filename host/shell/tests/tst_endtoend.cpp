@@ -20,7 +20,9 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 #include <memory>
+#include <sys/prctl.h>
 
 class TestEndToEnd : public QObject
 {
@@ -61,6 +63,8 @@ void TestEndToEnd::initTestCase()
              init.readAllStandardError().constData());
 
     server.setProcessChannelMode(QProcess::SeparateChannels);
+    // A test that dies on the way does not leave its server behind.
+    server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     server.start(appServer,
                  {QStringLiteral("--db"), dbFile, QStringLiteral("--listen"),
                   QStringLiteral("127.0.0.1"), QStringLiteral("--port"), QStringLiteral("0")});
