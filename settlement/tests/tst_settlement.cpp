@@ -8,6 +8,7 @@
 #include "Cli_FAS10003.h"
 #include "FasApplication.h"
 #include "FrameworkUtils.h"
+#include "LookupListDialog.h"
 #include "MarkImages.h"
 #include "MessageService.h"
 #include "ModalHelper.h"
@@ -19,6 +20,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProcess>
+#include <QTableWidget>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -98,6 +100,7 @@ private slots:
     void firstCompanyOpensFilter();
     void companyChangeReloadsWithoutDialog();
     void failedReloadKeepsFieldAndRetries();
+    void companyLookup();
     void refreshReloadsWithSavedCriteria_data();
     void refreshReloadsWithSavedCriteria();
     void enteringHidesDetailPanel();
@@ -764,6 +767,48 @@ void TestSettlement::failedReloadKeepsFieldAndRetries()
     QCOMPARE(filter->confirmations, 2);
     QVERIFY(frm->sbtFiltrar->isEnabled());
     QVERIFY(QApplication::focusWidget() != frm->medCdEmpresa);
+}
+
+// The lookup lists every company by code; picking one fills the code and the name and leaves
+// the focus in the field without loading anything: leaving the field loads.
+void TestSettlement::companyLookup()
+{
+    CountingFilter* filter = installFilter();
+    TfrmBCRInvoice* frm = screen();
+    QString title;
+    QStringList codes;
+    QStringList headers;
+    ModalHelper::whenModal(
+        [&](QDialog& dialog) {
+            auto* list = qobject_cast<LookupListDialog*>(&dialog);
+            QVERIFY(list);
+            title = list->windowTitle();
+            QTableWidget* table = list->table();
+            for (int column = 0; column < table->columnCount(); ++column)
+                headers << table->horizontalHeaderItem(column)->text();
+            for (int row = 0; row < table->rowCount(); ++row)
+                codes << table->item(row, 0)->text();
+            QTest::keyClicks(list->searchBox(), QStringLiteral("Paulista"));
+            QTest::keyClick(list->searchBox(), Qt::Key_Return);
+        },
+        "LookupListDialog");
+    QTest::mouseClick(frm->btpEmpresa, Qt::LeftButton);
+
+    QCOMPARE(title, QStringLiteral("Empresa"));
+    QCOMPARE(headers, (QStringList{"Código", "Nome"}));
+    QCOMPARE(codes, (QStringList{"01", "02", "03"}));
+    QCOMPARE(frm->medCdEmpresa->text(), QStringLiteral("02"));
+    QCOMPARE(frm->edtNmEmpresa->text(), QStringLiteral("Companhia Açucareira Paulista"));
+    QCOMPARE(filter->confirmations, 0);
+    QVERIFY(!frm->sbtFiltrar->isEnabled());
+    QApplication::setActiveWindow(mainWindow.get()); // the offscreen platform does not give it back
+    QTRY_COMPARE(QApplication::focusWidget(), frm->medCdEmpresa);
+
+    leaveCompany();
+    QCOMPARE(filter->confirmations, 1);
+    QCOMPARE(frm->edtNmEmpresa->text(), QStringLiteral("Companhia Açucareira Paulista"));
+    QVERIFY(frm->sbtFiltrar->isEnabled());
+    QVERIFY2(shown().messages.isEmpty(), qPrintable(shown().texts().join('\n')));
 }
 
 void TestSettlement::refreshReloadsWithSavedCriteria_data()
