@@ -81,6 +81,14 @@ void ShowMdiChild(QWidget* form)
         // The form decides its own life; its sub-window follows it.
         QObject::connect(form, &QObject::destroyed, sub, &QObject::deleteLater);
         sub->resize(form->size().expandedTo(form->minimumSizeHint()) + QSize(8, 30));
+        // A new window opens cascaded from the top left corner, back at the corner when it
+        // would not fit.
+        const int step = 24 * (area->subWindowList().size() - 1);
+        QPoint at(step, step);
+        const QSize room = area->viewport()->size();
+        if (at.x() + sub->width() > room.width() || at.y() + sub->height() > room.height())
+            at = QPoint(0, 0);
+        sub->move(at);
     }
     sub->showNormal();
     form->show();
