@@ -2,19 +2,44 @@
 
 #include "EAbort.h"
 #include "MessageService.h"
+#include "TNetConnection.h"
 
 #include <QJsonObject>
 
-QJsonValue CheckResultServ(const QJsonValue& result, bool abort, int /*helpContext*/)
+namespace {
+
+bool succeeded(const QJsonObject& result)
 {
-    const QJsonObject object = result.toObject();
-    if (result.isObject() && object.value(QStringLiteral("ok")).toBool(false))
-        return object.value(QStringLiteral("data"));
-    QString message = object.value(QStringLiteral("message")).toString();
+    return result.value(QStringLiteral("ok")).toBool(false);
+}
+
+// Shows the result's message (or, when it has none, that the answer is invalid).
+void reportFailure(const QJsonObject& result, bool abort)
+{
+    QString message = result.value(QStringLiteral("message")).toString();
     if (message.isEmpty())
         message = QStringLiteral("O servidor de aplicação devolveu uma resposta inválida.");
     MessageService::instance().error(message);
     if (abort)
         throw EAbort();
+}
+
+} // namespace
+
+QJsonValue CheckResultServ(const QJsonValue& result, bool abort, int /*helpContext*/)
+{
+    const QJsonObject object = result.toObject();
+    if (result.isObject() && succeeded(object))
+        return object.value(QStringLiteral("data"));
+    reportFailure(object, abort);
     return QJsonValue(QJsonValue::Undefined);
+}
+
+QByteArray CheckResultServ(const ServerPacketResult& result, bool abort, int /*helpContext*/)
+{
+    if (succeeded(result.result) && !result.data.isNull())
+        return result.data;
+    // A success that carries no data has no message of its own: it is an invalid answer.
+    reportFailure(succeeded(result.result) ? QJsonObject() : result.result, abort);
+    return QByteArray();
 }

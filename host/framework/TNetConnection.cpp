@@ -1,6 +1,7 @@
 #include "TNetConnection.h"
 
 #include "DataPacket.h"
+#include "JsonScan.h"
 
 #include <QEventLoop>
 #include <QJsonArray>
@@ -139,7 +140,8 @@ TNetConnection::Reply TNetConnection::exchange(const QByteArray& body, const QSt
     return result;
 }
 
-QJsonValue AppServerInterface::call(const QString& method, QList<ServerArg>& args) const
+QByteArray AppServerInterface::send(const QString& method, const QList<ServerArg>& args,
+                                    int& status) const
 {
     QJsonArray params;
     for (const ServerArg& arg : args)
@@ -148,24 +150,27 @@ QJsonValue AppServerInterface::call(const QString& method, QList<ServerArg>& arg
                               {QStringLiteral("id"), ++connection->lastRequestId},
                               {QStringLiteral("method"), method},
                               {QStringLiteral("params"), params}};
-    const TNetConnection::Reply reply =
+    TNetConnection::Reply reply =
         connection->exchange(QJsonDocument(request).toJson(QJsonDocument::Compact), method);
+    status = reply.status;
+    return std::move(reply.body);
+}
 
-    const QJsonObject answer = QJsonDocument::fromJson(reply.body).object();
-    if (answer.contains(QStringLiteral("error")))
-        throw ENetConnection(QStringLiteral("O servidor de aplicação recusou a chamada de %1: %2")
-                                 .arg(method, answer.value(QStringLiteral("error"))
-                                                  .toObject()
-                                                  .value(QStringLiteral("message"))
-                                                  .toString()));
-    if (!answer.value(QStringLiteral("result")).isObject())
+void AppServerInterface::accept(const QString& method, int status, const QJsonValue& error,
+                                const QJsonValue& result, QList<ServerArg>& args) const
+{
+    if (!error.isUndefined())
+        throw ENetConnection(
+            QStringLiteral("O servidor de aplicação recusou a chamada de %1: %2")
+                .arg(method, error.toObject().value(QStringLiteral("message")).toString()));
+    if (!result.isObject())
         throw ENetConnection(
             QStringLiteral("O servidor de aplicação deu uma resposta inválida a %1 (HTTP %2).")
                 .arg(method)
-                .arg(reply.status));
-    const QJsonObject result = answer.value(QStringLiteral("result")).toObject();
-    if (result.value(QStringLiteral("ok")).toBool(false)) {
-        const QJsonArray byref = result.value(QStringLiteral("byref")).toArray();
+                .arg(status));
+    const QJsonObject object = result.toObject();
+    if (object.value(QStringLiteral("ok")).toBool(false)) {
+        const QJsonArray byref = object.value(QStringLiteral("byref")).toArray();
         qsizetype next = 0;
         for (ServerArg& arg : args) {
             if (arg.type != ServerArg::StringByRef)
@@ -175,7 +180,60 @@ QJsonValue AppServerInterface::call(const QString& method, QList<ServerArg>& arg
             ++next;
         }
     } else if (connection->ThrowException) {
-        throw ENetConnection(result.value(QStringLiteral("message")).toString());
+        throw ENetConnection(object.value(QStringLiteral("message")).toString());
     }
+}
+
+QJsonValue AppServerInterface::call(const QString& method, QList<ServerArg>& args) const
+{
+    int status = 0;
+    const QJsonObject answer = QJsonDocument::fromJson(send(method, args, status)).object();
+    const QJsonValue result = answer.value(QStringLiteral("result"));
+    accept(method, status, answer.value(QStringLiteral("error")), result, args);
     return result;
+}
+
+ServerPacketResult AppServerInterface::callPacket(const QString& method,
+                                                  QList<ServerArg>& args) const
+{
+    int status = 0;
+    QByteArray body = send(method, args, status);
+    // Only the envelope is parsed into values, in one pass over the text; the packet stays
+    // text. An answer that is not well-formed JSON (cut short, damaged) is no answer at all,
+    // as for call().
+    QList<JsonMember> resultMembers;
+    QJsonValue error(QJsonValue::Undefined);
+    QJsonValue result(QJsonValue::Undefined);
+    try {
+        const QList<JsonMember> members =
+            JsonScan::objectMembers(body, QLatin1StringView("result"), resultMembers);
+        if (const JsonMember* member = JsonScan::find(members, QLatin1StringView("error")))
+            error = JsonScan::parseValue(member->value);
+        if (const JsonMember* member = JsonScan::find(members, QLatin1StringView("result"));
+            member && member->value.startsWith('{')) {
+            QJsonObject object;
+            for (const JsonMember& inner : std::as_const(resultMembers)) {
+                if (inner.name != QLatin1String("data"))
+                    object.insert(inner.name, JsonScan::parseValue(inner.value));
+            }
+            result = object;
+        }
+    } catch (const JsonScanError&) {
+        resultMembers.clear();
+        error = result = QJsonValue(QJsonValue::Undefined);
+    }
+    accept(method, status, error, result, args);
+
+    ServerPacketResult packet;
+    packet.result = result.toObject();
+    if (const JsonMember* data = JsonScan::find(resultMembers, QLatin1StringView("data"))) {
+        // The body's own buffer becomes the packet's: cut to the member's text in place.
+        const qsizetype begin = data->value.data() - body.constData();
+        const qsizetype size = data->value.size();
+        resultMembers.clear(); // the views point into body
+        body.truncate(begin + size);
+        body.remove(0, begin);
+        packet.data = std::move(body);
+    }
+    return packet;
 }

@@ -38,6 +38,15 @@ struct ServerArg
     static ServerArg variant(const QJsonObject& value) { return {Variant, {}, {}, value}; }
 };
 
+// The result of a call whose data is a data packet, with the packet left as the JSON text
+// the server wrote: a record set loads it from the bytes (TClientDataSet::SetData) without
+// a JSON tree in between.
+struct ServerPacketResult
+{
+    QJsonObject result; // the result object ({"ok":…,"message":…,"byref":…}) without "data"
+    QByteArray data;    // the text of "data"; null when the result has none
+};
+
 // The dispatch interface of the remote data module: calls by name. Obtained from the
 // connection immediately before each call.
 class AppServerInterface
@@ -48,8 +57,20 @@ public:
     // cannot be reached, does not answer in time or refuses the call, and, when the
     // connection's ThrowException is set, also when the result reports a failure.
     QJsonValue call(const QString& method, QList<ServerArg>& args) const;
+    // The same call, with the same checks and failures, for a method that answers a data
+    // packet: the answer is checked to be well-formed JSON, but its "data" member is handed
+    // back as text (see CheckResultServ for ServerPacketResult).
+    ServerPacketResult callPacket(const QString& method, QList<ServerArg>& args) const;
 
 private:
+    // Sends the request; returns the answer's status and body.
+    QByteArray send(const QString& method, const QList<ServerArg>& args, int& status) const;
+    // What every answer must satisfy: no "error" member and a result object. By-reference
+    // arguments take the values the server sent back when the result reports success;
+    // otherwise, with ThrowException, its message is thrown.
+    void accept(const QString& method, int status, const QJsonValue& error,
+                const QJsonValue& result, QList<ServerArg>& args) const;
+
     friend class TNetConnection;
     explicit AppServerInterface(TNetConnection& owner) : connection(&owner) {}
     TNetConnection* connection;

@@ -3,12 +3,15 @@
 #include "DataPacket.h"
 #include "EAbort.h"
 #include "MessageService.h"
+#include "TClientDataSet.h"
 #include "TNetConnection.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -29,6 +32,55 @@ QList<ServerArg> filterArgs(const QString& company)
         args.append(ServerArg::dateTime(QDateTime(QDate(1899, 12, 30), QTime(0, 0))));
     return args;
 }
+
+// A server that answers the handshake like the real one and every call with one fixed
+// HTTP answer: for answers the real server never gives (cut short, damaged, mistyped).
+class CannedServer : public QTcpServer
+{
+public:
+    explicit CannedServer(QByteArray callAnswer) : answer(std::move(callAnswer))
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = nextPendingConnection()) {
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { serve(*socket); });
+            }
+        });
+    }
+
+    // A whole HTTP answer with the body and a length that fits it.
+    static QByteArray http(const QByteArray& body)
+    {
+        return "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
+               QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    }
+
+private:
+    void serve(QTcpSocket& socket)
+    {
+        QByteArray& pending = requests[&socket];
+        pending += socket.readAll();
+        const qsizetype headerEnd = pending.indexOf("\r\n\r\n");
+        if (headerEnd < 0)
+            return;
+        static const QRegularExpression lengthHeader(QStringLiteral("content-length: *(\\d+)"),
+                                                     QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpressionMatch match =
+            lengthHeader.match(QString::fromLatin1(pending.left(headerEnd)));
+        const qsizetype bodyLength = match.hasMatch() ? match.captured(1).toLongLong() : 0;
+        if (pending.size() < headerEnd + 4 + bodyLength)
+            return;
+        const bool handshake = pending.startsWith("GET ");
+        pending.clear();
+        socket.write(handshake ? http(R"({"module":"FAS10000.rdmBCRInvoice","methods":[]})")
+                               : answer);
+        if (!handshake)
+            socket.disconnectFromHost(); // an answer cut short ends with the connection
+    }
+
+    QByteArray answer;
+    QHash<QTcpSocket*, QByteArray> requests;
+};
 
 } // namespace
 
@@ -148,6 +200,151 @@ private slots:
         connection.ThrowException = true;
         QVERIFY_THROWS_EXCEPTION(ENetConnection,
                                  connection.GetServer().call(QStringLiteral("GeraNF"), args));
+    }
+
+    // The packet form of a call carries the same packet as the tree form, and the same
+    // by-reference values; a record set loads it from the bytes.
+    void packetCallHandsBackTheDataText()
+    {
+        TNetConnection connection;
+        connectTo(connection, port);
+        QList<ServerArg> args = filterArgs(QStringLiteral("01"));
+        args[1].text = QStringLiteral("A_N_");
+        const QJsonValue tree = connection.GetServer().call(QStringLiteral("GetItem"), args);
+        args[1].text = QStringLiteral("A_N_");
+        const ServerPacketResult packet =
+            connection.GetServer().callPacket(QStringLiteral("GetItem"), args);
+        QCOMPARE(args.at(1).text, QStringLiteral("A_N_"));
+        QVERIFY(!packet.result.contains(QStringLiteral("data")));
+        QCOMPARE(packet.result.value(QStringLiteral("byref")).toArray().size(), 7);
+        const QByteArray data = CheckResultServ(packet, true, 0);
+        QCOMPARE(QJsonDocument::fromJson(data).object(), CheckResultServ(tree, true, 0).toObject());
+
+        TClientDataSet cds;
+        cds.SetData(data);
+        QCOMPARE(cds.RecordCount(), int(CheckResultServ(tree, true, 0)
+                                            .toObject()
+                                            .value(QStringLiteral("rows"))
+                                            .toArray()
+                                            .size()));
+        QVERIFY(cds.RecordCount() > 0);
+        QVERIFY(messages->messages.isEmpty());
+    }
+
+    void packetCallFailuresAsForTheTreeForm()
+    {
+        TNetConnection connection;
+        connectTo(connection, port);
+        // A failure the server reports: the same message, then the silent abort.
+        QList<ServerArg> args{
+            ServerArg::variant(QJsonObject{{QStringLiteral("fields"), QJsonArray()},
+                                           {QStringLiteral("rows"), QJsonArray()}}),
+            ServerArg::string(QStringLiteral("Todas"))};
+        const ServerPacketResult result =
+            connection.GetServer().callPacket(QStringLiteral("GeraNF"), args);
+        QVERIFY_THROWS_EXCEPTION(EAbort, CheckResultServ(result, true, 0));
+        QCOMPARE(messages->messages.size(), 1);
+        QVERIFY2(messages->messages.first().text.contains(QStringLiteral("Modo de geração")),
+                 qPrintable(messages->messages.first().text));
+        QVERIFY(CheckResultServ(result, false, 0).isNull());
+        QCOMPARE(messages->messages.size(), 2);
+
+        // A refused call raises the server's error text.
+        QList<ServerArg> few = filterArgs(QStringLiteral("01")).mid(0, 3);
+        try {
+            connection.GetServer().callPacket(QStringLiteral("GetInvoice"), few);
+            QFAIL("the call should have failed");
+        } catch (const ENetConnection& failure) {
+            QVERIFY2(failure.text().contains(QStringLiteral("espera 16")),
+                     qPrintable(failure.text()));
+        }
+
+        connection.ThrowException = true;
+        QVERIFY_THROWS_EXCEPTION(ENetConnection,
+                                 connection.GetServer().callPacket(QStringLiteral("GeraNF"), args));
+    }
+
+    // Whatever comes back, the record set either loads the whole packet or keeps what it had,
+    // and the user reads a Portuguese text.
+    void damagedAnswersLeaveTheRecordSetAsItWas_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QString>("expected");
+        const QByteArray good =
+            R"({"jsonrpc":"2.0","id":1,"result":{"ok":true,"data":{"fields":[{"name":"NRINVOICE",)"
+            R"("type":"string","size":10,"fixed":false}],"rows":[["0009"],["0010"]]},"byref":[]}})";
+        const auto http = &CannedServer::http;
+        QTest::newRow("well-formed") << http(good) << QString();
+        QTest::newRow("JSON cut short")
+            << http(good.left(good.size() - 30)) << "resposta inválida a GetInvoice (HTTP 200)";
+        QTest::newRow("connection closed mid-body")
+            << "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(good.size()) +
+                   "\r\n\r\n" + good.left(good.size() / 2)
+            << "resposta inválida a GetInvoice";
+        QTest::newRow("not JSON") << http("<html>erro</html>")
+                                  << "resposta inválida a GetInvoice (HTTP 200)";
+        QTest::newRow("result is no object")
+            << http(R"({"jsonrpc":"2.0","id":1,"result":[true]})") << "resposta inválida";
+        QTest::newRow("JSON-RPC error")
+            << http(R"({"jsonrpc":"2.0","id":1,"error":{"code":-32601,"message":"Sumiu."}})")
+            << "recusou a chamada de GetInvoice: Sumiu.";
+        QTest::newRow("reported failure")
+            << http(R"({"jsonrpc":"2.0","id":1,"result":{"ok":false,"message":"Não pode."}})")
+            << "Não pode.";
+        QTest::newRow("ok as text")
+            << http(R"({"jsonrpc":"2.0","id":1,"result":{"ok":"true","data":{}}})")
+            << "O servidor de aplicação devolveu uma resposta inválida.";
+        QTest::newRow("success without data")
+            << http(R"({"jsonrpc":"2.0","id":1,"result":{"ok":true,"byref":[]}})")
+            << "O servidor de aplicação devolveu uma resposta inválida.";
+        QTest::newRow("data no packet")
+            << http(R"({"jsonrpc":"2.0","id":1,"result":{"ok":true,"data":[1,2]}})")
+            << "não é um objeto JSON";
+        QTest::newRow("row of the wrong width")
+            << http(R"({"jsonrpc":"2.0","id":1,"result":{"ok":true,"data":{"fields":[{"name":)"
+                    R"("NRINVOICE","type":"string"}],"rows":[["1"],["2","3"]]}}})")
+            << "Linha 2 tem 2 valores; esperados 1.";
+        QTest::newRow("number where text goes")
+            << http(R"({"jsonrpc":"2.0","id":1,"result":{"ok":true,"data":{"fields":[{"name":)"
+                    R"("NRINVOICE","type":"string"}],"rows":[["1"],[2]]}}})")
+            << "onde se espera string";
+    }
+
+    void damagedAnswersLeaveTheRecordSetAsItWas()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, expected);
+        CannedServer canned(answer);
+        QVERIFY(canned.listen(QHostAddress::LocalHost));
+        TNetConnection connection;
+        connectTo(connection, canned.serverPort());
+        TClientDataSet cds;
+        cds.AddField({QStringLiteral("NRINVOICE"), FieldType::String, 10, false});
+        cds.SetData(QByteArray(R"({"fields":[{"name":"NRINVOICE","type":"string","size":10}],)"
+                               R"("rows":[["0001"]]})"));
+
+        QString failure;
+        try {
+            QList<ServerArg> args = filterArgs(QStringLiteral("01"));
+            cds.SetData(CheckResultServ(
+                connection.GetServer().callPacket(QStringLiteral("GetInvoice"), args), true, 0));
+        } catch (const ENetConnection& error) {
+            failure = error.text();
+        } catch (const EDatabaseError& error) {
+            failure = error.text();
+        } catch (const EAbort&) {
+            QCOMPARE(messages->messages.size(), 1);
+            failure = messages->messages.first().text;
+        }
+        if (expected.isEmpty()) {
+            QCOMPARE(failure, QString());
+            QCOMPARE(cds.RecordCount(), 2);
+            return;
+        }
+        QVERIFY2(failure.contains(expected), qPrintable(failure));
+        QCOMPARE(cds.RecordCount(), 1);
+        cds.First();
+        QCOMPARE(cds.FieldByName(QStringLiteral("NRINVOICE")).AsString(), QStringLiteral("0001"));
     }
 
     void refusedCallsAreErrors_data()

@@ -1,0 +1,331 @@
+#include "JsonScan.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <cctype>
+
+namespace {
+
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+bool isHex(char c)
+{
+    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// One pass over the text; every read checks the end first, so a truncated text is an
+// error at its end, never a read past it.
+class Scanner
+{
+public:
+    explicit Scanner(QByteArrayView text)
+        : m_begin(text.data()), m_p(text.data()), m_end(text.data() + text.size())
+    {}
+
+    [[noreturn]] void fail(const char* what) const
+    {
+        const qsizetype offset = m_p - m_begin;
+        throw JsonScanError(
+            QStringLiteral("JSON malformado na posição %1: %2.")
+                .arg(offset)
+                .arg(QString::fromUtf8(m_p >= m_end ? "fim inesperado do texto" : what)),
+            offset);
+    }
+
+    void skipSpace()
+    {
+        while (m_p < m_end && isSpace(*m_p))
+            ++m_p;
+    }
+
+    const char* skipSpaceTo()
+    {
+        skipSpace();
+        return m_p;
+    }
+
+    // The next significant character (white space skipped); fails at the end of the text.
+    char peek()
+    {
+        skipSpace();
+        if (m_p >= m_end)
+            fail("");
+        return *m_p;
+    }
+
+    void expect(char c, const char* what)
+    {
+        if (peek() != c)
+            fail(what);
+        ++m_p;
+    }
+
+    void value(int depth)
+    {
+        switch (peek()) {
+        case '{':
+            object(depth + 1, nullptr);
+            return;
+        case '[':
+            array(depth + 1);
+            return;
+        case '"':
+            string();
+            return;
+        case 't':
+            word("true");
+            return;
+        case 'f':
+            word("false");
+            return;
+        case 'n':
+            word("null");
+            return;
+        default:
+            number();
+        }
+    }
+
+    // Reads an object; with `members`, records each member's name and value text, and with
+    // `innerMembers` also those of the object held by the member called `inner`.
+    void object(int depth, QList<JsonMember>* members, QLatin1StringView inner = {},
+                QList<JsonMember>* innerMembers = nullptr)
+    {
+        if (depth > JsonScan::maxDepth)
+            fail("aninhamento profundo demais");
+        expect('{', "esperado um objeto");
+        if (peek() == '}') {
+            ++m_p;
+            return;
+        }
+        for (;;) {
+            if (peek() != '"')
+                fail("esperado o nome de um membro");
+            const char* nameBegin = m_p;
+            const bool escaped = string();
+            const QByteArrayView nameText(nameBegin, m_p - nameBegin);
+            expect(':', "esperado ':' depois do nome do membro");
+            const char* valueBegin = nullptr;
+            if (members) {
+                const QString name =
+                    escaped ? JsonScan::parseValue(nameText).toString()
+                            : QString::fromUtf8(nameText.data() + 1, nameText.size() - 2);
+                const bool nested = innerMembers && name == inner;
+                if (nested)
+                    innerMembers->clear(); // a repeated name: the last one counts
+                valueBegin = skipSpaceTo();
+                if (nested && peek() == '{')
+                    object(depth + 1, innerMembers);
+                else
+                    value(depth);
+                members->append({name, QByteArrayView(valueBegin, m_p - valueBegin)});
+            } else {
+                value(depth);
+            }
+            const char next = peek();
+            ++m_p;
+            if (next == '}')
+                return;
+            if (next != ',') {
+                --m_p;
+                fail("esperado ',' ou '}'");
+            }
+        }
+    }
+
+    void array(int depth)
+    {
+        if (depth > JsonScan::maxDepth)
+            fail("aninhamento profundo demais");
+        expect('[', "esperada uma lista");
+        if (peek() == ']') {
+            ++m_p;
+            return;
+        }
+        for (;;) {
+            value(depth);
+            const char next = peek();
+            ++m_p;
+            if (next == ']')
+                return;
+            if (next != ',') {
+                --m_p;
+                fail("esperado ',' ou ']'");
+            }
+        }
+    }
+
+    // Reads a string (m_p on its opening quote); true when it holds an escape.
+    bool string()
+    {
+        ++m_p;
+        bool escaped = false;
+        for (;;) {
+            // Plain characters are the bulk of a packet: one tight loop over them.
+            while (m_p < m_end && *m_p != '"' && *m_p != '\\' && uchar(*m_p) >= 0x20)
+                ++m_p;
+            if (m_p >= m_end)
+                fail("");
+            const char c = *m_p;
+            if (c == '"') {
+                ++m_p;
+                return escaped;
+            }
+            if (c != '\\')
+                fail("caractere de controle dentro de um texto");
+            escaped = true;
+            ++m_p;
+            if (m_p >= m_end)
+                fail("");
+            switch (*m_p) {
+            case '"':
+            case '\\':
+            case '/':
+            case 'b':
+            case 'f':
+            case 'n':
+            case 'r':
+            case 't':
+                ++m_p;
+                break;
+            case 'u':
+                ++m_p;
+                for (int i = 0; i < 4; ++i, ++m_p) {
+                    if (m_p >= m_end)
+                        fail("");
+                    if (!isHex(*m_p))
+                        fail("sequência \\u inválida");
+                }
+                break;
+            default:
+                fail("sequência de escape inválida");
+            }
+        }
+    }
+
+    void word(const char* text)
+    {
+        for (const char* w = text; *w; ++w, ++m_p) {
+            if (m_p >= m_end)
+                fail("");
+            if (*m_p != *w)
+                fail("valor desconhecido");
+        }
+        if (m_p < m_end && (std::isalnum(uchar(*m_p)) || *m_p == '_'))
+            fail("valor desconhecido");
+    }
+
+    void digits()
+    {
+        if (m_p >= m_end)
+            fail("");
+        if (!isDigit(*m_p))
+            fail("número inválido");
+        while (m_p < m_end && isDigit(*m_p))
+            ++m_p;
+    }
+
+    void number()
+    {
+        const bool negative = *m_p == '-';
+        if (negative)
+            ++m_p;
+        if (m_p >= m_end)
+            fail("");
+        if (*m_p == '0')
+            ++m_p;
+        else if (isDigit(*m_p))
+            digits();
+        else
+            fail(negative ? "número inválido" : "caractere inesperado");
+        if (m_p < m_end && *m_p == '.') {
+            ++m_p;
+            digits();
+        }
+        if (m_p < m_end && (*m_p == 'e' || *m_p == 'E')) {
+            ++m_p;
+            if (m_p < m_end && (*m_p == '+' || *m_p == '-'))
+                ++m_p;
+            digits();
+        }
+        if (m_p < m_end && (std::isalnum(uchar(*m_p)) || *m_p == '.' || *m_p == '_'))
+            fail("número inválido");
+    }
+
+    void end()
+    {
+        skipSpace();
+        if (m_p != m_end)
+            fail("texto a mais depois do valor");
+    }
+
+private:
+    const char* m_begin;
+    const char* m_p;
+    const char* m_end;
+};
+
+} // namespace
+
+namespace JsonScan {
+
+QList<JsonMember> objectMembers(QByteArrayView text)
+{
+    Scanner scanner(text);
+    QList<JsonMember> members;
+    scanner.object(1, &members);
+    scanner.end();
+    return members;
+}
+
+QList<JsonMember> objectMembers(QByteArrayView text, QLatin1StringView inner,
+                                QList<JsonMember>& innerMembers)
+{
+    Scanner scanner(text);
+    QList<JsonMember> members;
+    innerMembers.clear();
+    scanner.object(1, &members, inner, &innerMembers);
+    scanner.end();
+    return members;
+}
+
+QJsonValue parseValue(QByteArrayView text)
+{
+    {
+        Scanner scanner(text);
+        scanner.value(0);
+        scanner.end();
+    }
+    // Qt reads arrays and objects only: the value goes inside one.
+    QByteArray wrapped;
+    wrapped.reserve(text.size() + 2);
+    wrapped.append('[').append(text).append(']');
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(wrapped, &error);
+    if (error.error != QJsonParseError::NoError)
+        throw JsonScanError(QStringLiteral("JSON malformado na posição %1: %2.")
+                                .arg(qMax(0, error.offset - 1))
+                                .arg(error.errorString()),
+                            qMax(0, error.offset - 1));
+    return document.array().at(0);
+}
+
+const JsonMember* find(const QList<JsonMember>& members, QLatin1StringView name)
+{
+    for (qsizetype i = members.size() - 1; i >= 0; --i) {
+        if (members.at(i).name == name)
+            return &members.at(i);
+    }
+    return nullptr;
+}
+
+} // namespace JsonScan
