@@ -1,5 +1,6 @@
 // The settlement screen driven as a user drives it (keys, tab, clicks) inside a real main
 // window, against the real fas-appserver process on a free port and its demo database.
+#include "AppServerProcess.h"
 #include "BusyAnimation.h"
 #include "CheckResultServ.h"
 #include "Cli_FAS10000.h"
@@ -19,14 +20,11 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QProcess>
 #include <QTableWidget>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <csignal>
 #include <memory>
-#include <sys/prctl.h>
 
 namespace {
 
@@ -122,8 +120,8 @@ private:
     ScriptedMessageService& shown() const { return **messages; }
 
     QTemporaryDir dir;
+    AppServerProcess appServer;
     QString demoDb;
-    QProcess server;
     int serverPort = 0;
     std::unique_ptr<QMainWindow> mainWindow;
     QMdiArea* area = nullptr;
@@ -135,31 +133,10 @@ void TestSettlement::initTestCase()
 {
     QVERIFY(dir.isValid());
     QVERIFY2(!binDir().isEmpty(), "FAS_BIN_DIR is not set");
-    const QString program = QDir(binDir()).filePath(QStringLiteral("fas-appserver"));
-    demoDb = dir.filePath(QStringLiteral("demo.db"));
-    {
-        QProcess init;
-        init.start(program, {QStringLiteral("--db"), demoDb, QStringLiteral("--init-demo")});
-        QVERIFY(init.waitForFinished(180000));
-        QCOMPARE(init.exitCode(), 0);
-    }
-    // A test that dies on the way does not leave its server behind.
-    server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    server.start(program,
-                 {QStringLiteral("--db"), demoDb, QStringLiteral("--port"), QStringLiteral("0")});
-    QVERIFY(server.waitForStarted());
-    QByteArray output;
-    while (!output.contains('\n') && server.waitForReadyRead(30000))
-        output += server.readAllStandardOutput();
-    const qsizetype colon = output.lastIndexOf(':');
-    QVERIFY2(output.contains("listening") && colon > 0, output.constData());
-    serverPort = output.mid(colon + 1).trimmed().toInt();
-    QVERIFY(serverPort > 0);
-
-    qputenv("FAS_WEB_URL", "127.0.0.1");
-    qputenv("FAS_WEB_PORT", QByteArray::number(serverPort));
-    qputenv("FAS_DB_DRIVER", "QSQLITE");
-    qputenv("FAS_DB_NAME", demoDb.toLocal8Bit());
+    const QString problem = appServer.start(dir.path());
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    demoDb = appServer.database;
+    serverPort = appServer.port;
     qputenv("FAS_OPTIONS_FILE", dir.filePath(QStringLiteral("options.ini")).toLocal8Bit());
 
     messages = std::make_unique<ScopedScriptedMessages>();
@@ -178,8 +155,6 @@ void TestSettlement::cleanupTestCase()
     FasApplication::DestroyAllForms();
     FasApplication::SetMainForm(nullptr, nullptr);
     mainWindow.reset();
-    server.terminate();
-    server.waitForFinished(10000);
 }
 
 void TestSettlement::init()

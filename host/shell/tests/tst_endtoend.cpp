@@ -3,6 +3,7 @@
 // own process on a free port over a demo database it created itself. The user types a company,
 // confirms the filter and sees the invoices with the items of the current one; a second
 // company reloads at once.
+#include "../../appserver/tests/AppServerProcess.h"
 #include "../../widgets/tests/ModalHelper.h"
 #include "FasApplication.h"
 #include "LoadBPL.h"
@@ -14,15 +15,11 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QLineEdit>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <csignal>
 #include <memory>
-#include <sys/prctl.h>
 
 class TestEndToEnd : public QObject
 {
@@ -41,7 +38,7 @@ private:
 
     QTemporaryDir dir;
     QString dbFile;
-    QProcess server;
+    AppServerProcess appServer;
     std::unique_ptr<ModuleLoader> loader;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<ScopedScriptedMessages> messages;
@@ -52,41 +49,11 @@ void TestEndToEnd::initTestCase()
     QVERIFY(dir.isValid());
     const QString binDir = qEnvironmentVariable("FAS_BIN_DIR");
     QVERIFY2(!binDir.isEmpty(), "FAS_BIN_DIR names the folder of fas-appserver and the modules");
-    const QString appServer = binDir + QStringLiteral("/fas-appserver");
-    QVERIFY2(QFileInfo(appServer).isExecutable(), qPrintable(appServer));
-
-    dbFile = dir.filePath(QStringLiteral("demo.db"));
-    QProcess init;
-    init.start(appServer, {QStringLiteral("--db"), dbFile, QStringLiteral("--init-demo")});
-    QVERIFY(init.waitForFinished(120000));
-    QVERIFY2(init.exitStatus() == QProcess::NormalExit && init.exitCode() == 0,
-             init.readAllStandardError().constData());
-
-    server.setProcessChannelMode(QProcess::SeparateChannels);
-    // A test that dies on the way does not leave its server behind.
-    server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    server.start(appServer,
-                 {QStringLiteral("--db"), dbFile, QStringLiteral("--listen"),
-                  QStringLiteral("127.0.0.1"), QStringLiteral("--port"), QStringLiteral("0")});
-    QVERIFY(server.waitForStarted());
-    const QRegularExpression listening(QStringLiteral("listening on [^\\s]+:(\\d+)"));
-    QString port;
-    QString output;
-    while (port.isEmpty() && server.state() == QProcess::Running) {
-        server.waitForReadyRead(1000);
-        output += QString::fromUtf8(server.readAllStandardOutput());
-        const QRegularExpressionMatch match = listening.match(output);
-        if (match.hasMatch())
-            port = match.captured(1);
-    }
-    QVERIFY2(!port.isEmpty(), qPrintable(output + server.readAllStandardError()));
-
     // The suite reads companies and customers from the same database, and reaches the server
     // through the same variables ./fas run sets.
-    qputenv("FAS_DB_DRIVER", "QSQLITE");
-    qputenv("FAS_DB_NAME", dbFile.toLocal8Bit());
-    qputenv("FAS_WEB_URL", "127.0.0.1");
-    qputenv("FAS_WEB_PORT", port.toLatin1());
+    const QString problem = appServer.start(dir.path());
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    dbFile = appServer.database;
     qputenv("FAS_OPTIONS_FILE", dir.filePath(QStringLiteral("options.ini")).toLocal8Bit());
 
     setUpSuiteLocale();
@@ -115,9 +82,6 @@ void TestEndToEnd::cleanupTestCase()
     window.reset();
     messages.reset();
     QSqlDatabase::removeDatabase(QStringLiteral("check"));
-    server.terminate();
-    if (!server.waitForFinished(5000))
-        server.kill();
 }
 
 int TestEndToEnd::count(const QString& sql, const QStringList& values) const
