@@ -170,12 +170,17 @@ public:
         ++m_p;
         bool escaped = false;
         for (;;) {
-            // Plain characters are the bulk of a packet: one tight loop over them.
-            while (m_p < m_end && *m_p != '"' && *m_p != '\\' && uchar(*m_p) >= 0x20)
+            // Plain ASCII characters are the bulk of a packet: one tight loop over them.
+            while (m_p < m_end && *m_p != '"' && *m_p != '\\' && uchar(*m_p) >= 0x20 &&
+                   uchar(*m_p) < 0x80)
                 ++m_p;
             if (m_p >= m_end)
                 fail("");
             const char c = *m_p;
+            if (uchar(c) >= 0x80) {
+                utf8Sequence();
+                continue;
+            }
             if (c == '"') {
                 ++m_p;
                 return escaped;
@@ -210,6 +215,40 @@ public:
                 fail("sequência de escape inválida");
             }
         }
+    }
+
+    // One multi-byte UTF-8 character (m_p on its first byte): the shortest form only, no
+    // surrogate halves, nothing beyond U+10FFFF; a text the record set would otherwise
+    // load with replacement characters.
+    void utf8Sequence()
+    {
+        const uchar lead = uchar(*m_p);
+        int length = 0;
+        uint code = 0;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+            code = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            code = lead & 0x0F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            code = lead & 0x07;
+        } else {
+            fail("UTF-8 inválido");
+        }
+        if (m_end - m_p < length)
+            fail("UTF-8 inválido");
+        for (int i = 1; i < length; ++i) {
+            const uchar next = uchar(m_p[i]);
+            if ((next & 0xC0) != 0x80)
+                fail("UTF-8 inválido");
+            code = (code << 6) | (next & 0x3F);
+        }
+        if ((length == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
+            (length == 4 && (code < 0x10000 || code > 0x10FFFF)))
+            fail("UTF-8 inválido");
+        m_p += length;
     }
 
     void word(const char* text)

@@ -34,6 +34,9 @@ private slots:
             << QByteArray("{\"\\u006fk\":true,\"a\\/b\":\"\\ud83d\\ude00\"}") << true;
         QTest::newRow("numbers") << QByteArray(R"({"a":[0,-0,1.25,1E5,2e-3,123456789012]})")
                                  << true;
+        QTest::newRow("accented text") << QByteArray("{\"a\":\"a\xc3\xa7\xc3\xa3o \xe2\x82\xac "
+                                                     "\xf0\x9f\x98\x80\"}")
+                                       << true;
         // Not JSON. Qt's reader would take three of them ("1.", the escape \x, a raw line
         // break inside a text); the scanner keeps to the grammar.
         QTest::newRow("empty text") << QByteArray() << false;
@@ -54,6 +57,10 @@ private slots:
         QTest::newRow("bad escape") << QByteArray("{\"a\":\"\\x\"}") << false;
         QTest::newRow("short unicode escape") << QByteArray("{\"a\":\"\\u12\"}") << false;
         QTest::newRow("raw control character") << QByteArray("{\"a\":\"x\ny\"}") << false;
+        QTest::newRow("UTF-8 cut inside a character") << QByteArray("{\"a\":\"a\xc3\"}") << false;
+        QTest::newRow("UTF-8 overlong") << QByteArray("{\"a\":\"\xc0\xaf\"}") << false;
+        QTest::newRow("UTF-8 surrogate") << QByteArray("{\"a\":\"\xed\xa0\x80\"}") << false;
+        QTest::newRow("Latin-1 byte") << QByteArray("{\"a\":\"a\xe7\"}") << false;
         QTest::newRow("unterminated string") << QByteArray("{\"a\":\"abc}") << false;
         QTest::newRow("text after the object") << QByteArray(R"({"a":1} x)") << false;
         QTest::newRow("two objects") << QByteArray(R"({}{})") << false;
