@@ -57,7 +57,10 @@ TField* TColumn::Field() const
     return m_grid.m_model->fieldOf(m_index);
 }
 
-TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent), m_model(new DataSetTableModel(this))
+TDBGrid::TDBGrid(QWidget* parent)
+    : QTableView(parent),
+      m_binding(new DataSourceBinding(this, [this](TClientDataSet* set) { attach(set); })),
+      m_model(new DataSetTableModel(this))
 {
     setModel(m_model);
     setItemDelegate(new GridDelegate(*this));
@@ -90,34 +93,17 @@ TDBGrid::~TDBGrid()
     FocusTracker::clearHandlers(this);
 }
 
-TClientDataSet* TDBGrid::dataSet() const
-{
-    return m_dataSource ? m_dataSource->DataSet() : nullptr;
-}
-
 void TDBGrid::SetDataSource(TDataSource* dataSource)
 {
-    if (m_dataSource)
-        disconnect(m_dataSource, &TDataSource::dataSetChanged, this, nullptr);
-    m_dataSource = dataSource;
-    if (m_dataSource)
-        connect(m_dataSource, &TDataSource::dataSetChanged, this, [this] { attach(); });
-    attach();
+    m_binding->setSource(dataSource);
 }
 
-void TDBGrid::attach()
+void TDBGrid::attach(TClientDataSet* set)
 {
-    for (const auto& connection : std::as_const(m_connections))
-        disconnect(connection);
-    m_connections.clear();
-    TClientDataSet* set = dataSet();
     m_model->setDataSet(set);
-    if (set) {
-        // After the model's own reset (connected first), put the current row on the cursor.
-        m_connections << connect(set, &TClientDataSet::dataReset, this, [this] { followCursor(); });
-        m_connections << connect(set, &TClientDataSet::cursorMoved, this,
-                                 [this](int) { followCursor(); });
-    }
+    // After the model's own reset (connected first), put the current row on the cursor.
+    m_binding->follow(&TClientDataSet::dataReset, [this] { followCursor(); });
+    m_binding->follow(&TClientDataSet::cursorMoved, [this](int) { followCursor(); });
     ApplyColumns();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "DataSetTableModel.h"
-#include "TDataSource.h"
+#include "DataSourceBinding.h"
 
 #include <QColor>
 #include <QFont>
@@ -47,7 +47,7 @@ public:
     explicit TDBGrid(QWidget* parent = nullptr);
     ~TDBGrid() override;
 
-    TDataSource* DataSource() const { return m_dataSource; }
+    TDataSource* DataSource() const { return m_binding->source(); }
     void SetDataSource(TDataSource* dataSource);
 
     TColumn& AddColumn(const QString& fieldName, const QString& title = {}, int width = 0);
@@ -79,17 +79,16 @@ protected:
 private:
     friend class TColumn;
     friend class GridDelegate;
-    TClientDataSet* dataSet() const;
-    void attach();
+    TClientDataSet* dataSet() const { return m_binding->dataSet(); }
+    void attach(TClientDataSet* set);
     void followCursor();
     void currentRowChanged(const QModelIndex& current);
     void cellClicked(const QModelIndex& index);
     void titleClicked(int section);
 
-    QPointer<TDataSource> m_dataSource;
+    DataSourceBinding* m_binding;
     DataSetTableModel* m_model;
     std::vector<std::unique_ptr<TColumn>> m_columns;
-    QList<QMetaObject::Connection> m_connections;
     QColor m_background;
     QColor m_text;
     bool m_syncing = false;

@@ -5,7 +5,8 @@
 #include <QHBoxLayout>
 #include <QToolButton>
 
-TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent)
+TDBNavigator::TDBNavigator(QWidget* parent)
+    : QWidget(parent), m_binding(new DataSourceBinding(this, [this](TClientDataSet*) { attach(); }))
 {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -38,36 +39,17 @@ TDBNavigator::TDBNavigator(QWidget* parent) : QWidget(parent)
     updateButtons();
 }
 
-TClientDataSet* TDBNavigator::dataSet() const
-{
-    return m_dataSource ? m_dataSource->DataSet() : nullptr;
-}
-
 void TDBNavigator::SetDataSource(TDataSource* dataSource)
 {
-    if (m_dataSource == dataSource)
-        return;
-    if (m_dataSource)
-        disconnect(m_dataSource, &TDataSource::dataSetChanged, this, nullptr);
-    m_dataSource = dataSource;
-    if (m_dataSource)
-        connect(m_dataSource, &TDataSource::dataSetChanged, this, [this] { attach(); });
-    attach();
+    if (m_binding->source() != dataSource)
+        m_binding->setSource(dataSource);
 }
 
 void TDBNavigator::attach()
 {
-    for (const auto& connection : std::as_const(m_connections))
-        disconnect(connection);
-    m_connections.clear();
-    if (TClientDataSet* set = dataSet()) {
-        m_connections << connect(set, &TClientDataSet::dataReset, this,
-                                 [this] { updateButtons(); });
-        m_connections << connect(set, &TClientDataSet::cursorMoved, this,
-                                 [this] { updateButtons(); });
-        m_connections << connect(set, &TClientDataSet::stateChanged, this,
-                                 [this] { updateButtons(); });
-    }
+    m_binding->follow(&TClientDataSet::dataReset, [this] { updateButtons(); });
+    m_binding->follow(&TClientDataSet::cursorMoved, [this] { updateButtons(); });
+    m_binding->follow(&TClientDataSet::stateChanged, [this] { updateButtons(); });
     updateButtons();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TDataSource.h"
+#include "DataSourceBinding.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -20,7 +20,7 @@ public:
 
     explicit TDBNavigator(QWidget* parent = nullptr);
 
-    TDataSource* DataSource() const { return m_dataSource; }
+    TDataSource* DataSource() const { return m_binding->source(); }
     void SetDataSource(TDataSource* dataSource);
 
     // Moves as the button would (nothing when the button is disabled).
@@ -30,9 +30,8 @@ public:
 private:
     void attach();
     void updateButtons();
-    TClientDataSet* dataSet() const;
+    TClientDataSet* dataSet() const { return m_binding->dataSet(); }
 
-    QPointer<TDataSource> m_dataSource;
+    DataSourceBinding* m_binding;
     QToolButton* m_buttons[4] = {};
-    QList<QMetaObject::Connection> m_connections;
 };

@@ -1,17 +1,13 @@
 #include "TFieldDataLink.h"
 
 TFieldDataLink::TFieldDataLink(QObject* owner, std::function<void(TField*)> onRefresh)
-    : QObject(owner), m_onRefresh(std::move(onRefresh))
+    : QObject(owner), m_onRefresh(std::move(onRefresh)),
+      m_binding(new DataSourceBinding(this, [this](TClientDataSet* set) { attach(set); }))
 {}
 
 void TFieldDataLink::SetDataSource(TDataSource* dataSource)
 {
-    if (m_dataSource)
-        disconnect(m_dataSource, &TDataSource::dataSetChanged, this, nullptr);
-    m_dataSource = dataSource;
-    if (m_dataSource)
-        connect(m_dataSource, &TDataSource::dataSetChanged, this, [this] { attach(); });
-    attach();
+    m_binding->setSource(dataSource);
 }
 
 void TFieldDataLink::SetDataField(const QString& fieldName)
@@ -20,26 +16,21 @@ void TFieldDataLink::SetDataField(const QString& fieldName)
     Refresh();
 }
 
-void TFieldDataLink::attach()
+void TFieldDataLink::attach(TClientDataSet* set)
 {
-    for (const auto& connection : std::as_const(m_connections))
-        disconnect(connection);
-    m_connections.clear();
-    if (TClientDataSet* set = m_dataSource ? m_dataSource->DataSet() : nullptr) {
-        m_connections << connect(set, &TClientDataSet::dataReset, this, [this] { Refresh(); });
-        m_connections << connect(set, &TClientDataSet::cursorMoved, this, [this] { Refresh(); });
-        m_connections << connect(set, &TClientDataSet::rowChanged, this, [this] { Refresh(); });
-        m_connections << connect(set, &TClientDataSet::stateChanged, this, [this] {
-            if (!m_dataSource->DataSet()->ControlsDisabled())
-                Refresh();
-        });
-    }
+    m_binding->follow(&TClientDataSet::dataReset, [this] { Refresh(); });
+    m_binding->follow(&TClientDataSet::cursorMoved, [this] { Refresh(); });
+    m_binding->follow(&TClientDataSet::rowChanged, [this] { Refresh(); });
+    m_binding->follow(&TClientDataSet::stateChanged, [this, set] {
+        if (!set->ControlsDisabled())
+            Refresh();
+    });
     Refresh();
 }
 
 void TFieldDataLink::Refresh()
 {
-    TClientDataSet* set = m_dataSource ? m_dataSource->DataSet() : nullptr;
+    TClientDataSet* set = m_binding->dataSet();
     TField* field = set && set->Active() && !set->IsEmpty() ? set->FindField(m_dataField) : nullptr;
     m_onRefresh(field);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TDataSource.h"
+#include "DataSourceBinding.h"
 
 #include <QObject>
 #include <QPointer>
@@ -20,7 +20,7 @@ class TFieldDataLink : public QObject
 public:
     explicit TFieldDataLink(QObject* owner, std::function<void(TField*)> onRefresh);
 
-    TDataSource* DataSource() const { return m_dataSource; }
+    TDataSource* DataSource() const { return m_binding->source(); }
     void SetDataSource(TDataSource* dataSource);
     const QString& DataField() const { return m_dataField; }
     void SetDataField(const QString& fieldName);
@@ -28,10 +28,9 @@ public:
     void Refresh();
 
 private:
-    void attach();
+    void attach(TClientDataSet* set);
 
     std::function<void(TField*)> m_onRefresh;
-    QPointer<TDataSource> m_dataSource;
+    DataSourceBinding* m_binding;
     QString m_dataField;
-    QList<QMetaObject::Connection> m_connections;
 };
