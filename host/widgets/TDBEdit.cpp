@@ -3,7 +3,7 @@
 #include "TField.h"
 
 TDBEdit::TDBEdit(QWidget* parent)
-    : QLineEdit(parent), m_link(new TFieldDataLink(this, [this](TField* field) {
+    : QLineEdit(parent), FieldBoundControl(new TFieldDataLink(this, [this](TField* field) {
           setText(field ? field->DisplayText() : QString());
           setCursorPosition(0);
       }))

@@ -5,18 +5,10 @@
 #include <QLineEdit>
 
 // Shows the display text of one field of the current record of a data source; read-only.
-class TDBEdit : public QLineEdit
+class TDBEdit : public QLineEdit, public FieldBoundControl
 {
     Q_OBJECT
 
 public:
     explicit TDBEdit(QWidget* parent = nullptr);
-
-    TDataSource* DataSource() const { return m_link->DataSource(); }
-    void SetDataSource(TDataSource* dataSource) { m_link->SetDataSource(dataSource); }
-    const QString& DataField() const { return m_link->DataField(); }
-    void SetDataField(const QString& fieldName) { m_link->SetDataField(fieldName); }
-
-private:
-    TFieldDataLink* m_link;
 };

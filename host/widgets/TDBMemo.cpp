@@ -3,7 +3,7 @@
 #include "TField.h"
 
 TDBMemo::TDBMemo(QWidget* parent)
-    : QPlainTextEdit(parent), m_link(new TFieldDataLink(this, [this](TField* field) {
+    : QPlainTextEdit(parent), FieldBoundControl(new TFieldDataLink(this, [this](TField* field) {
           setPlainText(field ? field->AsString() : QString());
       }))
 {

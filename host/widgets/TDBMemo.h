@@ -6,18 +6,10 @@
 
 // Shows the text of one field of the current record of a data source, on several lines;
 // read-only.
-class TDBMemo : public QPlainTextEdit
+class TDBMemo : public QPlainTextEdit, public FieldBoundControl
 {
     Q_OBJECT
 
 public:
     explicit TDBMemo(QWidget* parent = nullptr);
-
-    TDataSource* DataSource() const { return m_link->DataSource(); }
-    void SetDataSource(TDataSource* dataSource) { m_link->SetDataSource(dataSource); }
-    const QString& DataField() const { return m_link->DataField(); }
-    void SetDataField(const QString& fieldName) { m_link->SetDataField(fieldName); }
-
-private:
-    TFieldDataLink* m_link;
 };

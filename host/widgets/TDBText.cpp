@@ -3,7 +3,7 @@
 #include "TField.h"
 
 TDBText::TDBText(QWidget* parent)
-    : QLabel(parent), m_link(new TFieldDataLink(this, [this](TField* field) {
+    : QLabel(parent), FieldBoundControl(new TFieldDataLink(this, [this](TField* field) {
           setText(field ? field->DisplayText() : QString());
       }))
 {

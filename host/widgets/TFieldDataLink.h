@@ -34,3 +34,20 @@ private:
     DataSourceBinding* m_binding;
     QString m_dataField;
 };
+
+// The data source and field of a data control, kept by its field data link.
+class FieldBoundControl
+{
+public:
+    TDataSource* DataSource() const { return m_link->DataSource(); }
+    void SetDataSource(TDataSource* dataSource) { m_link->SetDataSource(dataSource); }
+    const QString& DataField() const { return m_link->DataField(); }
+    void SetDataField(const QString& fieldName) { m_link->SetDataField(fieldName); }
+
+protected:
+    explicit FieldBoundControl(TFieldDataLink* link) : m_link(link) {}
+    ~FieldBoundControl() = default;
+
+private:
+    TFieldDataLink* m_link;
+};
