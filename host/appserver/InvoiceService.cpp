@@ -7,6 +7,7 @@
 
 #include <QJsonArray>
 #include <QLoggingCategory>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <map>
 #include <set>
+#include <sqlite3.h>
 
 Q_DECLARE_LOGGING_CATEGORY(lcAppServer)
 
@@ -32,12 +34,17 @@ const QString itemColumns = QStringLiteral(
     "IT.DSEMISSINVOI, IT.VRUNITEINVOI, IT.VRUNITEDESC, IT.VRTOTITEINVOI");
 
 // A failure of the database itself: logged in full, reported to the user in general terms.
-[[noreturn]] void databaseFailure(const QSqlQuery& query, const char* what)
+[[noreturn]] void databaseFailure(const QString& detail, const char* what)
 {
-    qCWarning(lcAppServer) << "database failure while" << what << ":" << query.lastError().text();
+    qCWarning(lcAppServer) << "database failure while" << what << ":" << detail;
     throw ServiceFailure(
         QStringLiteral("Falha no banco de dados do servidor de aplicação (%1). Nada foi gravado.")
             .arg(QString::fromLatin1(what)));
+}
+
+[[noreturn]] void databaseFailure(const QSqlQuery& query, const char* what)
+{
+    databaseFailure(query.lastError().text(), what);
 }
 
 void prepare(QSqlQuery& query, const QString& sql, const char* what)
@@ -209,28 +216,34 @@ DataPacket readPacket(QSqlQuery& query, const QList<FieldDef>& fields)
 // The stored form of a date, "yyyy-MM-ddTHH:mm:ss", is already its form on the wire. The
 // shape and the ranges of the calendar fields are checked here so that a damaged value goes
 // out as null (as a failed conversion would) without building a QDateTime for each cell.
-bool isStoredDateText(QStringView text)
+// `at(i)` gives the i-th code unit (UTF-16 or UTF-8: the shape is ASCII alone).
+template <typename Unit> bool isStoredDateText(qsizetype size, Unit at)
 {
-    if (text.size() != 19)
+    if (size != 19)
         return false;
-    const auto digits = [&text](qsizetype at, qsizetype count) {
+    const auto digits = [&at](qsizetype from, qsizetype count) {
         int value = 0;
-        for (qsizetype i = at; i < at + count; ++i) {
-            const char16_t c = text[i].unicode();
-            if (c < u'0' || c > u'9')
+        for (qsizetype i = from; i < from + count; ++i) {
+            const unsigned c = at(i);
+            if (c < '0' || c > '9')
                 return -1;
-            value = value * 10 + (c - u'0');
+            value = value * 10 + int(c - '0');
         }
         return value;
     };
-    if (text[4] != u'-' || text[7] != u'-' || text[10] != u'T' || text[13] != u':' ||
-        text[16] != u':')
+    if (at(4) != '-' || at(7) != '-' || at(10) != 'T' || at(13) != ':' || at(16) != ':')
         return false;
     const int hour = digits(11, 2);
     const int minute = digits(14, 2);
     const int second = digits(17, 2);
     return QDate::isValid(digits(0, 4), digits(5, 2), digits(8, 2)) && hour >= 0 && hour < 24 &&
            minute >= 0 && minute < 60 && second >= 0 && second < 60;
+}
+
+bool isStoredDateText(QStringView text)
+{
+    return isStoredDateText(text.size(),
+                            [&text](qsizetype i) { return unsigned(text[i].unicode()); });
 }
 
 void writeStoredDate(JsonWriter& out, QStringView text)
@@ -241,6 +254,13 @@ void writeStoredDate(JsonWriter& out, QStringView text)
         quoted[i + 1] = char(text[i].unicode());
     quoted[20] = '"';
     out.raw(quoted, sizeof quoted);
+}
+
+void writeStoredDate(JsonWriter& out, const unsigned char* text)
+{
+    out.put('"');
+    out.raw(reinterpret_cast<const char*>(text), 19);
+    out.put('"');
 }
 
 // One cell straight from the database into the JSON form of the packet, with the same value
@@ -299,6 +319,293 @@ QByteArray writePacket(QSqlQuery& query, const QList<FieldDef>& fields, qsizetyp
     }
     if (query.lastError().isValid())
         databaseFailure(query, "reading");
+    out.literal("]}");
+    if (rowCount)
+        *rowCount = rows;
+    return out.take();
+}
+
+// The listing statements: the same SQL and bound values for both ways of reading them.
+Condition invoiceStatement(const InvoiceQuery& request)
+{
+    Condition where = filterCondition(request);
+    where.sql = QStringLiteral("SELECT ") + invoiceColumns +
+                QStringLiteral(" FROM INVOICE I JOIN EMPRESA EM ON EM.CDEMPRESA = I.CDEMPRESA"
+                               " JOIN CLIENTE C ON C.CDCLIENTE = I.CDCLIENTE WHERE ") +
+                where.sql + QStringLiteral(" ORDER BY C.NMFANTCLIE, I.NRINVOICE");
+    return where;
+}
+
+Condition itemStatement(const InvoiceQuery& request)
+{
+    Condition where = filterCondition(request);
+    where.sql = QStringLiteral("SELECT ") + itemColumns +
+                QStringLiteral(" FROM INVOICEITEM IT JOIN INVOICE I ON I.CDEMPRESA = IT.CDEMPRESA"
+                               " AND I.NRINVOICE = IT.NRINVOICE"
+                               " LEFT JOIN PRODUTO P ON P.CDPRODUTO = IT.CDPRODUTO WHERE ") +
+                where.sql + QStringLiteral(" ORDER BY IT.NRINVOICE, IT.NRSEQITINVOI");
+    return where;
+}
+
+// Executed through Qt SQL, positioned before the first row.
+QSqlQuery execute(const QSqlDatabase& db, const Condition& statement, const char* what)
+{
+    QSqlQuery query(db);
+    prepare(query, statement.sql, what);
+    bindAll(query, statement.values);
+    if (!query.exec())
+        databaseFailure(query, what);
+    return query;
+}
+
+// The sqlite3 connection under a Qt SQL connection of the SQLite driver; null for any other.
+sqlite3* sqliteHandle(const QSqlDatabase& db)
+{
+    const QSqlDriver* driver = db.driver();
+    if (!driver || !db.isOpen())
+        return nullptr;
+    const QVariant handle = driver->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.constData());
+}
+
+// One prepared SQLite statement, finalized on every way out.
+class SqliteStatement
+{
+public:
+    SqliteStatement(sqlite3* connection, const QString& sql, const char* what)
+        : db(connection), what(what)
+    {
+        const QByteArray text = sql.toUtf8();
+        if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) !=
+            SQLITE_OK)
+            fail();
+    }
+    ~SqliteStatement() { sqlite3_finalize(statement); }
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
+
+    // Binds as Qt SQL binds: a null value (a null text included) as NULL, numbers as
+    // numbers, everything else as its text.
+    void bind(const QVariantList& values)
+    {
+        for (qsizetype i = 0; i < values.size(); ++i) {
+            const QVariant& value = values.at(i);
+            const int at = int(i + 1);
+            int result = SQLITE_OK;
+            const bool nullText = value.typeId() == QMetaType::QString &&
+                                  static_cast<const QString*>(value.constData())->isNull();
+            if (value.isNull() || nullText) {
+                result = sqlite3_bind_null(statement, at);
+            } else if (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong) {
+                result = sqlite3_bind_int64(statement, at, value.toLongLong());
+            } else if (value.typeId() == QMetaType::Double) {
+                result = sqlite3_bind_double(statement, at, value.toDouble());
+            } else {
+                const QByteArray text = value.toString().toUtf8();
+                result = sqlite3_bind_text(statement, at, text.constData(), int(text.size()),
+                                           SQLITE_TRANSIENT);
+            }
+            if (result != SQLITE_OK)
+                fail();
+        }
+    }
+    // True with a row to read, false at the end.
+    bool step()
+    {
+        const int result = sqlite3_step(statement);
+        if (result == SQLITE_ROW)
+            return true;
+        if (result != SQLITE_DONE)
+            fail();
+        return false;
+    }
+    sqlite3_stmt* get() const { return statement; }
+
+private:
+    [[noreturn]] void fail() const { databaseFailure(QString::fromUtf8(sqlite3_errmsg(db)), what); }
+
+    sqlite3* db;
+    const char* what;
+    sqlite3_stmt* statement = nullptr;
+};
+
+// A cell as Qt SQL's SQLite driver hands it out (texts read as UTF-16, as it reads them).
+QVariant qtSqlValue(sqlite3_stmt* statement, int column)
+{
+    switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_INTEGER:
+        return qlonglong(sqlite3_column_int64(statement, column));
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(statement, column);
+    case SQLITE_BLOB:
+        return QByteArray(static_cast<const char*>(sqlite3_column_blob(statement, column)),
+                          sqlite3_column_bytes(statement, column));
+    case SQLITE_NULL:
+        return QVariant(QMetaType::fromType<QString>());
+    default:
+        return QString(static_cast<const QChar*>(sqlite3_column_text16(statement, column)),
+                       sqlite3_column_bytes16(statement, column) / qsizetype(sizeof(QChar)));
+    }
+}
+
+// Length of the well-formed UTF-8 sequence at p (end excluded), or 0. Code points that
+// SQLite turns into U+FFFD on its way to UTF-16 (noncharacters U+FFFE and U+FFFF) count as
+// not well-formed here, so that they take the UTF-16 way and come out the same.
+int utf8Sequence(const unsigned char* p, const unsigned char* end)
+{
+    const unsigned char lead = p[0];
+    const auto continuation = [&](int i) { return p + i < end && (p[i] & 0xC0) == 0x80; };
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return continuation(1) ? 2 : 0;
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        if (!continuation(1) || !continuation(2))
+            return 0;
+        if ((lead == 0xE0 && p[1] < 0xA0) || (lead == 0xED && p[1] >= 0xA0))
+            return 0; // overlong, or a surrogate
+        if (lead == 0xEF && p[1] == 0xBF && p[2] >= 0xBE)
+            return 0;
+        return 3;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        if (!continuation(1) || !continuation(2) || !continuation(3))
+            return 0;
+        if ((lead == 0xF0 && p[1] < 0x90) || (lead == 0xF4 && p[1] >= 0x90))
+            return 0; // overlong, or beyond U+10FFFF
+        return 4;
+    }
+    return 0;
+}
+
+// Writes stored UTF-8 text as a JSON string, byte for byte what JsonWriter::string writes
+// for the same text in UTF-16. False, with nothing written, when the bytes are not
+// well-formed UTF-8: the caller then takes SQLite's conversion to UTF-16, as Qt SQL does.
+bool writeUtf8String(JsonWriter& out, const unsigned char* text, qsizetype size)
+{
+    const unsigned char* const end = text + size;
+    bool plain = true;
+    for (const unsigned char* p = text; p < end;) {
+        if (*p < 0x80) {
+            plain = plain && *p >= 0x20 && *p != '"' && *p != '\\';
+            ++p;
+            continue;
+        }
+        const int length = utf8Sequence(p, end);
+        if (length == 0)
+            return false;
+        p += length;
+    }
+    out.put('"');
+    if (plain) {
+        out.raw(reinterpret_cast<const char*>(text), size);
+        out.put('"');
+        return true;
+    }
+    static constexpr char hex[] = "0123456789abcdef";
+    const unsigned char* run = text;
+    for (const unsigned char* p = text; p < end; ++p) {
+        const unsigned char c = *p;
+        if (c >= 0x80 || (c >= 0x20 && c != '"' && c != '\\'))
+            continue;
+        out.raw(reinterpret_cast<const char*>(run), p - run);
+        run = p + 1;
+        char escape[6] = {'\\', char(c), 0, 0, 0, 0};
+        qsizetype length = 2;
+        switch (c) {
+        case '"':
+        case '\\':
+            break;
+        case '\b':
+            escape[1] = 'b';
+            break;
+        case '\f':
+            escape[1] = 'f';
+            break;
+        case '\n':
+            escape[1] = 'n';
+            break;
+        case '\r':
+            escape[1] = 'r';
+            break;
+        case '\t':
+            escape[1] = 't';
+            break;
+        default:
+            escape[1] = 'u';
+            escape[2] = '0';
+            escape[3] = '0';
+            escape[4] = hex[c >> 4];
+            escape[5] = hex[c & 0xF];
+            length = 6;
+        }
+        out.raw(escape, length);
+    }
+    out.raw(reinterpret_cast<const char*>(run), end - run);
+    out.put('"');
+    return true;
+}
+
+// One cell of an SQLite row into the JSON answer, with the text writeCell gives for the
+// value Qt SQL would have read. The common cases (texts into text and date fields, numbers
+// into float fields, nulls) go straight from SQLite's buffers; the rest takes Qt SQL's value.
+void writeSqliteCell(JsonWriter& out, sqlite3_stmt* statement, int column, const FieldDef& field,
+                     qsizetype row)
+{
+    const int type = sqlite3_column_type(statement, column);
+    if (type == SQLITE_NULL) {
+        out.null();
+        return;
+    }
+    if (type == SQLITE_TEXT && field.type != FieldType::Float) {
+        const unsigned char* text = sqlite3_column_text(statement, column);
+        const qsizetype size = sqlite3_column_bytes(statement, column);
+        if (field.type == FieldType::DateTime) {
+            // The shape is ASCII alone, so the bytes decide as the UTF-16 units would.
+            if (isStoredDateText(size, [text](qsizetype i) { return unsigned(text[i]); }))
+                writeStoredDate(out, text);
+            else
+                out.null();
+            return;
+        }
+        if (writeUtf8String(out, text, size))
+            return;
+    } else if ((type == SQLITE_FLOAT || type == SQLITE_INTEGER) && field.type == FieldType::Float) {
+        writeJsonValue(out, field, sqlite3_column_double(statement, column), row);
+        return;
+    }
+    writeCell(out, qtSqlValue(statement, column), field, row);
+}
+
+// writePacket's answer, read through SQLite's own interface.
+QByteArray writeSqlitePacket(sqlite3* db, const Condition& statement, const QList<FieldDef>& fields,
+                             qsizetype* rowCount, const char* what)
+{
+    SqliteStatement query(db, statement.sql, what);
+    query.bind(statement.values);
+    const int count = int(fields.size());
+    if (sqlite3_column_count(query.get()) != count)
+        databaseFailure(QStringLiteral("the statement has %1 columns, the layout %2")
+                            .arg(sqlite3_column_count(query.get()))
+                            .arg(count),
+                        what);
+    JsonWriter out(1 << 20);
+    out.literal("{\"fields\":");
+    writeJsonFields(out, fields);
+    out.literal(",\"rows\":[");
+    qsizetype rows = 0;
+    while (query.step()) {
+        if (rows > 0)
+            out.put(',');
+        out.put('[');
+        for (int i = 0; i < count; ++i) {
+            if (i > 0)
+                out.put(',');
+            writeSqliteCell(out, query.get(), i, fields.at(i), rows);
+        }
+        out.put(']');
+        ++rows;
+    }
     out.literal("]}");
     if (rowCount)
         *rowCount = rows;
@@ -396,60 +703,40 @@ InvoiceService::InvoiceService(const QSqlDatabase& database, Options serviceOpti
     : db(database), options(serviceOptions)
 {}
 
-QSqlQuery InvoiceService::invoiceQuery(const InvoiceQuery& request) const
-{
-    const Condition where = filterCondition(request);
-    QSqlQuery query(db);
-    prepare(query,
-            QStringLiteral("SELECT ") + invoiceColumns +
-                QStringLiteral(" FROM INVOICE I JOIN EMPRESA EM ON EM.CDEMPRESA = I.CDEMPRESA"
-                               " JOIN CLIENTE C ON C.CDCLIENTE = I.CDCLIENTE WHERE ") +
-                where.sql + QStringLiteral(" ORDER BY C.NMFANTCLIE, I.NRINVOICE"),
-            "listing invoices");
-    bindAll(query, where.values);
-    if (!query.exec())
-        databaseFailure(query, "listing invoices");
-    return query;
-}
-
-QSqlQuery InvoiceService::itemQuery(const InvoiceQuery& request) const
-{
-    const Condition where = filterCondition(request);
-    QSqlQuery query(db);
-    prepare(query,
-            QStringLiteral("SELECT ") + itemColumns +
-                QStringLiteral(" FROM INVOICEITEM IT JOIN INVOICE I ON I.CDEMPRESA = IT.CDEMPRESA"
-                               " AND I.NRINVOICE = IT.NRINVOICE"
-                               " LEFT JOIN PRODUTO P ON P.CDPRODUTO = IT.CDPRODUTO WHERE ") +
-                where.sql + QStringLiteral(" ORDER BY IT.NRINVOICE, IT.NRSEQITINVOI"),
-            "listing items");
-    bindAll(query, where.values);
-    if (!query.exec())
-        databaseFailure(query, "listing items");
-    return query;
-}
-
 DataPacket InvoiceService::getInvoice(const InvoiceQuery& request) const
 {
-    QSqlQuery query = invoiceQuery(request);
+    QSqlQuery query = execute(db, invoiceStatement(request), "listing invoices");
     return readPacket(query, InvoiceLayout::invoiceFields());
 }
 
 DataPacket InvoiceService::getItem(const InvoiceQuery& request) const
 {
-    QSqlQuery query = itemQuery(request);
+    QSqlQuery query = execute(db, itemStatement(request), "listing items");
     return readPacket(query, InvoiceLayout::itemFields());
+}
+
+bool InvoiceService::readsThroughSqlite() const
+{
+    return rowReader == RowReader::Automatic && sqliteHandle(db) != nullptr;
 }
 
 QByteArray InvoiceService::getInvoiceJson(const InvoiceQuery& request, qsizetype* rows) const
 {
-    QSqlQuery query = invoiceQuery(request);
+    const Condition statement = invoiceStatement(request);
+    if (sqlite3* handle = rowReader == RowReader::Automatic ? sqliteHandle(db) : nullptr)
+        return writeSqlitePacket(handle, statement, InvoiceLayout::invoiceFields(), rows,
+                                 "listing invoices");
+    QSqlQuery query = execute(db, statement, "listing invoices");
     return writePacket(query, InvoiceLayout::invoiceFields(), rows);
 }
 
 QByteArray InvoiceService::getItemJson(const InvoiceQuery& request, qsizetype* rows) const
 {
-    QSqlQuery query = itemQuery(request);
+    const Condition statement = itemStatement(request);
+    if (sqlite3* handle = rowReader == RowReader::Automatic ? sqliteHandle(db) : nullptr)
+        return writeSqlitePacket(handle, statement, InvoiceLayout::itemFields(), rows,
+                                 "listing items");
+    QSqlQuery query = execute(db, statement, "listing items");
     return writePacket(query, InvoiceLayout::itemFields(), rows);
 }
 

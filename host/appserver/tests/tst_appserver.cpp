@@ -1,8 +1,13 @@
 // The application server's methods on a SQLite demo database.
 #include "AppServerSuite.h"
 
+#include "InvoiceLayout.h"
+#include "InvoiceService.h"
 #include "ServerDatabase.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSqlError>
 #include <QTemporaryDir>
 
 class TstAppServer : public QObject
@@ -38,6 +43,30 @@ private:
         suite.db = open(file, QStringLiteral("suite"));
     }
 
+    static InvoiceQuery everything(const QString& company, const QString& situation)
+    {
+        InvoiceQuery query;
+        query.company = company;
+        query.situation = situation;
+        query.allCustomers = query.allIssue = query.allDue = query.allReceipt = query.allExchange =
+            QStringLiteral("T");
+        return query;
+    }
+
+    // The listing of `query` read through SQLite's interface and through Qt SQL.
+    std::pair<QByteArray, QByteArray> bothReadings(bool items, const InvoiceQuery& query) const
+    {
+        InvoiceService service(suite.db);
+        if (!service.readsThroughSqlite())
+            return {};
+        const auto read = [&] {
+            return items ? service.getItemJson(query) : service.getInvoiceJson(query);
+        };
+        const QByteArray direct = read();
+        service.setRowReader(InvoiceService::RowReader::QtSql);
+        return {direct, read()};
+    }
+
 private slots:
     void initTestCase()
     {
@@ -61,6 +90,125 @@ private slots:
     void geraNFRefused() { suite.geraNFRefused(); }
     void badRequest_data() { AppServerSuite::badRequestData(); }
     void badRequest() { suite.badRequest(); }
+
+    void sqliteReadingEqualsQtSql_data()
+    {
+        QTest::addColumn<bool>("items");
+        QTest::addColumn<QString>("company");
+        QTest::addColumn<QString>("situation");
+        for (const char* company : {"01", "02", "03", "99"}) {
+            for (const char* situation : {"A_N_E_", "A_", "N_", "E_"}) {
+                for (const bool items : {false, true})
+                    QTest::addRow("%s %s %s", items ? "GetItem" : "GetInvoice", company, situation)
+                        << items << QString::fromLatin1(company) << QString::fromLatin1(situation);
+            }
+        }
+    }
+
+    void sqliteReadingEqualsQtSql()
+    {
+        QFETCH(bool, items);
+        QFETCH(QString, company);
+        QFETCH(QString, situation);
+        const auto [direct, qt] = bothReadings(items, everything(company, situation));
+        QVERIFY2(direct.startsWith("{\"fields\":"), "not read through SQLite");
+        QCOMPARE(direct, qt);
+    }
+
+    // A stored value (an SQL expression) read into the answer: `expected` is the cell's JSON,
+    // or empty where only the agreement of both readings is asked (stored values that no
+    // field type describes, whose reading is what Qt SQL makes of them).
+    void awkwardStoredValues_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QByteArray>("expected");
+        const QString invoice = QStringLiteral("INVOICE");
+        const QString item = QStringLiteral("INVOICEITEM");
+        const auto row = [](const char* name, const QString& table, const char* column,
+                            const char* stored, const char* expected) {
+            QTest::newRow(name) << table << QString::fromLatin1(column) << QString::fromUtf8(stored)
+                                << QByteArray(expected);
+        };
+        row("null text", invoice, "DSOBSPGTOINVOI", "NULL", "null");
+        row("empty text", invoice, "DSOBSPGTOINVOI", "''", "\"\"");
+        row("quotes and backslashes", invoice, "DSOBSPGTOINVOI", "'a \"b\" \\c\\\\ ''d'''",
+            "\"a \\\"b\\\" \\\\c\\\\\\\\ 'd'\"");
+        row("controls", invoice, "DSOBSPGTOINVOI", "'l1' || char(10) || 'l2' || char(9, 13, 1, 31)",
+            "\"l1\\nl2\\t\\r\\u0001\\u001f\"");
+        row("non-ASCII", invoice, "DSOBSPGTOINVOI", "'Ação ü € 日本 😀'", "\"Ação ü € 日本 😀\"");
+        row("non-ASCII with escapes", item, "DSEMISSINVOI", "'São \"Paulo\"' || char(10) || '✓'",
+            "\"São \\\"Paulo\\\"\\n✓\"");
+        row("cut UTF-8", invoice, "DSREFPGTOINVOI", "CAST(X'41C3' AS TEXT)", "");
+        row("Latin-1 byte", item, "DSEMISSINVOI", "CAST(X'4AE94B' AS TEXT)", "");
+        row("noncharacter", invoice, "DSREFPGTOINVOI", "CAST(X'41EFBFBF42' AS TEXT)", "");
+        row("encoded surrogate", invoice, "DSREFPGTOINVOI", "CAST(X'EDA080' AS TEXT)", "");
+        row("blob in a text", invoice, "DSREFPGTOINVOI", "X'414243'", "");
+        row("big number", invoice, "TOTALINVOICE", "1.5e300", "1.5e+300");
+        row("negative number", invoice, "VRCAMBIOINVOICE", "-123456789.125", "-123456789.125");
+        row("tenth", item, "VRTOTITEINVOI", "0.1", "0.1");
+        row("whole number", item, "VRUNITEINVOI", "-42", "-42");
+        row("beyond 2^53", item, "VRUNITEDESC", "9007199254740993", "9007199254740992");
+        row("null number", invoice, "VRTXCAMBIOINVOI", "NULL", "null");
+        row("text in a number", invoice, "VRORDPGTOINVOI", "'abc'", "");
+        row("date", invoice, "DTRECINVOICE", "'2024-02-29T23:59:59'", "\"2024-02-29T23:59:59\"");
+        row("damaged date", invoice, "DTRECINVOICE", "'2024-02-30T10:00:00'", "null");
+        row("date with a space", invoice, "DTCAMBIOINVOICE", "'2024-01-01 10:00:00'", "null");
+        row("date and more", invoice, "DTEMISINVOICE", "'2024-01-01T10:00:00.5'", "null");
+        row("hour 24", invoice, "DTVENINVOICE", "'2024-01-01T24:00:00'", "null");
+        row("number in a date", invoice, "DTAPURFATFAS", "20240101", "null");
+        row("null date", invoice, "DTMESAPURADO", "NULL", "null");
+    }
+
+    void awkwardStoredValues()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, column);
+        QFETCH(QString, stored);
+        QFETCH(QByteArray, expected);
+        const bool items = table == QLatin1String("INVOICEITEM");
+        const QString number = QString::number(suite.scalar(QStringLiteral(
+            "SELECT MIN(CAST(NRINVOICE AS INTEGER)) FROM INVOICE WHERE CDEMPRESA = '01'")));
+        QSqlQuery update(suite.db);
+        QVERIFY2(update.exec(QStringLiteral("UPDATE %1 SET %2 = %3 WHERE CDEMPRESA = '01' AND "
+                                            "CAST(NRINVOICE AS INTEGER) = %4")
+                                 .arg(table, column, stored, number)),
+                 qPrintable(update.lastError().text()));
+        QVERIFY(update.numRowsAffected() > 0);
+
+        const auto [direct, qt] =
+            bothReadings(items, everything(QStringLiteral("01"), QStringLiteral("A_N_E_")));
+        QVERIFY2(direct.startsWith("{\"fields\":"), "not read through SQLite");
+        QCOMPARE(direct, qt);
+        if (expected.isEmpty())
+            return;
+        const QList<FieldDef>& fields =
+            items ? InvoiceLayout::itemFields() : InvoiceLayout::invoiceFields();
+        qsizetype numberAt = -1, columnAt = -1;
+        for (qsizetype i = 0; i < fields.size(); ++i) {
+            if (fields.at(i).name == QLatin1String("NRINVOICE") && numberAt < 0)
+                numberAt = i;
+            if (fields.at(i).name == column)
+                columnAt = i;
+        }
+        QVERIFY(numberAt >= 0 && columnAt >= 0);
+        const QJsonValue want = QJsonDocument::fromJson("[" + expected + "]").array().at(0);
+        int seen = 0;
+        const QJsonObject packet = QJsonDocument::fromJson(direct).object();
+        for (const QJsonValue& row : packet.value(QLatin1String("rows")).toArray()) {
+            const QJsonArray cells = row.toArray();
+            if (cells.at(numberAt).toString().toInt() != number.toInt())
+                continue;
+            ++seen;
+            QCOMPARE(cells.at(columnAt), want);
+        }
+        QVERIFY(seen > 0);
+        // The cell's own text on the wire, not only its value.
+        const QByteArray inside = ',' + expected + ',';
+        const QByteArray last = ',' + expected + ']';
+        QVERIFY(direct.contains(inside) || direct.contains(last));
+    }
 
     void initRefusesExistingSchema()
     {
