@@ -36,6 +36,42 @@ bool dateKeyFromAscii(const char* p, qint64& key)
     return true;
 }
 
+// While one packet loads, equal texts of a column share one QString: a column holds few
+// distinct values in many rows (company, branch, product, the invoice number of its items),
+// so there is far less to allocate now and to free when the rows are replaced. Keyed by the
+// text's bytes in the packet, which outlives the load.
+class TextPool
+{
+public:
+    QString text(const char* utf8, qsizetype size)
+    {
+        const QByteArrayView key(utf8, size);
+        if (m_haveLast && key == m_lastKey)
+            return m_last; // runs of one value (the items of one invoice)
+        const auto it = m_texts.constFind(key);
+        QString value;
+        if (it != m_texts.cend()) {
+            value = it.value();
+        } else {
+            value = QString::fromUtf8(key);
+            if (m_texts.size() < maxDistinct)
+                m_texts.insert(key, value);
+        }
+        m_haveLast = true;
+        m_lastKey = key;
+        m_last = value;
+        return value;
+    }
+
+private:
+    // A column of (nearly) unique texts stops growing the pool here.
+    static constexpr qsizetype maxDistinct = 4096;
+    QHash<QByteArrayView, QString> m_texts;
+    QByteArrayView m_lastKey;
+    QString m_last;
+    bool m_haveLast = false;
+};
+
 // A minimal reader of JSON bytes for the packet's fast path. Any surprise makes it give up
 // (returns false); the general path then reads the packet and reports the precise error.
 class FastReader
@@ -142,6 +178,24 @@ public:
         ++m_p;
         out = QString::fromUtf8(buffer);
         return true;
+    }
+
+    // A string without escapes comes from the pool; any other is decoded on its own.
+    bool readString(QString& out, TextPool& pool)
+    {
+        skipSpace();
+        if (m_p >= m_end || *m_p != '"')
+            return false;
+        const char* start = m_p + 1;
+        const char* p = start;
+        while (p < m_end && *p != '"' && *p != '\\' && uchar(*p) >= 0x20)
+            ++p;
+        if (p < m_end && *p == '"') {
+            out = pool.text(start, p - start);
+            m_p = p + 1;
+            return true;
+        }
+        return readString(out);
     }
 
     // A string whose bytes are returned raw (no escapes): for date texts.
@@ -522,6 +576,7 @@ bool RecordStore::loadJson(const QByteArray& json, QList<FieldDef>& packetFields
                 layoutTypes[columnOf.at(i)] = packetFields.at(i);
             reset(layoutTypes, json.size() / 64 / qMax<qsizetype>(1, packetFields.size()));
             const int width = int(packetFields.size());
+            std::vector<TextPool> pools(static_cast<size_t>(width));
             if (!reader.consume('['))
                 return false;
             if (!reader.consume(']')) {
@@ -539,7 +594,7 @@ bool RecordStore::loadJson(const QByteArray& json, QList<FieldDef>& packetFields
                         switch (packetFields.at(i).type) {
                         case FieldType::String: {
                             QString text;
-                            if (!reader.readString(text))
+                            if (!reader.readString(text, pools[size_t(i)]))
                                 return false;
                             appendText(column, std::move(text));
                             break;

@@ -92,36 +92,99 @@ private slots:
         QVERIFY(!cds.GetData().rows.at(0).at(0).isNull());
     }
 
+    // Equal texts of a column share their storage after a load of the packet's bytes; each
+    // cell must still read as its own value (null apart from empty, escapes decoded) and an
+    // edit must change that one cell alone.
+    void repeatedTexts_data()
+    {
+        QTest::addColumn<QByteArray>("cells"); // the JSON cells of one text column, in order
+        QTest::newRow("runs and returns")
+            << QByteArray("\"01\",\"01\",\"02\",\"01\",\"02\",\"02\"");
+        QTest::newRow("empty beside null") << QByteArray("\"\",null,\"\",\"\",null,null,\"\"");
+        QTest::newRow("null first") << QByteArray("null,\"\",null,\"a\",\"a\"");
+        QTest::newRow("escaped and plain alike")
+            << QByteArray("\"a\\\"b\",\"a\\\"b\",\"a\",\"a\\u0041\"");
+        QTest::newRow("prefixes") << QByteArray("\"ab\",\"a\",\"abc\",\"ab\",\"\"");
+        QTest::newRow("non-ASCII")
+            << QByteArray("\"S\xc3\xa3o\",\"S\xc3\xa3o\",\"Sao\",\"\xe2\x82\xac\"");
+    }
+
+    void repeatedTexts()
+    {
+        QFETCH(QByteArray, cells);
+        const QList<QByteArray> values = cells.split(',');
+        QByteArray json =
+            "{\"fields\":[{\"name\":\"A\",\"type\":\"string\",\"size\":20,\"fixed\":false},"
+            "{\"name\":\"B\",\"type\":\"string\",\"size\":20,\"fixed\":false}],\"rows\":[";
+        for (qsizetype r = 0; r < values.size(); ++r)
+            json += (r ? ",[" : "[") + values.at(r) + ',' + values.at(values.size() - 1 - r) + ']';
+        json += "]}";
+        const QJsonArray expectedRows =
+            QJsonDocument::fromJson(json).object().value(QLatin1String("rows")).toArray();
+        QCOMPARE(expectedRows.size(), values.size());
+
+        TClientDataSet cds;
+        cds.SetData(json);
+        cds.SetData(json); // a reload into a loaded set
+        const auto check = [&](int editedRow, const QString& edited) {
+            cds.First();
+            for (int r = 0; r < int(values.size()); ++r, cds.Next()) {
+                for (int c = 0; c < 2; ++c) {
+                    const QJsonValue want = expectedRows.at(r).toArray().at(c);
+                    const TField& field = cds.Fields(c);
+                    if (r == editedRow && c == 0) {
+                        QCOMPARE(field.AsString(), edited);
+                        continue;
+                    }
+                    QCOMPARE(field.IsNull(), want.isNull());
+                    QCOMPARE(field.AsString(), want.toString());
+                }
+            }
+        };
+        check(-1, {});
+        QCOMPARE(cds.GetDataJson(), DataPacket::fromJson(json).toJson());
+        for (int r = 0; r < int(values.size()); ++r) {
+            cds.SetRecNo(r + 1);
+            cds.Edit();
+            cds.Fields(0).SetAsString(QStringLiteral("x%1").arg(r));
+            cds.Post();
+            check(r, QStringLiteral("x%1").arg(r));
+            QCOMPARE(cds.GetChangeCount(), 1);
+            cds.CancelUpdates();
+            check(-1, {});
+        }
+    }
+
     void bindingErrors_data()
     {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QString>("expected");
         QTest::newRow("missing declared field")
-            << QByteArray(R"({"fields":[{"name":"NRINVOICE","type":"string","size":10},)"
-                          R"({"name":"IDCHECK","type":"string","size":1},)"
-                          R"({"name":"TOTALINVOICE","type":"float"}],"rows":[]})")
+            << QByteArray("{\"fields\":[{\"name\":\"NRINVOICE\",\"type\":\"string\",\"size\":10},"
+                          "{\"name\":\"IDCHECK\",\"type\":\"string\",\"size\":1},"
+                          "{\"name\":\"TOTALINVOICE\",\"type\":\"float\"}],\"rows\":[]}")
             << "DTRECINVOICE";
         QTest::newRow("mistyped declared field")
-            << QByteArray(R"({"fields":[{"name":"NRINVOICE","type":"string","size":10},)"
-                          R"({"name":"IDCHECK","type":"string","size":1},)"
-                          R"({"name":"DTRECINVOICE","type":"datetime"},)"
-                          R"({"name":"TOTALINVOICE","type":"string"}],"rows":[]})")
+            << QByteArray("{\"fields\":[{\"name\":\"NRINVOICE\",\"type\":\"string\",\"size\":10},"
+                          "{\"name\":\"IDCHECK\",\"type\":\"string\",\"size\":1},"
+                          "{\"name\":\"DTRECINVOICE\",\"type\":\"datetime\"},"
+                          "{\"name\":\"TOTALINVOICE\",\"type\":\"string\"}],\"rows\":[]}")
             << "TOTALINVOICE";
         QTest::newRow("bad value")
-            << QByteArray(R"({"fields":[{"name":"NRINVOICE","type":"string","size":10},)"
-                          R"({"name":"IDCHECK","type":"string","size":1},)"
-                          R"({"name":"DTRECINVOICE","type":"datetime"},)"
-                          R"({"name":"TOTALINVOICE","type":"float"}],)"
-                          R"("rows":[["1","N",null,1],["2","N","31/01/2026",1]]})")
+            << QByteArray("{\"fields\":[{\"name\":\"NRINVOICE\",\"type\":\"string\",\"size\":10},"
+                          "{\"name\":\"IDCHECK\",\"type\":\"string\",\"size\":1},"
+                          "{\"name\":\"DTRECINVOICE\",\"type\":\"datetime\"},"
+                          "{\"name\":\"TOTALINVOICE\",\"type\":\"float\"}],"
+                          "\"rows\":[[\"1\",\"N\",null,1],[\"2\",\"N\",\"31/01/2026\",1]]}")
             << "linha 2";
         QTest::newRow("rows before fields, bad")
-            << QByteArray(R"({"rows":[["1","N",null,"x"]],)"
-                          R"("fields":[{"name":"NRINVOICE","type":"string","size":10},)"
-                          R"({"name":"IDCHECK","type":"string","size":1},)"
-                          R"({"name":"DTRECINVOICE","type":"datetime"},)"
-                          R"({"name":"TOTALINVOICE","type":"float"}]})")
+            << QByteArray("{\"rows\":[[\"1\",\"N\",null,\"x\"]],"
+                          "\"fields\":[{\"name\":\"NRINVOICE\",\"type\":\"string\",\"size\":10},"
+                          "{\"name\":\"IDCHECK\",\"type\":\"string\",\"size\":1},"
+                          "{\"name\":\"DTRECINVOICE\",\"type\":\"datetime\"},"
+                          "{\"name\":\"TOTALINVOICE\",\"type\":\"float\"}]}")
             << "TOTALINVOICE";
-        QTest::newRow("malformed") << QByteArray(R"({"fields":[)") << "JSON malformado";
+        QTest::newRow("malformed") << QByteArray("{\"fields\":[") << "JSON malformado";
     }
 
     void bindingErrors()
