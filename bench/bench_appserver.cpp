@@ -468,6 +468,16 @@ void loadCompany(ServerProcess& server, TNetConnection& connection, const QStrin
                 streamedBytes =
                     itemsToo ? service.getItemJson(query) : service.getInvoiceJson(query);
             });
+            // The same through Qt SQL's values (the server's way on PostgreSQL).
+            InvoiceService qtService(db);
+            qtService.setRowReader(InvoiceService::RowReader::QtSql);
+            QByteArray qtBytes;
+            const double qtStreamedMs = medianMs(runs, [&] {
+                qtBytes = itemsToo ? qtService.getItemJson(query) : qtService.getInvoiceJson(query);
+            });
+            if (qtBytes != streamedBytes)
+                fail(QStringLiteral("%1: the SQLite reading differs from the Qt SQL reading")
+                         .arg(QLatin1String(name)));
             if (QJsonDocument::fromJson(streamedBytes).object() !=
                 QJsonDocument::fromJson(directBytes).object())
                 fail(QStringLiteral("%1: the streamed answer differs from the packet's")
@@ -491,8 +501,8 @@ void loadCompany(ServerProcess& server, TNetConnection& connection, const QStrin
                         "directly %6.0f (%.1f MB)\n",
                         name, queryMs, treeMs, directMs, double(treeBytes.size()) / 1e6);
             std::printf("    %-10s SQL straight into the JSON answer (what the server does) "
-                        "%6.0f\n",
-                        name, streamedMs);
+                        "%6.0f | the same through Qt SQL %6.0f\n",
+                        name, streamedMs, qtStreamedMs);
             std::printf("    %-10s client: parse to JSON tree %6.0f + SetData(tree) %6.0f | "
                         "SetData(bytes) %6.0f\n",
                         name, parseMs, fromObjectMs, fromBytesMs);
