@@ -273,11 +273,7 @@ void writeCell(JsonWriter& out, const QVariant& value, const FieldDef& field, qs
     }
     switch (field.type) {
     case FieldType::String:
-        if (value.typeId() == QMetaType::QString)
-            out.string(*static_cast<const QString*>(value.constData()));
-        else
-            out.string(value.toString());
-        return;
+        break;
     case FieldType::DateTime:
         if (value.typeId() == QMetaType::QString) {
             const QString& text = *static_cast<const QString*>(value.constData());
@@ -293,7 +289,7 @@ void writeCell(JsonWriter& out, const QVariant& value, const FieldDef& field, qs
         writeJsonValue(out, field, value.toDouble(), row);
         return;
     }
-    out.null();
+    writeJsonValue(out, field, value, row);
 }
 
 // The rows of an executed query written as a packet's JSON form ({"fields":…,"rows":…}).
@@ -484,65 +480,13 @@ int utf8Sequence(const unsigned char* p, const unsigned char* end)
 bool writeUtf8String(JsonWriter& out, const unsigned char* text, qsizetype size)
 {
     const unsigned char* const end = text + size;
-    bool plain = true;
     for (const unsigned char* p = text; p < end;) {
-        if (*p < 0x80) {
-            plain = plain && *p >= 0x20 && *p != '"' && *p != '\\';
-            ++p;
-            continue;
-        }
-        const int length = utf8Sequence(p, end);
+        const int length = *p < 0x80 ? 1 : utf8Sequence(p, end);
         if (length == 0)
             return false;
         p += length;
     }
-    out.put('"');
-    if (plain) {
-        out.raw(reinterpret_cast<const char*>(text), size);
-        out.put('"');
-        return true;
-    }
-    static constexpr char hex[] = "0123456789abcdef";
-    const unsigned char* run = text;
-    for (const unsigned char* p = text; p < end; ++p) {
-        const unsigned char c = *p;
-        if (c >= 0x80 || (c >= 0x20 && c != '"' && c != '\\'))
-            continue;
-        out.raw(reinterpret_cast<const char*>(run), p - run);
-        run = p + 1;
-        char escape[6] = {'\\', char(c), 0, 0, 0, 0};
-        qsizetype length = 2;
-        switch (c) {
-        case '"':
-        case '\\':
-            break;
-        case '\b':
-            escape[1] = 'b';
-            break;
-        case '\f':
-            escape[1] = 'f';
-            break;
-        case '\n':
-            escape[1] = 'n';
-            break;
-        case '\r':
-            escape[1] = 'r';
-            break;
-        case '\t':
-            escape[1] = 't';
-            break;
-        default:
-            escape[1] = 'u';
-            escape[2] = '0';
-            escape[3] = '0';
-            escape[4] = hex[c >> 4];
-            escape[5] = hex[c & 0xF];
-            length = 6;
-        }
-        out.raw(escape, length);
-    }
-    out.raw(reinterpret_cast<const char*>(run), end - run);
-    out.put('"');
+    out.utf8String(reinterpret_cast<const char*>(text), size);
     return true;
 }
 

@@ -6,6 +6,45 @@ namespace {
 
 constexpr char hexDigits[] = "0123456789abcdef";
 
+// One ASCII character of a JSON string, escaped where JSON asks for it.
+char* ascii(char* out, char c)
+{
+    if (c >= 0x20 && c != '"' && c != '\\') {
+        *out++ = c;
+        return out;
+    }
+    *out++ = '\\';
+    switch (c) {
+    case '"':
+    case '\\':
+        *out++ = c;
+        break;
+    case '\b':
+        *out++ = 'b';
+        break;
+    case '\f':
+        *out++ = 'f';
+        break;
+    case '\n':
+        *out++ = 'n';
+        break;
+    case '\r':
+        *out++ = 'r';
+        break;
+    case '\t':
+        *out++ = 't';
+        break;
+    default:
+        *out++ = 'u';
+        *out++ = '0';
+        *out++ = '0';
+        *out++ = hexDigits[(unsigned char)c >> 4];
+        *out++ = hexDigits[c & 0xF];
+        break;
+    }
+    return out;
+}
+
 char* twoDigits(char* out, int value)
 {
     out[0] = char('0' + value / 10);
@@ -48,41 +87,7 @@ void JsonWriter::string(QStringView text)
     while (p < end) {
         const char16_t c = *p++;
         if (c < 0x80) {
-            if (c >= 0x20 && c != u'"' && c != u'\\') {
-                *out++ = char(c);
-                continue;
-            }
-            *out++ = '\\';
-            switch (c) {
-            case u'"':
-                *out++ = '"';
-                break;
-            case u'\\':
-                *out++ = '\\';
-                break;
-            case u'\b':
-                *out++ = 'b';
-                break;
-            case u'\f':
-                *out++ = 'f';
-                break;
-            case u'\n':
-                *out++ = 'n';
-                break;
-            case u'\r':
-                *out++ = 'r';
-                break;
-            case u'\t':
-                *out++ = 't';
-                break;
-            default:
-                *out++ = 'u';
-                *out++ = '0';
-                *out++ = '0';
-                *out++ = hexDigits[c >> 4];
-                *out++ = hexDigits[c & 0xF];
-                break;
-            }
+            out = ascii(out, char(c));
         } else if (c < 0x800) {
             *out++ = char(0xC0 | (c >> 6));
             *out++ = char(0x80 | (c & 0x3F));
@@ -99,6 +104,21 @@ void JsonWriter::string(QStringView text)
             *out++ = char(0x80 | ((unit >> 6) & 0x3F));
             *out++ = char(0x80 | (unit & 0x3F));
         }
+    }
+    *out++ = '"';
+    m_size = out - m_data;
+}
+
+void JsonWriter::utf8String(const char* text, qsizetype size)
+{
+    reserve(size * 6 + 2);
+    char* out = m_data + m_size;
+    *out++ = '"';
+    for (const char* p = text; p < text + size; ++p) {
+        if ((unsigned char)*p >= 0x80)
+            *out++ = *p;
+        else
+            out = ascii(out, *p);
     }
     *out++ = '"';
     m_size = out - m_data;

@@ -31,6 +31,8 @@ public:
     void boolean(bool value) { value ? literal("true") : literal("false"); }
     // A quoted, escaped string in UTF-8. A lone surrogate becomes U+FFFD.
     void string(QStringView text);
+    // The same for text already known to be well-formed UTF-8 (bytes from 0x80 up are copied).
+    void utf8String(const char* text, qsizetype size);
     // The shortest text that reads back as the same double; the value must be finite.
     void number(double value);
     void integer(qint64 value);
