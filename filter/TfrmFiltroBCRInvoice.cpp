@@ -422,9 +422,13 @@ void TfrmFiltroBCRInvoice::sbtConfirmaClick(QObject*)
     try {
         retrieve(screen, args);
     } catch (...) {
+        // Whatever of the list was loaded stays on the screen until a load succeeds: the
+        // next exit from the company field must load again, whichever code it then holds.
         loadFailed = true;
+        screen.reloadOnExit = true;
         throw;
     }
+    screen.reloadOnExit = false;
 
     if (screen.cdsInvoice->IsEmpty())
         screen.cdsItem->Close();

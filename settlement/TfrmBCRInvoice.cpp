@@ -1,6 +1,8 @@
 #include "TfrmBCRInvoice.h"
 
+#include "BrushCopy.h"
 #include "BusyAnimation.h"
+#include "CheckResultServ.h"
 #include "Cli_FAS10000.h"
 #include "Cli_FAS10001.h"
 #include "ControlsSuspended.h"
@@ -9,11 +11,14 @@
 #include "FormData.h"
 #include "FrameworkUtils.h"
 #include "MarkImages.h"
+#include "Procura.h"
 #include "TADOIBQuery.h"
 #include "TfrmFiltroBCRInvoice.h"
 #include "WebConfig.h"
 
 #include <QKeyEvent>
+#include <QPainter>
+#include <QScopedValueRollback>
 
 namespace {
 
@@ -206,6 +211,19 @@ void TfrmBCRInvoice::connectHandlers()
     connectHandler(mnuFiltrar, &QAction::triggered, this, [this] { mnuFiltrarClick(mnuFiltrar); });
     connectHandler(sbtMais, &QAbstractButton::clicked, this, [this] { sbtMaisClick(sbtMais); });
     connectHandler(mnuMais, &QAction::triggered, this, [this] { mnuMaisClick(mnuMais); });
+    connectHandler(sbtGerarNF, &QAbstractButton::clicked, this,
+                   [this] { sbtGerarNFClick(sbtGerarNF); });
+    connectHandler(mnuGerarNF, &QAction::triggered, this, [this] { mnuGerarNFClick(mnuGerarNF); });
+
+    cdsInvoice->AfterPost = [this](TClientDataSet& set) { cdsInvoiceAfterPost(set); };
+    dbgPadrao->OnCellClick = [this](TColumn& column) { dbgPadraoCellClick(column); };
+    dbgPadrao->OnTitleClick = [this](TColumn& column) { dbgPadraoTitleClick(column); };
+    dbgPadrao->OnDrawColumnCell = [this](QPainter& canvas, const QRect& rect, int dataCol,
+                                         TColumn& column, TGridDrawState state) {
+        dbgPadraoDrawColumnCell(dbgPadrao, canvas, rect, dataCol, column, state);
+    };
+    dbgPadrao->OnEnter = [this] { dbgPadraoEnter(dbgPadrao); };
+    dbgItem->OnEnter = [this] { dbgItemEnter(dbgItem); };
 }
 
 void TfrmBCRInvoice::FormClose(QObject* sender, TCloseAction& action)
@@ -313,8 +331,9 @@ void TfrmBCRInvoice::medCdEmpresaExit(QObject* sender)
                 setInvoiceGridDefaultColors(true);
                 setInvoiceGridDefaultColors(false);
                 CdEmpresaAnterior = medCdEmpresa->text();
-            } else if (CdEmpresaAnterior != medCdEmpresa->text()) {
-                // Another company: reload at once with the criteria last confirmed.
+            } else if (reloadOnExit || CdEmpresaAnterior != medCdEmpresa->text()) {
+                // Another company, or a list that did not load whole: reload at once with the
+                // criteria last confirmed.
                 Cli_FAS10001::frmFiltroBCRInvoice->sbtConfirmaClick(sender);
             }
         } catch (...) {
@@ -447,6 +466,197 @@ void TfrmBCRInvoice::cdsInvoiceIDTIPOINVOICEGetText(TField& sender, QString& tex
     else
         text.clear();
 }
+
+// ---- searching and navigating ---------------------------------------------------------------
+
+void TfrmBCRInvoice::sbtProcurarClick(QObject*)
+{
+    Procura(focusWidget() == dbgItem ? dtsItem->DataSet() : dtsPadrao->DataSet());
+}
+
+void TfrmBCRInvoice::dbgPadraoEnter(QObject*)
+{
+    dbnPadrao->SetDataSource(dtsPadrao);
+}
+
+void TfrmBCRInvoice::dbgItemEnter(QObject*)
+{
+    dbnPadrao->SetDataSource(dtsItem);
+}
+
+// ---- marking --------------------------------------------------------------------------------
+
+bool TfrmBCRInvoice::hasInvoices() const
+{
+    return cdsInvoice->Active() && !cdsInvoice->IsEmpty();
+}
+
+void TfrmBCRInvoice::toggleCurrentMark()
+{
+    cdsInvoice->Edit();
+    TField& mark = cdsInvoice->FieldByName(QStringLiteral("IDCHECK"));
+    if (cdsInvoice->FieldByName(QStringLiteral("IDGERNFINVOI")).AsString() == QLatin1String("S"))
+        mark.SetAsString(QStringLiteral("D"));
+    else if (mark.AsString() == QLatin1String("N"))
+        mark.SetAsString(QStringLiteral("S"));
+    else if (mark.AsString() == QLatin1String("S"))
+        mark.SetAsString(QStringLiteral("N"));
+    // A mark is a local change: it travels with the next save, so the save handler stays out.
+    const QScopedValueRollback<TClientDataSet::Event> detached(cdsInvoice->AfterPost, {});
+    cdsInvoice->Post();
+}
+
+void TfrmBCRInvoice::dbgPadraoCellClick(TColumn& column)
+{
+    if (hasInvoices() && column.FieldName == QLatin1String("IDCHECK"))
+        toggleCurrentMark();
+}
+
+void TfrmBCRInvoice::dbgPadraoKeyPress(QObject* sender, QChar& key)
+{
+    TfrmPadraoGrid::dbgPadraoKeyPress(sender, key);
+    if (hasInvoices() && key == QLatin1Char(' '))
+        toggleCurrentMark();
+}
+
+void TfrmBCRInvoice::dbgPadraoTitleClick(TColumn& column)
+{
+    if (!hasInvoices())
+        return;
+    const HourglassGuard hourglass;
+    if (column.FieldName != QLatin1String("IDCHECK"))
+        return;
+    {
+        const QScopedValueRollback<TClientDataSet::Event> detached(cdsInvoice->AfterPost, {});
+        const ControlsSuspended invoices(*cdsInvoice);
+        const ControlsSuspended items(*cdsItem);
+        TField& mark = cdsInvoice->FieldByName(QStringLiteral("IDCHECK"));
+        const QString from = Cli_FAS10000::boTodos ? QStringLiteral("S") : QStringLiteral("N");
+        const QString to = Cli_FAS10000::boTodos ? QStringLiteral("N") : QStringLiteral("S");
+        for (cdsInvoice->First(); !cdsInvoice->Eof(); cdsInvoice->Next()) {
+            cdsInvoice->Edit();
+            if (mark.AsString() == from)
+                mark.SetAsString(to);
+            cdsInvoice->Post();
+        }
+        cdsInvoice->First();
+    }
+    Cli_FAS10000::boTodos = !Cli_FAS10000::boTodos;
+}
+
+void TfrmBCRInvoice::dbgPadraoDrawColumnCell(QObject*, QPainter& canvas, const QRect& rect,
+                                             int dataCol, TColumn& column, TGridDrawState state)
+{
+    if (!hasInvoices())
+        return;
+    if (column.FieldName == QLatin1String("IDCHECK")) {
+        // A null mark reads as the empty text: a box that cannot be marked, as the empty mark.
+        const QString value = column.Field() ? column.Field()->AsString() : QString();
+        QPixmap bitmap;
+        if (value.isEmpty() || value == QLatin1String("D"))
+            bitmap = imgNoCheck->pixmap();
+        else if (value == QLatin1String("N"))
+            bitmap = imgUnCheck->pixmap();
+        else if (value == QLatin1String("S"))
+            bitmap = imgCheck->pixmap();
+        canvas.fillRect(rect, canvas.brush());
+        BrushCopy(canvas, QRect(rect.left() + 1, rect.top(), bitmap.width(), rect.height()), bitmap,
+                  QRect(0, 0, bitmap.width(), rect.height()), MarkImages::background());
+    } else if (column.FieldName == QLatin1String("TOTALINVOICE") ||
+               column.FieldName == QLatin1String("VRCAMBIOINVOICE")) {
+        if (TField* field = dbgPadrao->Columns(dataCol).Field())
+            dbgPadrao->DefaultDrawDataCell(canvas, rect, *field, state);
+    }
+}
+
+// ---- saving ---------------------------------------------------------------------------------
+
+void TfrmBCRInvoice::cdsInvoiceAfterPost(TClientDataSet& dataSet)
+{
+    if (dataSet.GetChangeCount() <= 0)
+        return;
+    try {
+        const BusyGuard busy(MainForm(), 1);
+        QList<ServerArg> args{ServerArg::variant(dataSet.GetDelta().toJsonObject())};
+        CheckResultServ(netBCRInvoice->GetServer().call(QStringLiteral("SetInvoice"), args), true,
+                        0);
+    } catch (...) {
+        dataSet.CancelUpdates();
+        throw;
+    }
+    dataSet.MergeChangeLog();
+}
+
+// ---- Nota Fiscal ----------------------------------------------------------------------------
+
+void TfrmBCRInvoice::ValidaItemMarcado()
+{
+    // The walk runs with both lists' controls suspended; a failing check is shown once they
+    // are back, with the invoice that failed as the current record.
+    QString failure;
+    {
+        const HourglassGuard hourglass;
+        const ControlsSuspended invoices(*cdsInvoice);
+        const ControlsSuspended items(*cdsItem);
+        const TField& mark = cdsInvoice->FieldByName(QStringLiteral("IDCHECK"));
+        const TField& received = cdsInvoice->FieldByName(QStringLiteral("DTRECINVOICE"));
+        const TField& exchanged = cdsInvoice->FieldByName(QStringLiteral("DTCAMBIOINVOICE"));
+        TBookmark firstMarked;
+        for (cdsInvoice->First(); !cdsInvoice->Eof(); cdsInvoice->Next()) {
+            if (mark.AsString() != QLatin1String("S"))
+                continue;
+            if (firstMarked.isNull())
+                firstMarked = cdsInvoice->GetBookmark();
+            if (EmptyString(received.AsString()))
+                failure = QStringLiteral("Receb_Inf");
+            else if (EmptyString(exchanged.AsString()))
+                failure = QStringLiteral("Camb_Inf");
+            if (!failure.isEmpty())
+                break; // the invoice that failed stays current
+        }
+        if (failure.isEmpty()) {
+            cdsInvoice->First();
+            if (firstMarked.isNull())
+                failure = QStringLiteral("Inv_Inf");
+            else
+                cdsInvoice->GotoBookmark(firstMarked);
+        }
+    }
+    if (!failure.isEmpty())
+        MensErro(msgPadrao.Msg(failure), true);
+}
+
+void TfrmBCRInvoice::sbtGerarNFClick(QObject* sender)
+{
+    ValidaItemMarcado();
+    const MessageService::Answer answer =
+        MessageDlg(msgPadrao.Msg(QStringLiteral("NF_Unif")), mtConfirmation,
+                   MessageService::Yes | MessageService::No | MessageService::Cancel, 0);
+    QString mode;
+    if (answer == MessageService::Answer::Yes)
+        mode = QStringLiteral("Unificada");
+    else if (answer == MessageService::Answer::No)
+        mode = QStringLiteral("Separadas");
+    else
+        return;
+    repaint();
+    {
+        const HourglassGuard hourglass;
+        const BusyGuard busy(MainForm(), 1);
+        QList<ServerArg> args{ServerArg::variant(cdsInvoice->GetData().toJsonObject()),
+                              ServerArg::string(mode)};
+        CheckResultServ(netBCRInvoice->GetServer().call(QStringLiteral("GeraNF"), args), true, 0);
+    }
+    msgPadrao.ShowMsg(QStringLiteral("NF_Ok"), mtInformation, MessageService::Ok, 0);
+    sbtVerificarClick(sender);
+}
+
+void TfrmBCRInvoice::mnuGerarNFClick(QObject* sender)
+{
+    sbtGerarNFClick(sender);
+}
+
+// ---- reloading ------------------------------------------------------------------------------
 
 void TfrmBCRInvoice::sbtVerificarClick(QObject* sender)
 {

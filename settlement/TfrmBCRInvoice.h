@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TClientDataSet.h"
+#include "TDBGrid.h"
 #include "TDataSource.h"
 #include "TNetConnection.h"
 #include "TfrmPadraoGrid.h"
@@ -31,6 +32,10 @@ public:
 
     // The company code the field held when it was last entered.
     QString CdEmpresaAnterior;
+    // Set when the last load of the list failed or stopped half-way (the invoices of one
+    // company, the items of none): the next exit from the company field reloads, whatever
+    // code it holds. Cleared by every complete load.
+    bool reloadOnExit = false;
     QString NrInvoiceAtual;
     double VrInvoices = 0;
 
@@ -59,11 +64,37 @@ public:
     void sbtFiltrarClick(QObject* sender);
     void mnuFiltrarClick(QObject* sender);
 
-    // The detail panel follows the pressed state of sbtMais.
+    // Search over the record set of the grid that has the focus.
+    void sbtProcurarClick(QObject* sender) override;
     // Refresh: reloads invoices and items with the filter dialog's saved criteria.
     void sbtVerificarClick(QObject* sender) override;
+    // The detail panel follows the pressed state of sbtMais.
     void sbtMaisClick(QObject* sender);
     void mnuMaisClick(QObject* sender);
+    // The navigator follows the grid that has the focus.
+    void dbgPadraoEnter(QObject* sender);
+    void dbgItemEnter(QObject* sender);
+
+    // Marking: a click on the mark cell or the space key toggles the current invoice, a click
+    // on the mark column's title marks or unmarks them all. Marks stay pending changes of
+    // cdsInvoice (posted with the save handler detached) until the next save.
+    void dbgPadraoCellClick(TColumn& column);
+    void dbgPadraoKeyPress(QObject* sender, QChar& key) override;
+    void dbgPadraoTitleClick(TColumn& column);
+    // Draws the mark cells as check boxes and writes the two value columns again.
+    void dbgPadraoDrawColumnCell(QObject* sender, QPainter& canvas, const QRect& rect, int dataCol,
+                                 TColumn& column, TGridDrawState state);
+
+    // Sends every pending change of the invoices to the server; a refused save cancels them
+    // all and the failure goes on to the caller of the post.
+    void cdsInvoiceAfterPost(TClientDataSet& dataSet);
+
+    // Nota Fiscal generation for the marked invoices.
+    void sbtGerarNFClick(QObject* sender);
+    void mnuGerarNFClick(QObject* sender);
+    // Stops the running command when no invoice is marked or a marked one lacks its receipt
+    // or exchange date; otherwise leaves the first marked invoice current.
+    void ValidaItemMarcado();
 
     // The record rules of the invoice list.
     void cdsInvoiceAfterScroll(TClientDataSet& dataSet);
@@ -80,5 +111,8 @@ protected:
 private:
     void connectHandlers();
     void setInvoiceGridDefaultColors(bool on);
+    // True when the invoice list is open and holds a record: the grid handlers act only then.
+    bool hasInvoices() const;
+    void toggleCurrentMark();
     bool companyKeyEvent(QKeyEvent& event);
 };

@@ -86,6 +86,7 @@ private slots:
     void hiddenReloadUsesSavedCriteria();
     void noMatchClosesItems();
     void getItemFailure();
+    void halfLoadedListReloadsOnExit();
     void firstOpeningCloseWithServerFailure_data();
     void firstOpeningCloseWithServerFailure();
     void customerLookup();
@@ -706,6 +707,37 @@ void TestFilter::getItemFailure()
     QVERIFY(msgs().messages.isEmpty());
     QVERIFY(screen->cdsItem->Active());
     QVERIFY(screen->cdsItem->RecordCount() > 0);
+}
+
+// Company 01 listed, 02 typed and left, GetItem refused: 02's invoices are on the screen.
+// Typing 01 back and leaving must reload, although 01 is the code last remembered.
+void TestFilter::halfLoadedListReloadsOnExit()
+{
+    loadCompany(QStringLiteral("01"));
+    screen->show();
+    const auto leaveWith = [&](const QString& company) {
+        // The code of the last whole list, whatever the focus did since.
+        screen->CdEmpresaAnterior = QStringLiteral("01");
+        screen->medCdEmpresa->setText(company);
+        Dispatch([&] { screen->medCdEmpresaExit(screen->medCdEmpresa); });
+    };
+    server->failing.insert(QStringLiteral("GetItem"));
+    leaveWith(QStringLiteral("02"));
+    QCOMPARE(msgs().texts(), QStringList{server->failureText});
+    QCOMPARE(screen->cdsInvoice->FieldByName("CDEMPRESA").AsString(), QStringLiteral("02"));
+
+    server->failing.clear();
+    server->calls.clear();
+    msgs().clear();
+    leaveWith(QStringLiteral("01"));
+    QVERIFY(msgs().messages.isEmpty());
+    QCOMPARE(server->methods(), (QStringList{"GetInvoice", "GetItem"}));
+    QCOMPARE(screen->cdsInvoice->FieldByName("CDEMPRESA").AsString(), QStringLiteral("01"));
+    QVERIFY(screen->cdsItem->RecordCount() > 0);
+
+    server->calls.clear();
+    leaveWith(QStringLiteral("01")); // a whole list: the same code loads nothing
+    QVERIFY(server->calls.isEmpty());
 }
 
 void TestFilter::firstOpeningCloseWithServerFailure_data()

@@ -448,7 +448,9 @@ void TClientDataSet::setState(TDataSetState state)
     if (m_state == state)
         return;
     m_state = state;
-    emit stateChanged();
+    // While the controls are disabled the views hear of the state once, when they come back.
+    if (!ControlsDisabled())
+        emit stateChanged();
 }
 
 void TClientDataSet::requireActive() const
@@ -861,6 +863,8 @@ void TClientDataSet::EnableControls()
         // One refresh for everything that happened while the views were not told.
         m_pendingReset = false;
         emit dataReset();
+        if (m_state != m_disableState)
+            emit stateChanged();
     }
 }
 

@@ -46,7 +46,8 @@ public:
 //
 // Views observe it through the signals below; while the controls are disabled
 // (DisableControls, nesting) no view signal is emitted, and the last EnableControls emits
-// one dataReset. The record-set events AfterOpen, AfterScroll and AfterPost are plain
+// one dataReset, and one stateChanged when the state is not the one the controls were
+// disabled in. The record-set events AfterOpen, AfterScroll and AfterPost are plain
 // assignable members and run regardless; assigning {} detaches one.
 class TClientDataSet : public QObject
 {
@@ -118,7 +119,11 @@ public:
     bool Filtered() const { return m_filtered; }
     void SetFiltered(bool filtered);
 
-    void DisableControls() { ++m_disableCount; }
+    void DisableControls()
+    {
+        if (m_disableCount++ == 0)
+            m_disableState = m_state;
+    }
     void EnableControls();
     bool ControlsDisabled() const { return m_disableCount > 0; }
 
@@ -191,6 +196,7 @@ private:
     bool m_bof = true;
     int m_drawRow = -1;
     int m_disableCount = 0;
+    TDataSetState m_disableState = TDataSetState::Inactive; // as the controls were disabled
     bool m_pendingReset = false;
     quint64 m_load = 0;
 

@@ -152,9 +152,15 @@ void TDBGrid::DefaultDrawDataCell(QPainter& painter, const QRect& rect, TField& 
     QColor color = palette().color(role);
     if (!state.testFlag(TGridDrawStateFlag::Selected) && m_text.isValid())
         color = m_text;
+    // The text is written opaque: the cell's background (the canvas's brush) first, so that
+    // writing a cell again never thickens the text already drawn there.
+    painter.fillRect(rect, painter.brush());
     painter.setPen(color);
     painter.setFont(font());
-    painter.drawText(rect.adjusted(2, 0, -2, 0), int(field.Alignment()), field.DisplayText());
+    int alignment = int(field.Alignment());
+    if (!(alignment & Qt::AlignVertical_Mask))
+        alignment |= Qt::AlignVCenter;
+    painter.drawText(rect.adjusted(2, 0, -2, 0), alignment, field.DisplayText());
     painter.restore();
 }
 

@@ -7,6 +7,7 @@
 #include "Cli_FAS10001.h"
 #include "Cli_FAS10002.h"
 #include "Cli_FAS10003.h"
+#include "EventDispatch.h"
 #include "FasApplication.h"
 #include "FrameworkUtils.h"
 #include "LookupListDialog.h"
@@ -17,9 +18,12 @@
 #include "TfrmBCRInvoice.h"
 #include "TfrmFiltroBCRInvoice.h"
 
+#include <QComboBox>
+#include <QHeaderView>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QSqlQuery>
 #include <QTableWidget>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -105,6 +109,19 @@ private slots:
 
     void activationConnectsWithEndpointReadEachTime();
 
+    void toggleMark_data();
+    void toggleMark();
+    void markAllAcrossLoads();
+    void drawnMarkCells();
+    void saveSendsPendingMarks_data();
+    void saveSendsPendingMarks();
+    void notesRefused_data();
+    void notesRefused();
+    void generateNotes_data();
+    void generateNotes();
+    void notesFailureKeepsList();
+    void searchAndNavigatorFollowFocus();
+
 private:
     TfrmBCRInvoice* screen() const { return Cli_FAS10000::frmBCRInvoice; }
     CountingFilter* installFilter();
@@ -113,6 +130,13 @@ private:
     void loadCompany(const QString& company, const std::function<void(DataPacket&)>& invoices = {},
                      const std::function<void(DataPacket&)>& items = {});
     QString cell(TDBGrid* grid, int row, int column) const;
+    void listCompany(const QString& company, const std::function<void(DataPacket&)>& invoices = {});
+    QVariant invoiceValue(int row, const char* field) const;
+    QString mark(int row) const;
+    void clickMark(int row);
+    // Rows of the loaded list that may get their note: received, exchanged, none issued.
+    QList<int> readyForNotes() const;
+    int storedNotes() const;
     void typeIntoCompany(const QString& text);
     void leaveCompany();
     void enterCompany();
@@ -917,6 +941,394 @@ void TestSettlement::activationConnectsWithEndpointReadEachTime()
     activateScreen();
     QCOMPARE(busyDuringConnect, -1);
     QVERIFY(shown().messages.isEmpty());
+}
+
+// ---- marking, saving, fiscal notes ----------------------------------------------------------
+
+// A company listed as if chosen in the field: leaving the field afterwards reloads nothing.
+void TestSettlement::listCompany(const QString& company,
+                                 const std::function<void(DataPacket&)>& invoices)
+{
+    installFilter();
+    screen()->medCdEmpresa->setText(company);
+    screen()->CdEmpresaAnterior = company;
+    loadCompany(company, invoices);
+}
+
+QVariant TestSettlement::invoiceValue(int row, const char* field) const
+{
+    TClientDataSet& invoices = *screen()->cdsInvoice;
+    return invoices.valueAt(row, invoices.FieldByName(QLatin1String(field)).Index());
+}
+
+QString TestSettlement::mark(int row) const
+{
+    return invoiceValue(row, "IDCHECK").toString();
+}
+
+void TestSettlement::clickMark(int row)
+{
+    TDBGrid* grid = screen()->dbgPadrao;
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->visualRect(grid->model()->index(row, 0)).center());
+}
+
+QList<int> TestSettlement::readyForNotes() const
+{
+    QList<int> rows;
+    for (int row = 0; row < screen()->cdsInvoice->RecordCount(); ++row)
+        if (!invoiceValue(row, "DTRECINVOICE").isNull() &&
+            !invoiceValue(row, "DTCAMBIOINVOICE").isNull() &&
+            invoiceValue(row, "IDGERNFINVOI").toString() == QLatin1String("N"))
+            rows << row;
+    return rows;
+}
+
+int TestSettlement::storedNotes() const
+{
+    QSqlDatabase db = QSqlDatabase::database(QStringLiteral("check"), false);
+    if (!db.isValid()) {
+        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        db.setDatabaseName(demoDb);
+    }
+    db.open();
+    QSqlQuery query(QStringLiteral("SELECT COUNT(*) FROM NOTAFISCAL"), db);
+    return query.next() ? query.value(0).toInt() : -1;
+}
+
+void TestSettlement::toggleMark_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("noteIssued"); // IDGERNFINVOI
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("after");
+    const char* const cases[][5] = {
+        {"click marks", "N", "N", "click", "S"},
+        {"click unmarks", "S", "N", "click", "N"},
+        {"space marks", "N", "N", "space", "S"},
+        {"space unmarks", "S", "N", "space", "N"},
+        {"not markable", "D", "N", "click", "D"},
+        {"empty mark", "", "N", "space", ""},
+        {"other value", "X", "N", "click", "X"},
+        {"note issued, marked", "S", "S", "click", "D"},
+        {"note issued, unmarked", "N", "S", "space", "D"},
+        {"note issued, other value", "X", "S", "click", "D"},
+        {"other column", "N", "N", "other column", "N"},
+    };
+    for (const auto& c : cases)
+        QTest::newRow(c[0]) << QString(c[1]) << QString(c[2]) << QString(c[3]) << QString(c[4]);
+}
+
+// Marks change locally only: the toggled invoice is a pending change, nothing is saved.
+void TestSettlement::toggleMark()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, noteIssued);
+    QFETCH(QString, how);
+    QFETCH(QString, after);
+    listCompany(QStringLiteral("01"), [&](DataPacket& packet) {
+        packet.rows[1][packet.indexOf(QStringLiteral("IDCHECK"))] = before;
+        packet.rows[1][packet.indexOf(QStringLiteral("IDGERNFINVOI"))] = noteIssued;
+    });
+    TDBGrid* grid = screen()->dbgPadrao;
+    grid->setFocus();
+    if (how == QLatin1String("space")) {
+        QTest::keyClick(grid, Qt::Key_Down);
+        QTest::keyClick(grid, Qt::Key_Space);
+    } else {
+        const int column = how == QLatin1String("click") ? 0 : 3;
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(grid->model()->index(1, column)).center());
+    }
+    QCOMPARE(screen()->cdsInvoice->RecNo(), 2);
+    QCOMPARE(mark(1), after);
+    QCOMPARE(screen()->cdsInvoice->GetChangeCount(), after == before ? 0 : 1);
+    QVERIFY2(shown().messages.isEmpty(), qPrintable(shown().texts().join('|')));
+}
+
+void TestSettlement::markAllAcrossLoads()
+{
+    listCompany(QStringLiteral("01"), [](DataPacket& packet) {
+        const int at = packet.indexOf(QStringLiteral("IDCHECK"));
+        packet.rows[2][at] = QStringLiteral("");
+        packet.rows[3][at] = QStringLiteral("X");
+        packet.rows[4][packet.indexOf(QStringLiteral("IDGERNFINVOI"))] = QStringLiteral("S");
+    });
+    TfrmBCRInvoice* frm = screen();
+    QHeaderView* titles = frm->dbgPadrao->horizontalHeader();
+    const auto clickTitle = [&](int column) {
+        QTest::mouseClick(titles->viewport(), Qt::LeftButton, {},
+                          QPoint(titles->sectionViewportPosition(column) + 4, 5));
+    };
+    const auto marks = [&] {
+        QStringList all;
+        for (int row = 0; row < frm->cdsInvoice->RecordCount(); ++row)
+            all << mark(row);
+        return all;
+    };
+    const QStringList initial = marks();
+    QVERIFY(initial.contains(QStringLiteral("D")));
+    QStringList allMarked = initial;
+    allMarked.replaceInStrings(QRegularExpression(QStringLiteral("^N$")), QStringLiteral("S"));
+
+    frm->cdsInvoice->SetRecNo(6);
+    clickTitle(2); // another column: nothing changes
+    QCOMPARE(marks(), initial);
+    QCOMPARE(frm->cdsInvoice->RecNo(), 6);
+
+    clickTitle(0); // marks every "N", the invoice with its note included
+    QCOMPARE(marks(), allMarked);
+    QCOMPARE(frm->cdsInvoice->RecNo(), 1);
+    QVERIFY(Cli_FAS10000::boTodos);
+    clickMark(1); // one unmarked by hand: the next title click still unmarks
+    clickTitle(0);
+    QCOMPARE(marks(), initial);
+    clickTitle(0);
+    QCOMPARE(marks(), allMarked);
+    QCOMPARE(frm->cdsInvoice->GetChangeCount(), initial.count(QStringLiteral("N")));
+    QVERIFY(shown().messages.isEmpty());
+
+    loadCompany(QStringLiteral("01")); // a new list: the first title click marks again
+    clickTitle(0);
+    QCOMPARE(mark(0), initial.at(0) == QLatin1String("N") ? QStringLiteral("S") : initial.at(0));
+    QVERIFY(Cli_FAS10000::boTodos);
+}
+
+// The mark cells show the check boxes on the cell's own background, the selection colour on
+// the current row; the letters are gone.
+void TestSettlement::drawnMarkCells()
+{
+    listCompany(QStringLiteral("01"), [](DataPacket& packet) {
+        const int at = packet.indexOf(QStringLiteral("IDCHECK"));
+        const QStringList marks{"S", "N", "D", "", "X"};
+        for (int row = 0; row < marks.size(); ++row)
+            packet.rows[row][at] = marks.at(row);
+        packet.rows[5][at] = QVariant();
+    });
+    TDBGrid* grid = screen()->dbgPadrao;
+    const QImage shot = grid->viewport()->grab().toImage();
+    const QList<QImage> boxes{MarkImages::checkImage(),
+                              MarkImages::unCheckImage(),
+                              MarkImages::noCheckImage(),
+                              MarkImages::noCheckImage(),
+                              QImage(),
+                              MarkImages::noCheckImage()};
+    for (int row = 0; row < boxes.size(); ++row) {
+        const QRect cell = grid->visualRect(grid->model()->index(row, 0));
+        const QColor background =
+            grid->palette().color(row == 0 ? QPalette::Highlight : QPalette::Base);
+        QImage expected(cell.size(), QImage::Format_RGB32);
+        expected.fill(background);
+        for (int y = 0; y < qMin(cell.height(), boxes.at(row).height()); ++y)
+            for (int x = 0; x < boxes.at(row).width() && x + 1 < cell.width(); ++x) {
+                const QColor pixel = boxes.at(row).pixelColor(x, y);
+                expected.setPixelColor(x + 1, y,
+                                       pixel == MarkImages::background() ? background : pixel);
+            }
+        QCOMPARE(shot.copy(cell).convertToFormat(QImage::Format_RGB32), expected);
+    }
+}
+
+void TestSettlement::saveSendsPendingMarks_data()
+{
+    QTest::addColumn<QString>("noteIssued"); // of the invoice changed after the marks
+    QTest::addColumn<bool>("stored");
+    QTest::newRow("stored with the marks") << "N" << true;
+    QTest::newRow("refused, marks reverted") << "S" << false;
+}
+
+void TestSettlement::saveSendsPendingMarks()
+{
+    QFETCH(QString, noteIssued);
+    QFETCH(bool, stored);
+    listCompany(QStringLiteral("01"));
+    TClientDataSet& invoices = *screen()->cdsInvoice;
+    QVERIFY(invoices.Locate(QStringLiteral("IDGERNFINVOI"), noteIssued));
+    const int changed = invoices.RecNo() - 1;
+    QList<int> marked;
+    for (int row = 0; marked.size() < 3; ++row)
+        if (row != changed && mark(row) == QLatin1String("N"))
+            marked << row;
+    for (int row : marked)
+        clickMark(row);
+    QCOMPARE(invoices.GetChangeCount(), 3);
+
+    invoices.SetRecNo(changed + 1);
+    const QString note = QStringLiteral("Conferido %1").arg(QTime::currentTime().toString());
+    Dispatch([&] {
+        invoices.Edit();
+        invoices.FieldByName(QStringLiteral("DSOBSPGTOINVOI")).SetAsString(note);
+        invoices.Post();
+    });
+    QCOMPARE(invoices.GetChangeCount(), 0);
+    QCOMPARE(BusyAnimationDepth(), 0);
+    for (int row : marked)
+        QCOMPARE(mark(row), stored ? QStringLiteral("S") : QStringLiteral("N"));
+    QCOMPARE(invoices.FieldByName(QStringLiteral("DSOBSPGTOINVOI")).AsString() == note, stored);
+    QCOMPARE(shown().messages.size(), stored ? 0 : 1);
+
+    const DataPacket server = fetch(QStringLiteral("GetInvoice"), QStringLiteral("01"));
+    const QString number = invoices.FieldByName(QStringLiteral("NRINVOICE")).AsString();
+    bool found = false;
+    for (const Row& row : server.rows)
+        if (row.at(server.indexOf(QStringLiteral("NRINVOICE"))).toString() == number)
+            found = row.at(server.indexOf(QStringLiteral("DSOBSPGTOINVOI"))).toString() == note;
+    QCOMPARE(found, stored);
+}
+
+void TestSettlement::notesRefused_data()
+{
+    QTest::addColumn<QList<int>>("marked");     // rows marked "S"
+    QTest::addColumn<QList<int>>("noExchange"); // rows without exchange date
+    QTest::addColumn<QList<int>>("noReceipt");  // rows without receipt date
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("current"); // 0-based row current afterwards
+
+    QTest::newRow("none marked") << QList<int>{} << QList<int>{} << QList<int>{}
+                                 << "Invoice(s) deve(m) ser informado(s) para gerar Nota(s) "
+                                    "Fiscal(is)."
+                                 << 0;
+    QTest::newRow("second lacks exchange")
+        << QList<int>{2, 5} << QList<int>{5} << QList<int>{}
+        << "Data de Câmbio deve ser cadastrada pra gerar Nota Fiscal." << 5;
+    QTest::newRow("receipt before exchange")
+        << QList<int>{3} << QList<int>{3} << QList<int>{3}
+        << "Data de Recebimento deve ser cadastrada pra gerar Nota Fiscal." << 3;
+}
+
+void TestSettlement::notesRefused()
+{
+    QFETCH(QList<int>, marked);
+    QFETCH(QList<int>, noExchange);
+    QFETCH(QList<int>, noReceipt);
+    QFETCH(QString, message);
+    QFETCH(int, current);
+    listCompany(QStringLiteral("01"), [&](DataPacket& packet) {
+        const QDateTime day(QDate(2026, 3, 2), QTime(0, 0));
+        for (Row& row : packet.rows)
+            row[packet.indexOf(QStringLiteral("IDCHECK"))] = QStringLiteral("N");
+        for (int row = 0; row < 8; ++row) {
+            packet.rows[row][packet.indexOf(QStringLiteral("DTRECINVOICE"))] =
+                noReceipt.contains(row) ? QVariant() : QVariant(day);
+            packet.rows[row][packet.indexOf(QStringLiteral("DTCAMBIOINVOICE"))] =
+                noExchange.contains(row) ? QVariant() : QVariant(day);
+            if (marked.contains(row))
+                packet.rows[row][packet.indexOf(QStringLiteral("IDCHECK"))] = QStringLiteral("S");
+        }
+    });
+    const int notes = storedNotes();
+    screen()->cdsInvoice->SetRecNo(7);
+    QTest::keyClick(screen(), Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(shown().texts(), QStringList{message});
+    QCOMPARE(screen()->cdsInvoice->RecNo(), current + 1);
+    QVERIFY(!screen()->cdsInvoice->ControlsDisabled());
+    QVERIFY(!QApplication::overrideCursor());
+    QCOMPARE(storedNotes(), notes);
+}
+
+void TestSettlement::generateNotes_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("newNotes");
+    QTest::newRow("Sim: one per customer") << int(MessageService::Answer::Yes) << 1;
+    QTest::newRow("Não: one per invoice") << int(MessageService::Answer::No) << 2;
+    QTest::newRow("Cancelar: nothing sent") << int(MessageService::Answer::Cancel) << 0;
+}
+
+void TestSettlement::generateNotes()
+{
+    QFETCH(int, answer);
+    QFETCH(int, newNotes);
+    chooseCompany(QStringLiteral("01"));
+    TfrmBCRInvoice* frm = screen();
+    TClientDataSet& invoices = *frm->cdsInvoice;
+    // Two invoices of one customer that may get their note.
+    QList<int> pair;
+    const QList<int> ready = readyForNotes();
+    const auto noteKey = [&](int row) -> QString {
+        return invoiceValue(row, "CDFILIAL").toString() + QLatin1Char('/') +
+               invoiceValue(row, "CDCLIENTE").toString();
+    };
+    for (int i = 0; i + 1 < ready.size() && pair.isEmpty(); ++i)
+        if (noteKey(ready.at(i)) == noteKey(ready.at(i + 1)))
+            pair = {ready.at(i), ready.at(i + 1)};
+    QVERIFY(!pair.isEmpty());
+    const QString first = invoiceValue(pair.at(0), "NRINVOICE").toString();
+    for (int row : pair)
+        clickMark(row);
+    const int notes = storedNotes();
+    shown().queueAnswer(MessageService::Answer(answer));
+    QTest::mouseClick(frm->sbtGerarNF, Qt::LeftButton);
+
+    QCOMPARE(storedNotes(), notes + newNotes);
+    QStringList expected{
+        QStringLiteral("Gerar Nota(s) Fiscal(is) unificada(s) para Invoice(s) de mesmo Cliente?")};
+    if (newNotes > 0)
+        expected << QStringLiteral("Nota(s) Fiscal(is) gerada(s) com sucesso!");
+    QCOMPARE(shown().texts(), expected);
+    QCOMPARE(BusyAnimationDepth(), 0);
+    QVERIFY(invoices.Locate(QStringLiteral("NRINVOICE"), first));
+    // Issued: the reloaded list greys them out; cancelled: still marked and pending.
+    QCOMPARE(invoices.FieldByName(QStringLiteral("IDCHECK")).AsString(),
+             newNotes > 0 ? QStringLiteral("D") : QStringLiteral("S"));
+    QCOMPARE(invoices.GetChangeCount(), newNotes > 0 ? 0 : 2);
+}
+
+// The server re-checks the dates it holds: a refusal leaves the list as it was.
+void TestSettlement::notesFailureKeepsList()
+{
+    chooseCompany(QStringLiteral("01"));
+    TClientDataSet& invoices = *screen()->cdsInvoice;
+    QVERIFY(invoices.Locate(QStringLiteral("DTRECINVOICE"), QVariant()));
+    invoices.Edit();
+    const QDateTime day(QDate(2026, 3, 2), QTime(0, 0));
+    invoices.FieldByName(QStringLiteral("DTRECINVOICE")).SetAsDateTime(day);
+    invoices.FieldByName(QStringLiteral("DTCAMBIOINVOICE")).SetAsDateTime(day);
+    invoices.FieldByName(QStringLiteral("IDCHECK")).SetAsString(QStringLiteral("S"));
+    {
+        const QScopedValueRollback<TClientDataSet::Event> local(invoices.AfterPost, {});
+        invoices.Post();
+    }
+    const int recNo = invoices.RecNo();
+    const int notes = storedNotes();
+    invoices.First();
+    shown().queueAnswer(MessageService::Answer::No);
+    QTest::mouseClick(screen()->sbtGerarNF, Qt::LeftButton);
+
+    QCOMPARE(storedNotes(), notes);
+    QCOMPARE(shown().messages.size(), 2);
+    QVERIFY(shown().messages.last().text.contains(QStringLiteral("Data de Recebimento")));
+    QCOMPARE(invoices.RecNo(), recNo);
+    QCOMPARE(invoices.GetChangeCount(), 1);
+    QCOMPARE(BusyAnimationDepth(), 0);
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestSettlement::searchAndNavigatorFollowFocus()
+{
+    listCompany(QStringLiteral("01"));
+    TfrmBCRInvoice* frm = screen();
+    for (TDBGrid* grid : {frm->dbgItem, frm->dbgPadrao}) {
+        // The offscreen platform does not give the activation back after a modal dialog.
+        QApplication::setActiveWindow(mainWindow.get());
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(grid->model()->index(0, 1)).center());
+        QCOMPARE(frm->dbnPadrao->DataSource(), grid->DataSource());
+        // The search offers the visible fields of the record set it searches.
+        QStringList offered, visible;
+        ModalHelper::whenModal([&](QDialog& dialog) {
+            if (auto* columns = dialog.findChild<QComboBox*>())
+                for (int i = 0; i < columns->count(); ++i)
+                    offered << columns->itemData(i).toString();
+            dialog.reject();
+        });
+        QTest::mouseClick(frm->sbtProcurar, Qt::LeftButton);
+        const TClientDataSet& searched = *grid->DataSource()->DataSet();
+        for (int f = 0; f < searched.FieldCount(); ++f)
+            if (searched.Fields(f).Visible())
+                visible << searched.Fields(f).FieldName();
+        QCOMPARE(offered, visible);
+    }
 }
 
 QTEST_MAIN(TestSettlement)

@@ -26,18 +26,32 @@ public:
     // Returns an empty text on success, otherwise what went wrong.
     QString start(const QString& folder)
     {
-        const QString program =
-            QDir(qEnvironmentVariable("FAS_BIN_DIR")).filePath(QStringLiteral("fas-appserver"));
-        database = QDir(folder).filePath(QStringLiteral("demo.db"));
+        const QString file = QDir(folder).filePath(QStringLiteral("demo.db"));
+        const QString problem = createDemo(file);
+        return problem.isEmpty() ? serve(file) : problem;
+    }
+
+    // The demo database in `file` (`initArgs` such as --invoices N go to --init-demo).
+    static QString createDemo(const QString& file, const QStringList& initArgs = {})
+    {
         QProcess init;
-        init.start(program, {QStringLiteral("--db"), database, QStringLiteral("--init-demo")});
-        if (!init.waitForFinished(180000) || init.exitCode() != 0)
+        init.start(program(),
+                   QStringList{QStringLiteral("--db"), file, QStringLiteral("--init-demo")} +
+                       initArgs);
+        if (!init.waitForFinished(-1) || init.exitCode() != 0)
             return QStringLiteral("fas-appserver --init-demo failed: ") +
                    QString::fromLocal8Bit(init.readAllStandardError());
+        return {};
+    }
+
+    // The server on an existing database.
+    QString serve(const QString& file)
+    {
+        database = file;
         // A test that dies on the way does not leave its server behind.
         server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-        server.start(program, {QStringLiteral("--db"), database, QStringLiteral("--port"),
-                               QStringLiteral("0")});
+        server.start(program(), {QStringLiteral("--db"), database, QStringLiteral("--port"),
+                                 QStringLiteral("0")});
         if (!server.waitForStarted())
             return QStringLiteral("fas-appserver did not start");
         QByteArray output;
@@ -52,6 +66,11 @@ public:
         qputenv("FAS_DB_DRIVER", "QSQLITE");
         qputenv("FAS_DB_NAME", database.toLocal8Bit());
         return {};
+    }
+
+    static QString program()
+    {
+        return QDir(qEnvironmentVariable("FAS_BIN_DIR")).filePath(QStringLiteral("fas-appserver"));
     }
 
     QString database;

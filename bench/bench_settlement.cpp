@@ -1,0 +1,165 @@
+// The settlement screen's batch work over a whole list, against the real fas-appserver on the
+// demo database: loading the invoices and items of one company (GetInvoice + GetItem into the
+// screen's record sets), then marking and unmarking them all by a click on the mark column's
+// title, with the item list following every move of the walk.
+//
+// The demo databases are cached under /tmp/fas-bench/ (shared with bench_appserver).
+//
+//   bench_settlement [--invoices N[,N...]] [--runs N] [--company CC]
+#include "AppServerProcess.h"
+#include "CheckResultServ.h"
+#include "Cli_FAS10000.h"
+#include "FasApplication.h"
+#include "TfrmBCRInvoice.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHeaderView>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n == 0 ? 0 : n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2;
+}
+
+double timedMs(const std::function<void()>& work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+QString cachedDatabase(int invoices)
+{
+    const QString file = QStringLiteral("/tmp/fas-bench/appserver-%1.db").arg(invoices);
+    if (QFile::exists(file))
+        return file;
+    QDir().mkpath(QStringLiteral("/tmp/fas-bench"));
+    std::printf("creating %s (once; cached)...\n", qPrintable(file));
+    std::fflush(stdout);
+    const QString partial = file + QStringLiteral(".partial");
+    QFile::remove(partial);
+    const QString problem = AppServerProcess::createDemo(
+        partial, {QStringLiteral("--invoices"), QString::number(invoices)});
+    if (!problem.isEmpty() || !QFile::rename(partial, file))
+        throw std::runtime_error(qPrintable(problem.isEmpty() ? file : problem));
+    return file;
+}
+
+// The sixteen arguments for every invoice of one company.
+QList<ServerArg> companyArgs(const QString& company)
+{
+    QList<ServerArg> args{ServerArg::string(company), ServerArg::byRef(QStringLiteral("A_N_E_"))};
+    for (int i = 0; i < 5; ++i)
+        args.append(ServerArg::byRef(QStringLiteral("T")));
+    args.append(ServerArg::byRef(QString()));
+    for (int i = 0; i < 8; ++i)
+        args.append(ServerArg::dateTime(QDateTime()));
+    return args;
+}
+
+// The filter's retrieval, as the screen does it: both packets into the screen's record sets.
+void retrieve(TfrmBCRInvoice& screen, const QString& company)
+{
+    QList<ServerArg> args = companyArgs(company);
+    screen.cdsInvoice->SetData(CheckResultServ(
+        screen.netBCRInvoice->GetServer().callPacket(QStringLiteral("GetInvoice"), args), true, 0));
+    args = companyArgs(company);
+    screen.cdsItem->SetData(CheckResultServ(
+        screen.netBCRInvoice->GetServer().callPacket(QStringLiteral("GetItem"), args), true, 0));
+}
+
+int countMarked(TClientDataSet& invoices)
+{
+    int marked = 0;
+    for (int row = 0; row < invoices.RecordCount(); ++row)
+        marked += invoices.valueAt(row, invoices.FieldByName(QStringLiteral("IDCHECK")).Index())
+                      .toString() == QLatin1String("S");
+    return marked;
+}
+
+void measure(int invoices, int runs, const QString& company)
+{
+    AppServerProcess server;
+    const QString problem = server.serve(cachedDatabase(invoices));
+    if (!problem.isEmpty())
+        throw std::runtime_error(qPrintable(problem));
+
+    Cli_FAS10000::Initialization();
+    Cli_FAS10000::CriaBCRInvoice();
+    TfrmBCRInvoice& screen = *Cli_FAS10000::frmBCRInvoice;
+    QHeaderView& titles = *screen.dbgPadrao->horizontalHeader();
+
+    QList<double> loads, marks, unmarks;
+    int listed = 0, marked = 0;
+    for (int run = 0; run < runs; ++run) {
+        loads.append(timedMs([&] { retrieve(screen, company); }));
+        listed = screen.cdsInvoice->RecordCount();
+        // The click on the title, through the grid as the user makes it.
+        marks.append(timedMs([&] { emit titles.sectionClicked(0); }));
+        marked = countMarked(*screen.cdsInvoice);
+        unmarks.append(timedMs([&] { emit titles.sectionClicked(0); }));
+    }
+    Cli_FAS10000::Finalization();
+    FasApplication::DestroyAllForms();
+
+    const double load = median(loads);
+    std::printf("company %s of the %d-invoice database: %d invoices listed, %d marked\n",
+                qPrintable(company), invoices, listed, marked);
+    std::printf("  retrieval (GetInvoice + GetItem into the record sets) %8.0f ms\n", load);
+    std::printf("  mark all by the title click                           %8.0f ms  (%.2f of "
+                "the retrieval; target at most 500 ms)\n",
+                median(marks), median(marks) / load);
+    std::printf("  unmark all by the title click                         %8.0f ms\n",
+                median(unmarks));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    if (qEnvironmentVariableIsEmpty("FAS_BIN_DIR"))
+        qputenv("FAS_BIN_DIR", QDir(QCoreApplication::applicationDirPath())
+                                   .filePath(QStringLiteral("../bin"))
+                                   .toLocal8Bit());
+    QCommandLineParser parser;
+    parser.addOptions({{QStringLiteral("invoices"), QStringLiteral("demo sizes"),
+                        QStringLiteral("n,..."), QStringLiteral("100000,300000")},
+                       {QStringLiteral("runs"), QStringLiteral("runs per median"),
+                        QStringLiteral("n"), QStringLiteral("3")},
+                       {QStringLiteral("company"), QStringLiteral("company measured"),
+                        QStringLiteral("code"), QStringLiteral("01")}});
+    parser.process(app);
+
+    QMainWindow window;
+    auto* area = new QMdiArea(&window);
+    window.setCentralWidget(area);
+    window.resize(1000, 700);
+    FasApplication::SetMainForm(&window, area);
+    window.show();
+    try {
+        for (const QString& size : parser.value(QStringLiteral("invoices")).split(QLatin1Char(',')))
+            measure(size.toInt(), std::max(1, parser.value(QStringLiteral("runs")).toInt()),
+                    parser.value(QStringLiteral("company")));
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "bench_settlement: %s\n", failure.what());
+        return 1;
+    }
+    FasApplication::SetMainForm(nullptr, nullptr);
+    return 0;
+}
