@@ -1,6 +1,7 @@
 #include "TfrmFiltroPadrao.h"
 
 #include "OptionStore.h"
+#include "ToolIcons.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>
@@ -13,6 +14,7 @@ TfrmFiltroPadrao::~TfrmFiltroPadrao() = default;
 void TfrmFiltroPadrao::setupBaseForm(const QStringList& messages)
 {
     msgPadrao.Messages = messages;
+    ApplyToolIcons(this);
     if (auto* lblCodTela = findChild<QLabel*>(QStringLiteral("lblCodTela")))
         m_screenCode = lblCodTela->text().trimmed();
 

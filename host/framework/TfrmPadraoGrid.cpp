@@ -5,6 +5,7 @@
 #include "TDBGrid.h"
 #include "TDBNavigator.h"
 #include "TDBText.h"
+#include "ToolIcons.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -21,6 +22,7 @@ TfrmPadraoGrid::~TfrmPadraoGrid() = default;
 void TfrmPadraoGrid::setupBaseForm(const QStringList& messages)
 {
     msgPadrao.Messages = messages;
+    ApplyToolIcons(this);
 
     if (auto* sbtFechar = findChild<QAbstractButton*>(QStringLiteral("sbtFechar")))
         connectHandler(sbtFechar, &QAbstractButton::clicked, this, [this] { close(); });

@@ -1,5 +1,7 @@
 #include "TfrmRotiGeral.h"
 
+#include "ToolIcons.h"
+
 #include <QAbstractButton>
 #include <QCoreApplication>
 
@@ -10,6 +12,7 @@ TfrmRotiGeral::~TfrmRotiGeral() = default;
 void TfrmRotiGeral::setupBaseForm(const QStringList& messages)
 {
     msgPadrao.Messages = messages;
+    ApplyToolIcons(this);
     if (auto* sbtConfirma = findChild<QAbstractButton*>(QStringLiteral("sbtConfirma")))
         connectHandler(sbtConfirma, &QAbstractButton::clicked, this,
                        [this, sbtConfirma] { sbtConfirmaClick(sbtConfirma); });
