@@ -587,6 +587,29 @@ void TfrmBCRInvoice::cdsInvoiceAfterPost(TClientDataSet& dataSet)
     dataSet.MergeChangeLog();
 }
 
+void TfrmBCRInvoice::SaveAsOne(const std::function<void()>& walk)
+{
+    try {
+        {
+            const QScopedValueRollback<TClientDataSet::Event> detached(cdsInvoice->AfterPost, {});
+            const WindowUpdateLock locked(this);
+            walk();
+        }
+        if (cdsInvoice->State() == TDataSetState::Edit)
+            cdsInvoice->Post(); // with the save handler back: this post saves everything
+        else
+            cdsInvoiceAfterPost(*cdsInvoice);
+    } catch (...) {
+        cdsInvoice->CancelUpdates();
+        throw;
+    }
+}
+
+void TfrmBCRInvoice::LocateNrInvoiceAtual()
+{
+    cdsInvoice->Locate(QStringLiteral("NRINVOICE"), NrInvoiceAtual, TLocateOption::CaseInsensitive);
+}
+
 // ---- Nota Fiscal ----------------------------------------------------------------------------
 
 void TfrmBCRInvoice::ValidaItemMarcado()

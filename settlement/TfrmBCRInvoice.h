@@ -7,6 +7,7 @@
 #include "TfrmPadraoGrid.h"
 #include "ui_Cli_FAS10000.h"
 
+#include <functional>
 #include <memory>
 
 class TADOIBQuery;
@@ -88,6 +89,14 @@ public:
     // Sends every pending change of the invoices to the server; a refused save cancels them
     // all and the failure goes on to the caller of the post.
     void cdsInvoiceAfterPost(TClientDataSet& dataSet);
+    // One business operation over the invoices, stored all or nothing: `walk` edits and posts
+    // invoices with the save handler detached and the screen's redrawing suspended, then
+    // everything pending goes to the server in one save. A failure of the walk or of the save
+    // cancels every pending change of the invoices (marks included, as any failed save does)
+    // and goes on to the caller.
+    void SaveAsOne(const std::function<void()>& walk);
+    // Puts the list back on the invoice that was current when a registration command started.
+    void LocateNrInvoiceAtual();
 
     // Nota Fiscal generation for the marked invoices.
     void sbtGerarNFClick(QObject* sender);
