@@ -2,19 +2,65 @@
 
 #include "Cli_FAS10000.h"
 #include "Cli_FAS10002.h"
+#include "Colors.h"
+#include "ControlsSuspended.h"
+#include "EventDispatch.h"
+#include "FocusTracker.h"
 #include "FormData.h"
+#include "FormatFloat.h"
+#include "FrameworkUtils.h"
+#include "ReceiptShares.h"
 #include "TfrmBCRInvoice.h"
+
+#include <QKeyEvent>
+
+namespace {
+
+void setBackground(QWidget* control, const QColor& colour)
+{
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::Base, colour);
+    control->setPalette(palette);
+}
+
+// A text cut to what the field holds.
+QString fitted(const TField& field, const QString& text)
+{
+    return field.Size() > 0 ? text.left(field.Size()) : text;
+}
+
+} // namespace
 
 TfrmConfReceb::TfrmConfReceb(QWidget* parent) : TfrmRotiGeral(parent)
 {
     setupUi(this);
-    setupBaseForm(FormData::load(QStringLiteral("Cli_FAS10002")).messages());
+    const FormData data = FormData::load(QStringLiteral("Cli_FAS10002"));
+    setupBaseForm(data.messages());
+    const QVariantMap date = data.controlProperties(QStringLiteral("dbdReceb"));
+    dbdReceb->SaveTime = date.value(QStringLiteral("SaveTime")).toBool();
+    dbdReceb->NomeSemana = date.value(QStringLiteral("NomeSemana")).toStringList();
+    dbdReceb->ValidDateColor = clBlue;
+
+    FocusTracker::setOnExit(edtVrOrdPgto, [this] { edtVrOrdPgtoExit(edtVrOrdPgto); });
+    dbdReceb->OnExit = [this] { dbdRecebExit(dbdReceb); };
+    edtVrOrdPgto->installEventFilter(this);
 }
 
 TfrmConfReceb::~TfrmConfReceb()
 {
+    FocusTracker::clearHandlers(edtVrOrdPgto);
     if (Cli_FAS10002::frmConfReceb == this)
         Cli_FAS10002::frmConfReceb = nullptr;
+}
+
+void TfrmConfReceb::FormActivate(QObject*)
+{
+    repaint();
+    dbdReceb->setFocus();
+    edtValorInvoices->setText(FloatToStr(Cli_FAS10000::frmBCRInvoice->VrInvoices));
+    edtVrOrdPgto->clear();
+    edtReferencia->clear();
+    memObservacao->clear();
 }
 
 void TfrmConfReceb::FormClose(QObject*, TCloseAction& action)
@@ -23,4 +69,129 @@ void TfrmConfReceb::FormClose(QObject*, TCloseAction& action)
         screen && screen->cdsInvoice->State() == TDataSetState::Edit)
         screen->cdsInvoice->Cancel();
     action = caHide;
+}
+
+bool TfrmConfReceb::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == edtVrOrdPgto && event->type() == QEvent::KeyPress) {
+        const auto& keyEvent = static_cast<const QKeyEvent&>(*event);
+        if (keyEvent.text().isEmpty())
+            return false;
+        QChar key = keyEvent.text().at(0);
+        Dispatch([&] { edtVrOrdPgtoKeyPress(edtVrOrdPgto, key); });
+        return key.isNull();
+    }
+    return TfrmRotiGeral::eventFilter(watched, event);
+}
+
+void TfrmConfReceb::edtVrOrdPgtoKeyPress(QObject*, QChar& key)
+{
+    const bool control = key == QChar(8) || key == QChar(9) || key == QChar(27);
+    const bool digit = key >= QLatin1Char('0') && key <= QLatin1Char('9');
+    const bool comma = key == QLatin1Char(',') && !edtVrOrdPgto->text().contains(QLatin1Char(','));
+    if (!control && !digit && !comma)
+        key = QChar(0);
+}
+
+qint64 TfrmConfReceb::paymentCents() const
+{
+    double value = 0;
+    if (!TryStrToFloat(edtVrOrdPgto->text(), value))
+        MensErro(QStringLiteral("\"%1\" não é um valor válido para a Ordem de Pagamento. "
+                                "Informe o valor com vírgula decimal, por exemplo 1234,56.")
+                     .arg(edtVrOrdPgto->text()),
+                 true);
+    return ToCents(value);
+}
+
+void TfrmConfReceb::edtVrOrdPgtoExit(QObject*)
+{
+    if (!edtVrOrdPgto->text().isEmpty())
+        edtVrOrdPgto->setText(FloatToStr(FromCents(paymentCents())));
+}
+
+void TfrmConfReceb::dbdRecebExit(QObject*)
+{
+    dbdReceb->CheckValidDate();
+}
+
+void TfrmConfReceb::sbtConfirmaClick(QObject*)
+{
+    TfrmBCRInvoice& screen = *Cli_FAS10000::frmBCRInvoice;
+    TClientDataSet& invoices = *screen.cdsInvoice;
+
+    dbdReceb->CheckValidDate();
+    qint64 payment = 0;
+    try {
+        payment = edtVrOrdPgto->text().isEmpty() ? 0 : paymentCents();
+        if (payment == 0)
+            MensErro(msgPadrao.Msg(QStringLiteral("VrOrdPgto_Inf")), true);
+    } catch (...) {
+        edtVrOrdPgto->setFocus();
+        throw;
+    }
+    double listed = 0;
+    TryStrToFloat(edtValorInvoices->text(), listed);
+    const bool observationNeeded = payment < ToCents(listed);
+    if (observationNeeded && memObservacao->toPlainText().isEmpty()) {
+        memObservacao->setFocus();
+        setBackground(memObservacao, clInfoBk);
+        MensErro(msgPadrao.Msg(QStringLiteral("Observa_Deve")), true);
+    }
+    setBackground(memObservacao, clWindow);
+
+    // Every check for every marked invoice before the first change: a confirmation is
+    // stored whole or not at all. A refusal leaves the list on the invoice refused.
+    const TField& mark = invoices.FieldByName(QStringLiteral("IDCHECK"));
+    const TField& issued = invoices.FieldByName(QStringLiteral("DTEMISINVOICE"));
+    const TField& total = invoices.FieldByName(QStringLiteral("TOTALINVOICE"));
+    const TField& kind = invoices.FieldByName(QStringLiteral("IDAPURFATFAS"));
+    QList<TBookmark> marked;
+    QList<ReceiptInvoice> division;
+    QString refusal;
+    {
+        const ControlsSuspended invoiceViews(invoices);
+        const ControlsSuspended itemViews(*screen.cdsItem);
+        for (invoices.First(); !invoices.Eof(); invoices.Next()) {
+            if (mark.AsString() != QLatin1String("S"))
+                continue;
+            if (dbdReceb->text().isEmpty())
+                refusal = QStringLiteral("DtReceb_Inf");
+            else if (dbdReceb->GetDate() < issued.AsDateTime().date())
+                refusal = QStringLiteral("DtReceb>");
+            if (!refusal.isEmpty())
+                break;
+            marked.append(invoices.GetBookmark());
+            division.append({ToCents(total.AsFloat()), kind.AsString() == QLatin1String("6")});
+        }
+    }
+    if (!refusal.isEmpty())
+        MensErro(msgPadrao.Msg(refusal), true);
+
+    const QList<qint64> shares = ReceiptShares(payment, division);
+    QString observation;
+    const QStringList lines = memObservacao->toPlainText().split(QLatin1Char('\n'));
+    if (!memObservacao->toPlainText().isEmpty())
+        for (const QString& line : lines)
+            observation += line + QStringLiteral("\r\n");
+    const QDateTime received(dbdReceb->GetDate(), QTime(0, 0));
+    screen.SaveAsOne([&] {
+        const ControlsSuspended invoiceViews(invoices);
+        const ControlsSuspended itemViews(*screen.cdsItem);
+        for (qsizetype i = 0; i < marked.size(); ++i) {
+            invoices.GotoBookmark(marked.at(i));
+            invoices.Edit();
+            invoices.FieldByName(QStringLiteral("DTRECINVOICE")).SetAsDateTime(received);
+            invoices.FieldByName(QStringLiteral("VRORDPGTOINVOI"))
+                .SetAsFloat(FromCents(shares.at(i)));
+            TField& reference = invoices.FieldByName(QStringLiteral("DSREFPGTOINVOI"));
+            reference.SetAsString(fitted(reference, edtReferencia->text()));
+            TField& remark = invoices.FieldByName(QStringLiteral("DSOBSPGTOINVOI"));
+            remark.SetAsString(fitted(remark, observation));
+            invoices.Post();
+        }
+    });
+    screen.LocateNrInvoiceAtual();
+    Close();
+    msgPadrao.ShowMsg(QStringLiteral("Receb_Ok"), mtInformation, MessageService::Ok, 0);
 }

@@ -5,11 +5,14 @@
 #include "CheckResultServ.h"
 #include "Cli_FAS10000.h"
 #include "Cli_FAS10001.h"
+#include "Cli_FAS10002.h"
+#include "Cli_FAS10003.h"
 #include "ControlsSuspended.h"
 #include "EventDispatch.h"
 #include "FocusTracker.h"
 #include "FormData.h"
 #include "FrameworkUtils.h"
+#include "LoadBPL.h"
 #include "MarkImages.h"
 #include "Procura.h"
 #include "TADOIBQuery.h"
@@ -214,6 +217,19 @@ void TfrmBCRInvoice::connectHandlers()
     connectHandler(sbtGerarNF, &QAbstractButton::clicked, this,
                    [this] { sbtGerarNFClick(sbtGerarNF); });
     connectHandler(mnuGerarNF, &QAction::triggered, this, [this] { mnuGerarNFClick(mnuGerarNF); });
+
+    const std::initializer_list<std::pair<QAction*, void (TfrmBCRInvoice::*)(QObject*)>>
+        registration{{mnuConfReceb, &TfrmBCRInvoice::mnuConfRecebClick},
+                     {mnuPrevCamb, &TfrmBCRInvoice::mnuPrevCambClick},
+                     {mnuEmissNF, &TfrmBCRInvoice::mnuEmissNFClick},
+                     {mnuMainConfReceb, &TfrmBCRInvoice::mnuMainConfRecebClick},
+                     {mnuMainPrevCamb, &TfrmBCRInvoice::mnuMainPrevCambClick},
+                     {mnuMainEmissNF, &TfrmBCRInvoice::mnuMainEmissNFClick}};
+    for (const auto& [action, handler] : registration)
+        connectHandler(action, &QAction::triggered, this,
+                       [this, action, handler] { (this->*handler)(action); });
+    connectHandler(sbtCadAuto, &QAbstractButton::clicked, this,
+                   [this] { sbtCadAutoClick(sbtCadAuto); });
 
     cdsInvoice->AfterPost = [this](TClientDataSet& set) { cdsInvoiceAfterPost(set); };
     dbgPadrao->OnCellClick = [this](TColumn& column) { dbgPadraoCellClick(column); };
@@ -608,6 +624,80 @@ void TfrmBCRInvoice::SaveAsOne(const std::function<void()>& walk)
 void TfrmBCRInvoice::LocateNrInvoiceAtual()
 {
     cdsInvoice->Locate(QStringLiteral("NRINVOICE"), NrInvoiceAtual, TLocateOption::CaseInsensitive);
+}
+
+// ---- registration commands ------------------------------------------------------------------
+
+void TfrmBCRInvoice::sbtCadAutoClick(QObject*)
+{
+    if (sbtCadAuto->isEnabled())
+        pmnCadAuto->popup(sbtCadAuto->mapToGlobal(QPoint(0, sbtCadAuto->height())));
+}
+
+void TfrmBCRInvoice::addUpMarked(bool receiptRequired)
+{
+    NrInvoiceAtual = cdsInvoice->FieldByName(QStringLiteral("NRINVOICE")).AsString();
+    bool noReceipt = false;
+    {
+        cdsInvoice->First();
+        const WindowUpdateLock locked(this);
+        const ControlsSuspended invoices(*cdsInvoice);
+        const ControlsSuspended items(*cdsItem);
+        const TField& mark = cdsInvoice->FieldByName(QStringLiteral("IDCHECK"));
+        const TField& total = cdsInvoice->FieldByName(QStringLiteral("TOTALINVOICE"));
+        const TField& received = cdsInvoice->FieldByName(QStringLiteral("DTRECINVOICE"));
+        VrInvoices = 0;
+        for (; !cdsInvoice->Eof(); cdsInvoice->Next()) {
+            if (mark.AsString() != QLatin1String("S"))
+                continue;
+            if (receiptRequired && received.IsNull()) {
+                noReceipt = true;
+                break; // the list stays on the invoice without receipt
+            }
+            VrInvoices += total.AsFloat();
+        }
+    }
+    if (noReceipt)
+        MensErro(msgPadrao.Msg(QStringLiteral("Camb_Not")), true);
+    LocateNrInvoiceAtual();
+}
+
+void TfrmBCRInvoice::mnuConfRecebClick(QObject*)
+{
+    addUpMarked(false);
+    if (VrInvoices > 0)
+        Cli_FAS10002::CriaConfReceb();
+    else
+        MensErro(msgPadrao.Msg(QStringLiteral("Inv_Inf_Receb")), true);
+}
+
+void TfrmBCRInvoice::mnuPrevCambClick(QObject*)
+{
+    addUpMarked(true);
+    if (VrInvoices > 0)
+        Cli_FAS10003::CriaPrevCambDolar();
+    else
+        MensErro(msgPadrao.Msg(QStringLiteral("Inv_Inf_Camb")), true);
+}
+
+void TfrmBCRInvoice::mnuEmissNFClick(QObject*)
+{
+    LoadBPL(QStringLiteral("DFS15001"));
+}
+
+void TfrmBCRInvoice::mnuMainConfRecebClick(QObject* sender)
+{
+    mnuConfRecebClick(sender);
+}
+
+void TfrmBCRInvoice::mnuMainPrevCambClick(QObject* sender)
+{
+    mnuPrevCambClick(sender);
+}
+
+void TfrmBCRInvoice::mnuMainEmissNFClick(QObject* sender)
+{
+    mnuEmissNFClick(sender);
 }
 
 // ---- Nota Fiscal ----------------------------------------------------------------------------

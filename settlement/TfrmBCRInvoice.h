@@ -98,6 +98,17 @@ public:
     // Puts the list back on the invoice that was current when a registration command started.
     void LocateNrInvoiceAtual();
 
+    // The registration commands: the button's popup and the main menu's submenu. The receipt
+    // and exchange commands add up the marked invoices into VrInvoices (remembering the
+    // current invoice in NrInvoiceAtual) and open their dialog; "Emissão de NF" opens DFS15001.
+    void sbtCadAutoClick(QObject* sender);
+    void mnuConfRecebClick(QObject* sender);
+    void mnuPrevCambClick(QObject* sender);
+    void mnuEmissNFClick(QObject* sender);
+    void mnuMainConfRecebClick(QObject* sender);
+    void mnuMainPrevCambClick(QObject* sender);
+    void mnuMainEmissNFClick(QObject* sender);
+
     // Nota Fiscal generation for the marked invoices.
     void sbtGerarNFClick(QObject* sender);
     void mnuGerarNFClick(QObject* sender);
@@ -123,5 +134,9 @@ private:
     // True when the invoice list is open and holds a record: the grid handlers act only then.
     bool hasInvoices() const;
     void toggleCurrentMark();
+    // The pass before a registration dialog: VrInvoices := the sum of the marked totals, the
+    // list back on NrInvoiceAtual. With `receiptRequired` a marked invoice without receipt
+    // date stops it ("Camb_Not"), the list on that invoice.
+    void addUpMarked(bool receiptRequired);
     bool companyKeyEvent(QKeyEvent& event);
 };

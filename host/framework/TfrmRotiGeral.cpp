@@ -48,7 +48,10 @@ void TfrmRotiGeral::closeEvent(QCloseEvent* event)
 
 bool TfrmRotiGeral::event(QEvent* event)
 {
-    if (event->type() == QEvent::WindowActivate)
+    // Each opening runs the activation handler once, as the dialog shows. The dialog coming
+    // back to the foreground after one of its own messages is no new opening: what the user
+    // typed stays.
+    if (event->type() == QEvent::Show)
         Dispatch([this] { FormActivate(this); });
     return QDialog::event(event);
 }

@@ -10,7 +10,8 @@
 // lblCodTela and a message table.
 //
 // The descendant builds the whole form from its .ui and then calls setupBaseForm(), which
-// binds sbtConfirma to sbtConfirmaClick. Every activation runs FormActivate; closing the
+// binds sbtConfirma to sbtConfirmaClick. Every opening runs FormActivate once (not a return
+// to the foreground after one of the dialog's own messages); closing the
 // dialog (window button, Esc, close()) always runs FormClose, whose base leaves caHide.
 class TfrmRotiGeral : public QDialog
 {

@@ -421,8 +421,10 @@ void TestBaseForms::dialogConfirm()
 {
     DialogForm<TfrmRotiGeral> dialog;
     dialog.show();
+    // Activated again (after a message of its own, say): no new opening.
+    QApplication::setActiveWindow(&dialog);
     QTest::mouseClick(dialog.sbtConfirma, Qt::LeftButton);
-    QCOMPARE(dialog.calls, QStringList{QStringLiteral("sbtConfirmaClick")});
+    QCOMPARE(dialog.calls, (QStringList{"FormActivate", "sbtConfirmaClick"}));
     QCOMPARE(dialog.confirmSender, dialog.sbtConfirma);
     QCOMPARE(dialog.msgPadrao.Msg(QStringLiteral("Ok")), QStringLiteral("Feito."));
 }

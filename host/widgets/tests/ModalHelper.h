@@ -18,7 +18,8 @@ public:
 
     // Polls every few milliseconds until a modal dialog (of class `className`, when given)
     // is active, then runs the callback once. Stops after `timeoutMs` without running it.
-    static void whenModal(Callback callback, const char* className = nullptr, int timeoutMs = 5000)
+    static QPointer<QTimer> whenModal(Callback callback, const char* className = nullptr,
+                                      int timeoutMs = 5000)
     {
         auto* timer = new QTimer(qApp);
         auto remaining = std::make_shared<int>(timeoutMs);
@@ -42,7 +43,24 @@ public:
                              }
                          });
         timer->start();
+        return timer;
     }
+
+    // whenModal for the lifetime of the object: when no dialog showed, no callback is left
+    // behind to run (on dead references) in a later test.
+    class Scoped
+    {
+    public:
+        explicit Scoped(Callback callback, const char* className = nullptr)
+            : m_timer(whenModal(std::move(callback), className))
+        {}
+        ~Scoped() { delete m_timer.data(); }
+        Scoped(const Scoped&) = delete;
+        Scoped& operator=(const Scoped&) = delete;
+
+    private:
+        QPointer<QTimer> m_timer;
+    };
 
     // Closes the active modal dialog (as the window's close button does) once it shows.
     static void closeWhenModal(const char* className = nullptr)
