@@ -2,7 +2,8 @@
 // fas-suite sets them up, load the real libPKG_FAS10000.so; the real fas-appserver runs as its
 // own process on a free port over a demo database it created itself. The user types a company,
 // confirms the filter and sees the invoices with the items of the current one; a second
-// company reloads at once.
+// company reloads at once. Then the clerk's day on company 01: two open invoices marked, their
+// receipt, their exchange, their notes, found in DFS15001 and greyed in the reloaded list.
 #include "../../appserver/tests/AppServerProcess.h"
 #include "../../widgets/tests/ModalHelper.h"
 #include "FasApplication.h"
@@ -19,6 +20,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <functional>
 #include <memory>
 
 class TestEndToEnd : public QObject
@@ -29,10 +31,14 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void companyFilterAndGrids();
+    void clerksDay();
 
 private:
     int count(const QString& sql, const QStringList& values) const;
-    QWidget* theScreen() const;
+    QWidget* theScreen() const { return widgetOfClass("TfrmBCRInvoice"); }
+    static QWidget* widgetOfClass(const char* className);
+    // Runs `fill` on the dialog of `className` once it shows, then clicks its confirm button.
+    static void confirmWhenModal(const char* className, const std::function<void(QDialog&)>& fill);
     // Leaves the company field with Tab, as a user does.
     static void leaveCompany(QLineEdit* field) { QTest::keyClick(field, Qt::Key_Tab); }
 
@@ -95,13 +101,25 @@ int TestEndToEnd::count(const QString& sql, const QStringList& values) const
     return query.value(0).toInt();
 }
 
-QWidget* TestEndToEnd::theScreen() const
+QWidget* TestEndToEnd::widgetOfClass(const char* className)
 {
     for (QWidget* widget : QApplication::allWidgets()) {
-        if (qstrcmp(widget->metaObject()->className(), "TfrmBCRInvoice") == 0)
+        if (qstrcmp(widget->metaObject()->className(), className) == 0)
             return widget;
     }
     return nullptr;
+}
+
+void TestEndToEnd::confirmWhenModal(const char* className,
+                                    const std::function<void(QDialog&)>& fill)
+{
+    ModalHelper::whenModal(
+        [fill](QDialog& dialog) {
+            fill(dialog);
+            QTest::mouseClick(dialog.findChild<QAbstractButton*>(QStringLiteral("sbtConfirma")),
+                              Qt::LeftButton);
+        },
+        className, 20000);
 }
 
 void TestEndToEnd::companyFilterAndGrids()
@@ -181,6 +199,84 @@ void TestEndToEnd::companyFilterAndGrids()
     invoices->setCurrentIndex(invoices->model()->index(0, 2));
     const QString number = invoices->model()->index(0, 2).data().toString().trimmed();
     QCOMPARE(items->model()->rowCount(), count(itemsOf, {QStringLiteral("02"), number}));
+}
+
+void TestEndToEnd::clerksDay()
+{
+    QWidget* screen = theScreen();
+    QVERIFY(screen);
+    auto* medCdEmpresa = screen->findChild<QLineEdit*>(QStringLiteral("medCdEmpresa"));
+    auto* invoices = screen->findChild<QAbstractItemView*>(QStringLiteral("dbgPadrao"));
+    QAbstractItemModel& list = *invoices->model();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QTest::mouseClick(medCdEmpresa, Qt::LeftButton);
+    medCdEmpresa->selectAll();
+    QTest::keyClicks(medCdEmpresa, QStringLiteral("01"));
+    QTest::keyClick(medCdEmpresa, Qt::Key_Tab);
+    QTRY_COMPARE(list.rowCount(), count(QStringLiteral("SELECT COUNT(*) FROM INVOICE WHERE "
+                                                       "CDEMPRESA = ?"),
+                                        {QStringLiteral("01")}));
+
+    // Two open invoices (no receipt date, may be marked), marked with a click each.
+    const auto text = [&](int row, int column) {
+        return list.index(row, column).data().toString();
+    };
+    QList<int> rows;
+    for (int row = 0; row < list.rowCount() && rows.size() < 2; ++row)
+        if (text(row, 0) == QLatin1String("N") && text(row, 6).trimmed().isEmpty())
+            rows << row;
+    QCOMPARE(rows.size(), 2);
+    double sum = 0;
+    QStringList numbers;
+    for (int row : rows) {
+        invoices->scrollTo(list.index(row, 0));
+        QTest::mouseClick(invoices->viewport(), Qt::LeftButton, {},
+                          invoices->visualRect(list.index(row, 0)).center());
+        QCOMPARE(text(row, 0), QStringLiteral("S"));
+        sum += QLocale().toDouble(text(row, 10));
+        numbers << text(row, 2).trimmed();
+    }
+    const QString day = QDate(2027, 6, 30).toString(QStringLiteral("ddMMyyyy"));
+
+    confirmWhenModal("TfrmConfReceb", [&](QDialog& dialog) {
+        QTest::keyClicks(dialog.findChild<QLineEdit*>(QStringLiteral("dbdReceb")), day);
+        QTest::keyClicks(dialog.findChild<QLineEdit*>(QStringLiteral("edtVrOrdPgto")),
+                         QLocale().toString(sum, 'f', 2).remove(QLocale().groupSeparator()));
+    });
+    QTest::keyClick(screen, Qt::Key_R, Qt::ControlModifier);
+    confirmWhenModal("TfrmPrevCambDolar", [&](QDialog& dialog) {
+        QTest::keyClicks(dialog.findChild<QLineEdit*>(QStringLiteral("nedVrDolarDia")),
+                         QStringLiteral("5,123"));
+        QTest::keyClicks(dialog.findChild<QLineEdit*>(QStringLiteral("nedTaxaCambio")),
+                         QStringLiteral("5,1"));
+        QTest::keyClicks(dialog.findChild<QLineEdit*>(QStringLiteral("dbdCambio")), day);
+    });
+    QTest::keyClick(screen, Qt::Key_P, Qt::ControlModifier);
+    (*messages)->queueAnswer(MessageService::Answer::No); // one note per invoice
+    QTest::keyClick(screen, Qt::Key_N, Qt::ControlModifier);
+
+    QCOMPARE((*messages)->texts(),
+             (QStringList{"Recebimento cadastrado com sucesso!", "Câmbio cadastrado com sucesso!",
+                          "Gerar Nota(s) Fiscal(is) unificada(s) para Invoice(s) de mesmo "
+                          "Cliente?",
+                          "Nota(s) Fiscal(is) gerada(s) com sucesso!"}));
+    // The reloaded list greys them out; DFS15001 lists their notes.
+    for (int row : rows)
+        QCOMPARE(text(row, 0), QStringLiteral("D"));
+    QTest::keyClick(screen, Qt::Key_E, Qt::ControlModifier);
+    QWidget* notes = widgetOfClass("TfrmEmissaoNF");
+    QVERIFY(notes);
+    QAbstractItemModel& listed =
+        *notes->findChild<QAbstractItemView*>(QStringLiteral("dbgNotas"))->model();
+    QStringList covered;
+    for (int row = 0; row < listed.rowCount(); ++row)
+        for (int column = 0; column < listed.columnCount(); ++column)
+            for (const QString& part :
+                 listed.index(row, column).data().toString().split(QLatin1Char(',')))
+                covered << part.trimmed();
+    for (const QString& number : numbers)
+        QVERIFY2(covered.contains(number), qPrintable(number));
 }
 
 QTEST_MAIN(TestEndToEnd)
