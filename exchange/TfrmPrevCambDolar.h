@@ -1,9 +1,11 @@
 #pragma once
 
+#include "TClientDataSet.h"
 #include "TfrmRotiGeral.h"
 #include "ui_Cli_FAS10003.h"
 
 class FormData;
+class TfrmBCRInvoice;
 
 // The exchange preview dialog "FAS10003": previews the Nota Fiscal value of the marked invoices
 // for a dollar value and records the dollar value, the exchange rate and the exchange date on
@@ -22,6 +24,9 @@ public:
     void FormActivate(QObject* sender) override;
     // Drops the unposted changes of the current invoice record, then hides the dialog.
     void FormClose(QObject* sender, TCloseAction& action) override;
+    // Checks the fields and every marked invoice before the first change, then records the
+    // exchange on all of them in one save, puts the list back and closes with "Camb_Ok".
+    void sbtConfirmaClick(QObject* sender) override;
 
     // Any change of the dollar value voids the preview until the field is left.
     void nedVrDolarDiaChange(QObject* sender);
@@ -32,8 +37,18 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Why the walk over the marked invoices stopped short.
+    enum class Refusal { None, NoDate, InvalidDate, BeforeReceipt };
+
     // Decimals, currency sign and thousands separator of the number edits.
     void applyDesignData(const FormData& data);
+    // Shows `text` as an error, puts the focus on `control` and abandons the running action.
+    [[noreturn]] void fail(const QString& text, QWidget* control);
+    // Walks the list once: the marked invoices in list order when every one passes the date
+    // checks; otherwise the first refusal, with the list on the invoice refused (the first
+    // marked one when the date itself is missing or invalid).
+    QList<TBookmark> markedInvoices(TfrmBCRInvoice& screen, Refusal& refusal) const;
+    void recordExchange(TfrmBCRInvoice& screen, const QList<TBookmark>& invoices);
 
     // Set by each showing, cleared by the activation that follows it.
     bool opening = false;
