@@ -1,9 +1,15 @@
 #pragma once
 
+#include "TClientDataSet.h"
 #include "TfrmRotiGeral.h"
 #include "ui_Cli_FAS10003.h"
 
-// The exchange preview dialog "FAS10003": records the exchange of the marked invoices.
+class FormData;
+class TfrmBCRInvoice;
+
+// The exchange preview dialog "FAS10003": previews the Nota Fiscal value of the marked invoices
+// for a dollar value and records the dollar value, the exchange rate and the exchange date on
+// every marked invoice of the settlement screen, in one save.
 class TfrmPrevCambDolar : public TfrmRotiGeral, public Ui::TfrmPrevCambDolar
 {
     Q_OBJECT
@@ -12,6 +18,38 @@ public:
     explicit TfrmPrevCambDolar(QWidget* parent = nullptr);
     ~TfrmPrevCambDolar() override;
 
+    // The first activation after each showing starts afresh: the marked invoices' value, the
+    // value fields empty (the exchange date stays), the focus on the dollar value. Later
+    // activations (after a message of the dialog's own) keep what the user typed.
+    void FormActivate(QObject* sender) override;
     // Drops the unposted changes of the current invoice record, then hides the dialog.
     void FormClose(QObject* sender, TCloseAction& action) override;
+    // Checks the fields and every marked invoice before the first change, then records the
+    // exchange on all of them in one save, puts the list back and closes with "Camb_Ok".
+    void sbtConfirmaClick(QObject* sender) override;
+
+    // Any change of the dollar value voids the preview until the field is left.
+    void nedVrDolarDiaChange(QObject* sender);
+    // The preview: the dollar value times the invoices' value.
+    void nedVrDolarDiaExit(QObject* sender);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // Why the walk over the marked invoices stopped short.
+    enum class Refusal { None, NoDate, InvalidDate, BeforeReceipt };
+
+    // Decimals, currency sign and thousands separator of the number edits.
+    void applyDesignData(const FormData& data);
+    // Shows `text` as an error, puts the focus on `control` and abandons the running action.
+    [[noreturn]] void fail(const QString& text, QWidget* control);
+    // Walks the list once: the marked invoices in list order when every one passes the date
+    // checks; otherwise the first refusal, with the list on the invoice refused (the first
+    // marked one when the date itself is missing or invalid).
+    QList<TBookmark> markedInvoices(TfrmBCRInvoice& screen, Refusal& refusal) const;
+    void recordExchange(TfrmBCRInvoice& screen, const QList<TBookmark>& invoices);
+
+    // Set by each showing, cleared by the activation that follows it.
+    bool opening = false;
 };
