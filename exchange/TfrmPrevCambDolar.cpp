@@ -36,18 +36,9 @@ void TfrmPrevCambDolar::applyDesignData(const FormData& data)
     }
 }
 
-void TfrmPrevCambDolar::showEvent(QShowEvent* event)
-{
-    opening = true;
-    TfrmRotiGeral::showEvent(event);
-}
-
 void TfrmPrevCambDolar::FormActivate(QObject*)
 {
     repaint();
-    if (!opening)
-        return;
-    opening = false;
     nedVrDolarDia->setFocus();
     if (const TfrmBCRInvoice* screen = Cli_FAS10000::frmBCRInvoice)
         edtVrInvoices->setText(FloatToStr(screen->VrInvoices));

@@ -18,9 +18,9 @@ public:
     explicit TfrmPrevCambDolar(QWidget* parent = nullptr);
     ~TfrmPrevCambDolar() override;
 
-    // The first activation after each showing starts afresh: the marked invoices' value, the
-    // value fields empty (the exchange date stays), the focus on the dollar value. Later
-    // activations (after a message of the dialog's own) keep what the user typed.
+    // Each opening starts afresh: the marked invoices' value, the value fields empty (the
+    // exchange date stays), the focus on the dollar value. A return to the foreground after a
+    // message of the dialog's own keeps what the user typed.
     void FormActivate(QObject* sender) override;
     // Drops the unposted changes of the current invoice record, then hides the dialog.
     void FormClose(QObject* sender, TCloseAction& action) override;
@@ -32,9 +32,6 @@ public:
     void nedVrDolarDiaChange(QObject* sender);
     // The preview: the dollar value times the invoices' value.
     void nedVrDolarDiaExit(QObject* sender);
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     // Why the walk over the marked invoices stopped short.
@@ -49,7 +46,4 @@ private:
     // marked one when the date itself is missing or invalid).
     QList<TBookmark> markedInvoices(TfrmBCRInvoice& screen, Refusal& refusal) const;
     void recordExchange(TfrmBCRInvoice& screen, const QList<TBookmark>& invoices);
-
-    // Set by each showing, cleared by the activation that follows it.
-    bool opening = false;
 };

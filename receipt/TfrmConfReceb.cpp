@@ -167,6 +167,12 @@ void TfrmConfReceb::sbtConfirmaClick(QObject*)
     }
     if (!refusal.isEmpty())
         MensErro(msgPadrao.Msg(refusal), true);
+    // No invoice is marked any more (a refused save takes the marks back with everything else
+    // pending): nothing to record, and no success to report.
+    if (marked.isEmpty()) {
+        screen.LocateNrInvoiceAtual();
+        MensErro(screen.msgPadrao.Msg(QStringLiteral("Inv_Inf_Receb")), true);
+    }
 
     const QList<qint64> shares = ReceiptShares(payment, division);
     QString observation;
@@ -175,22 +181,28 @@ void TfrmConfReceb::sbtConfirmaClick(QObject*)
         for (const QString& line : lines)
             observation += line + QStringLiteral("\r\n");
     const QDateTime received(dbdReceb->GetDate(), QTime(0, 0));
-    screen.SaveAsOne([&] {
-        const ControlsSuspended invoiceViews(invoices);
-        const ControlsSuspended itemViews(*screen.cdsItem);
-        for (qsizetype i = 0; i < marked.size(); ++i) {
-            invoices.GotoBookmark(marked.at(i));
-            invoices.Edit();
-            invoices.FieldByName(QStringLiteral("DTRECINVOICE")).SetAsDateTime(received);
-            invoices.FieldByName(QStringLiteral("VRORDPGTOINVOI"))
-                .SetAsFloat(FromCents(shares.at(i)));
-            TField& reference = invoices.FieldByName(QStringLiteral("DSREFPGTOINVOI"));
-            reference.SetAsString(fitted(reference, edtReferencia->text()));
-            TField& remark = invoices.FieldByName(QStringLiteral("DSOBSPGTOINVOI"));
-            remark.SetAsString(fitted(remark, observation));
-            invoices.Post();
-        }
-    });
+    try {
+        screen.SaveAsOne([&] {
+            const ControlsSuspended invoiceViews(invoices);
+            const ControlsSuspended itemViews(*screen.cdsItem);
+            for (qsizetype i = 0; i < marked.size(); ++i) {
+                invoices.GotoBookmark(marked.at(i));
+                invoices.Edit();
+                invoices.FieldByName(QStringLiteral("DTRECINVOICE")).SetAsDateTime(received);
+                invoices.FieldByName(QStringLiteral("VRORDPGTOINVOI"))
+                    .SetAsFloat(FromCents(shares.at(i)));
+                TField& reference = invoices.FieldByName(QStringLiteral("DSREFPGTOINVOI"));
+                reference.SetAsString(fitted(reference, edtReferencia->text()));
+                TField& remark = invoices.FieldByName(QStringLiteral("DSOBSPGTOINVOI"));
+                remark.SetAsString(fitted(remark, observation));
+                invoices.Post();
+            }
+        });
+    } catch (...) {
+        // Nothing was stored; the dialog stays open for another try or to be closed.
+        screen.LocateNrInvoiceAtual();
+        throw;
+    }
     screen.LocateNrInvoiceAtual();
     Close();
     msgPadrao.ShowMsg(QStringLiteral("Receb_Ok"), mtInformation, MessageService::Ok, 0);
