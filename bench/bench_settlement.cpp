@@ -1,8 +1,9 @@
 // The settlement screen's batch work over a whole list, against the real fas-appserver on the
 // demo database: loading the invoices and items of one company (GetInvoice + GetItem into the
 // screen's record sets), then marking and unmarking them all by a click on the mark column's
-// title, with the item list following every move of the walk; and the receipt confirmation of
-// 1,000 marked invoices, from the click on the confirm button to the stored result.
+// title, with the item list following every move of the walk; and the receipt and exchange
+// confirmations of 1,000 marked invoices, from the click on the confirm button to the stored
+// result.
 //
 // The demo databases are cached under /tmp/fas-bench/ (shared with bench_appserver).
 //
@@ -16,6 +17,7 @@
 #include "ReceiptShares.h"
 #include "TfrmBCRInvoice.h"
 #include "TfrmConfReceb.h"
+#include "TfrmPrevCambDolar.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -135,10 +137,30 @@ double confirmReceipt(TfrmBCRInvoice& screen, double sum)
     return ms;
 }
 
+// The exchange of the same invoices (still marked after their receipt).
+double confirmExchange(TfrmBCRInvoice& screen)
+{
+    TfrmPrevCambDolar* dialog = FasApplication::CreateForm<TfrmPrevCambDolar>();
+    dialog->FormActivate(dialog);
+    dialog->nedVrDolarDia->SetNumber(5.123);
+    dialog->nedTaxaCambio->SetNumber(5.1);
+    dialog->dbdCambio->SetDate(QDate(2027, 6, 30));
+    const double ms = timedMs([&] { dialog->sbtConfirmaClick(dialog->sbtConfirma); });
+    if (screen.cdsInvoice->GetChangeCount() != 0 || dialog->isVisible())
+        throw std::runtime_error("the exchange was not stored");
+    delete dialog;
+    return ms;
+}
+
 void measure(int invoices, int runs, const QString& company)
 {
+    // The confirmations write: the server works on a copy of the cached database.
+    const QString copy = QStringLiteral("/tmp/fas-bench/settlement-work.db");
+    QFile::remove(copy);
+    if (!QFile::copy(cachedDatabase(invoices), copy))
+        throw std::runtime_error("cannot copy the demo database");
     AppServerProcess server;
-    const QString problem = server.serve(cachedDatabase(invoices));
+    const QString problem = server.serve(copy);
     if (!problem.isEmpty())
         throw std::runtime_error(qPrintable(problem));
 
@@ -157,11 +179,13 @@ void measure(int invoices, int runs, const QString& company)
         marked = countMarked(*screen.cdsInvoice);
         unmarks.append(timedMs([&] { emit titles.sectionClicked(0); }));
     }
-    QList<double> receipts;
+    QList<double> receipts, exchanges;
     if (invoices <= 100000) {
         for (int run = 0; run < runs; ++run) {
+            retrieve(screen, company); // marks of the earlier runs gone
             const double sum = markOpenInvoices(screen, 1000);
             receipts.append(confirmReceipt(screen, sum));
+            exchanges.append(confirmExchange(screen));
         }
     }
     Cli_FAS10000::Finalization();
@@ -180,6 +204,10 @@ void measure(int invoices, int runs, const QString& company)
         std::printf("  receipt of 1,000 marked invoices, confirm to stored   %8.0f ms  (%.2f of "
                     "the retrieval; target at most 0.5)\n",
                     median(receipts), median(receipts) / load);
+    if (!exchanges.isEmpty())
+        std::printf("  exchange of the same invoices, confirm to stored      %8.0f ms  (%.2f of "
+                    "the retrieval; target at most 0.5)\n",
+                    median(exchanges), median(exchanges) / load);
 }
 
 } // namespace
