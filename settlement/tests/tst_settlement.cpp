@@ -122,7 +122,6 @@ private slots:
     void generateNotes_data();
     void generateNotes();
     void notesFailureKeepsList();
-    void searchAndNavigatorFollowFocus();
 
     void registrationPass_data();
     void registrationPass();
@@ -1316,33 +1315,6 @@ void TestSettlement::notesFailureKeepsList()
     QVERIFY(!QApplication::overrideCursor());
 }
 
-void TestSettlement::searchAndNavigatorFollowFocus()
-{
-    listCompany(QStringLiteral("01"));
-    TfrmBCRInvoice* frm = screen();
-    for (TDBGrid* grid : {frm->dbgItem, frm->dbgPadrao}) {
-        // The offscreen platform does not give the activation back after a modal dialog.
-        QApplication::setActiveWindow(mainWindow.get());
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
-                          grid->visualRect(grid->model()->index(0, 1)).center());
-        QCOMPARE(frm->dbnPadrao->DataSource(), grid->DataSource());
-        // The search offers the visible fields of the record set it searches.
-        QStringList offered, visible;
-        ModalHelper::whenModal([&](QDialog& dialog) {
-            if (auto* columns = dialog.findChild<QComboBox*>())
-                for (int i = 0; i < columns->count(); ++i)
-                    offered << columns->itemData(i).toString();
-            dialog.reject();
-        });
-        QTest::mouseClick(frm->sbtProcurar, Qt::LeftButton);
-        const TClientDataSet& searched = *grid->DataSource()->DataSet();
-        for (int f = 0; f < searched.FieldCount(); ++f)
-            if (searched.Fields(f).Visible())
-                visible << searched.Fields(f).FieldName();
-        QCOMPARE(offered, visible);
-    }
-}
-
 // ---- registration commands and the receipt ---------------------------------------------------
 
 QList<int> TestSettlement::openInvoices() const
@@ -1464,7 +1436,6 @@ void TestSettlement::receiptRefusedStoresNothing_data()
 {
     QTest::addColumn<QString>("why");
     QTest::newRow("date before the second issue") << "date";
-    QTest::newRow("changed by another user") << "conflict";
     QTest::newRow("payment not a number") << "payment";
 }
 
@@ -1485,15 +1456,6 @@ void TestSettlement::receiptRefusedStoresNothing()
         clickMark(row);
     const QStringList numbers{invoiceValue(marked.at(0), "NRINVOICE").toString(),
                               invoiceValue(marked.at(1), "NRINVOICE").toString()};
-    if (why == QLatin1String("conflict")) {
-        QSqlDatabase::database(QStringLiteral("check"));
-        storedNotes(); // opens the check connection
-        QSqlQuery change(QSqlDatabase::database(QStringLiteral("check")));
-        change.prepare(QStringLiteral("UPDATE INVOICE SET DSOBSPGTOINVOI = 'outro usuário' "
-                                      "WHERE CDEMPRESA = '01' AND NRINVOICE = ?"));
-        change.addBindValue(numbers.at(1));
-        QVERIFY(change.exec());
-    }
 
     bool stillOpen = false;
     ModalHelper::whenModal([&](QDialog& dialog) {
