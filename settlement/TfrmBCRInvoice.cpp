@@ -11,17 +11,24 @@
 #include "EventDispatch.h"
 #include "FocusTracker.h"
 #include "FormData.h"
+#include "FormatFloat.h"
 #include "FrameworkUtils.h"
 #include "LoadBPL.h"
 #include "MarkImages.h"
+#include "OptionStore.h"
 #include "Procura.h"
 #include "TADOIBQuery.h"
 #include "TfrmFiltroBCRInvoice.h"
 #include "WebConfig.h"
 
+#include <QBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPainter>
 #include <QScopedValueRollback>
+#include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -174,7 +181,13 @@ TfrmBCRInvoice::TfrmBCRInvoice(QWidget* parent)
     for (QWidget* container : std::initializer_list<QWidget*>{pgcPadrao, scbFolhaDados, scbItem})
         container->setFocusPolicy(Qt::NoFocus);
 
+    lblResumo = new QLabel(dbtNome->parentWidget());
+    lblResumo->setObjectName(QStringLiteral("lblResumo"));
+    if (auto* row = qobject_cast<QBoxLayout*>(dbtNome->parentWidget()->layout()))
+        row->insertWidget(row->indexOf(dbtNome) + 1, lblResumo, 1);
+
     connectHandlers();
+    fitInvoiceColumns();
     medCdEmpresa->setFocus();
 }
 
@@ -230,6 +243,29 @@ void TfrmBCRInvoice::connectHandlers()
                        [this, action, handler] { (this->*handler)(action); });
     connectHandler(sbtCadAuto, &QAbstractButton::clicked, this,
                    [this] { sbtCadAutoClick(sbtCadAuto); });
+
+    connectHandler(sbtAjuda, &QAbstractButton::clicked, this, [this] { sbtAjudaClick(sbtAjuda); });
+
+    // The summary follows loads and marks, once per burst of changes.
+    auto* summary = new QTimer(this);
+    summary->setSingleShot(true);
+    connect(summary, &QTimer::timeout, this, [this] { updateSummary(); });
+    for (auto signal : {&TClientDataSet::dataReset, &TClientDataSet::stateChanged})
+        connect(cdsInvoice, signal, summary, qOverload<>(&QTimer::start));
+    connect(cdsInvoice, &TClientDataSet::rowChanged, summary, qOverload<>(&QTimer::start));
+    // The columns fit the first list shown; widths the user drags are saved a moment later.
+    connect(cdsInvoice, &TClientDataSet::dataReset, this, [this] {
+        if (!columnsFitted && cdsInvoice->Active() && !cdsInvoice->IsEmpty())
+            fitInvoiceColumns();
+    });
+    auto* widths = new QTimer(this);
+    widths->setSingleShot(true);
+    widths->setInterval(500);
+    connectHandler(widths, &QTimer::timeout, this, [this] { saveColumnWidths(); });
+    connect(dbgPadrao->horizontalHeader(), &QHeaderView::sectionResized, widths, [this, widths] {
+        if (!applyingWidths)
+            widths->start();
+    });
 
     cdsInvoice->AfterPost = [this](TClientDataSet& set) { cdsInvoiceAfterPost(set); };
     dbgPadrao->OnCellClick = [this](TColumn& column) { dbgPadraoCellClick(column); };
@@ -351,6 +387,9 @@ void TfrmBCRInvoice::medCdEmpresaExit(QObject* sender)
                 // Another company, or a list that did not load whole: reload at once with the
                 // criteria last confirmed.
                 Cli_FAS10001::frmFiltroBCRInvoice->sbtConfirmaClick(sender);
+                // The list is this company's now: closing the filter without confirming it
+                // must change nothing, as after the first opening.
+                CdEmpresaAnterior = medCdEmpresa->text();
             }
         } catch (...) {
             // The list on the screen may now be another company's (or half loaded): the focus
@@ -436,6 +475,94 @@ void TfrmBCRInvoice::mnuFiltrarClick(QObject* sender)
 void TfrmBCRInvoice::sbtMaisClick(QObject*)
 {
     panTaxaCambio->setVisible(sbtMais->Down());
+    if (QLayout* layout = panTaxaCambio->parentWidget()->layout())
+        layout->activate();
+    dbgPadrao->scrollTo(dbgPadrao->currentIndex());
+}
+
+void TfrmBCRInvoice::sbtAjudaClick(QObject*)
+{
+    MessageService::instance().information(QStringLiteral(
+        "Baixa C. Receber (INVOICE) — comandos e teclas\n\n"
+        "Empresa: digite o código e tecle Tab (\"...\" lista as empresas).\n"
+        "Ctrl+L  Filtrar: clientes, situação e datas das invoices listadas.\n"
+        "Espaço ou clique na coluna ✔: marca ou desmarca a invoice atual.\n"
+        "Clique no título da coluna ✔: marca todas; o clique seguinte desmarca todas.\n"
+        "Ctrl+R  Confirmação de Recebimento das invoices marcadas.\n"
+        "Ctrl+P  Prévia do Câmbio das invoices marcadas (já recebidas).\n"
+        "Ctrl+N  Gerar Nota Fiscal das invoices marcadas, recebidas e cambiadas.\n"
+        "Ctrl+E  Emissão de NF: a lista das notas geradas.\n"
+        "Ctrl+M  Mais: taxa, ordem de pagamento, referência e descrição da invoice atual.\n"
+        "Procurar (lupa) busca na lista que tem o foco; Verificar (setas) recarrega a lista.\n"
+        "Tab passa de um campo ao seguinte; as setas andam dentro das listas."));
+}
+
+void TfrmBCRInvoice::updateSummary()
+{
+    if (!cdsInvoice->Active()) {
+        lblResumo->clear();
+        return;
+    }
+    const int listed = cdsInvoice->RecordCount();
+    if (listed == 0) {
+        lblResumo->setText(
+            QStringLiteral("Nenhuma invoice encontrada para os critérios do filtro."));
+        return;
+    }
+    const int markAt = cdsInvoice->FieldByName(QStringLiteral("IDCHECK")).Index();
+    const int totalAt = cdsInvoice->FieldByName(QStringLiteral("TOTALINVOICE")).Index();
+    int marked = 0;
+    qint64 cents = 0;
+    for (int row = 0; row < listed; ++row) {
+        if (cdsInvoice->valueAt(row, markAt).toString() == QLatin1String("S")) {
+            ++marked;
+            cents += qRound64(cdsInvoice->valueAt(row, totalAt).toDouble() * 100);
+        }
+    }
+    const QLocale locale;
+    QString text = listed == 1 ? QStringLiteral("1 invoice")
+                               : QStringLiteral("%1 invoices").arg(locale.toString(listed));
+    if (marked > 0)
+        text += QStringLiteral(" — %1 marcada%2: US$ %3")
+                    .arg(locale.toString(marked), marked == 1 ? QString() : QStringLiteral("s"),
+                         FormatFloat(QStringLiteral("#,##0.00"), double(cents) / 100));
+    lblResumo->setText(text);
+}
+
+// ---- column widths --------------------------------------------------------------------------
+
+void TfrmBCRInvoice::fitInvoiceColumns()
+{
+    const QScopedValueRollback<bool> applying(applyingWidths, true);
+    const QStringList saved =
+        OptionStore::Value(OptionStore::Load(lblCodTela->text()), QStringLiteral("dbgPadrao"))
+            .split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (saved.size() == dbgPadrao->ColumnCount()) {
+        for (int column = 0; column < saved.size(); ++column)
+            dbgPadrao->setColumnWidth(column, qMax(8, saved.at(column).toInt()));
+        columnsFitted = true;
+        return;
+    }
+    if (!cdsInvoice->Active() || cdsInvoice->IsEmpty())
+        return;
+    // Never narrower than designed; wide enough for the title and the values on view.
+    const QHeaderView& titles = *dbgPadrao->horizontalHeader();
+    const QAbstractItemView& view = *dbgPadrao; // where the hint for a column is public
+    for (int column = 0; column < dbgPadrao->ColumnCount(); ++column)
+        dbgPadrao->setColumnWidth(
+            column, std::max({dbgPadrao->columnWidth(column), titles.sectionSizeHint(column),
+                              view.sizeHintForColumn(column)}));
+    columnsFitted = true;
+}
+
+void TfrmBCRInvoice::saveColumnWidths()
+{
+    QStringList widths;
+    for (int column = 0; column < dbgPadrao->ColumnCount(); ++column)
+        widths << QString::number(dbgPadrao->columnWidth(column));
+    QStringList options = OptionStore::Load(lblCodTela->text());
+    OptionStore::SetValue(options, QStringLiteral("dbgPadrao"), widths.join(QLatin1Char(',')));
+    OptionStore::Save(lblCodTela->text(), options);
 }
 
 void TfrmBCRInvoice::mnuMaisClick(QObject* sender)
@@ -773,9 +900,14 @@ void TfrmBCRInvoice::mnuGerarNFClick(QObject* sender)
 
 void TfrmBCRInvoice::sbtVerificarClick(QObject* sender)
 {
+    const QString current =
+        hasInvoices() ? cdsInvoice->FieldByName(QStringLiteral("NRINVOICE")).AsString() : QString();
     {
         const ControlsSuspended suspended(*cdsItem);
         Cli_FAS10001::frmFiltroBCRInvoice->sbtConfirmaClick(sender);
     }
+    // The invoice that was current stays current when it is still listed.
+    if (!current.isEmpty() && hasInvoices())
+        cdsInvoice->Locate(QStringLiteral("NRINVOICE"), current);
     dbgPadrao->setFocus();
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class QLabel;
 class TADOIBQuery;
 
 // The settlement screen "FAS10000": the invoices of one company and their items. Its public
@@ -69,7 +70,10 @@ public:
     void sbtProcurarClick(QObject* sender) override;
     // Refresh: reloads invoices and items with the filter dialog's saved criteria.
     void sbtVerificarClick(QObject* sender) override;
-    // The detail panel follows the pressed state of sbtMais.
+    // A short page of the screen's commands and keys.
+    void sbtAjudaClick(QObject* sender);
+    // The detail panel follows the pressed state of sbtMais; the current invoice stays in
+    // sight when the panel takes room from the list.
     void sbtMaisClick(QObject* sender);
     void mnuMaisClick(QObject* sender);
     // The navigator follows the grid that has the focus.
@@ -121,6 +125,11 @@ public:
     void cdsInvoiceAfterOpen(TClientDataSet& dataSet);
     void cdsInvoiceIDTIPOINVOICEGetText(TField& sender, QString& text, bool displayText);
 
+    // The list's summary beside the customer's name: how many invoices are listed (or that
+    // none matched the criteria) and, once invoices are marked, how many and their US$ total.
+    QLabel* lblResumo;
+    void updateSummary();
+
     // The toolkit's virtual key codes of the keypad's plus and minus.
     static constexpr int VK_ADD = 107;
     static constexpr int VK_SUBTRACT = 109;
@@ -130,6 +139,12 @@ protected:
 
 private:
     void connectHandlers();
+    // The invoice grid's columns: the design's widths, widened to fit their titles and the
+    // values listed in our font; a width the user drags is kept for the next opening.
+    void fitInvoiceColumns();
+    void saveColumnWidths();
+    bool columnsFitted = false;
+    bool applyingWidths = false;
     void setInvoiceGridDefaultColors(bool on);
     // True when the invoice list is open and holds a record: the grid handlers act only then.
     bool hasInvoices() const;

@@ -68,7 +68,7 @@ TDBGrid::TDBGrid(QWidget* parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSortingEnabled(false);
-    setTabKeyNavigation(true);
+    setTabKeyNavigation(false); // Tab leaves the grid; the arrows move inside it
     verticalHeader()->hide();
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     horizontalHeader()->setSectionsClickable(true);

@@ -15,6 +15,7 @@
 #include "MarkImages.h"
 #include "MessageService.h"
 #include "ModalHelper.h"
+#include "OptionStore.h"
 #include "TDBGrid.h"
 #include "TfrmBCRInvoice.h"
 #include "TfrmConfReceb.h"
@@ -122,6 +123,9 @@ private slots:
     void generateNotes_data();
     void generateNotes();
     void notesFailureKeepsList();
+
+    void summaryOfTheList();
+    void gridKeepsColumnsAndCurrentInvoice();
 
     void registrationPass_data();
     void registrationPass();
@@ -732,7 +736,8 @@ void TestSettlement::companyChangeReloadsWithoutDialog()
     typeIntoCompany(QStringLiteral("01"));
     leaveCompany();
     QCOMPARE(filter->confirmations, 1);
-    QCOMPARE(frm->CdEmpresaAnterior, QString()); // not changed by a reload
+    // The company of the list after a reload: closing the filter unconfirmed changes nothing.
+    QCOMPARE(frm->CdEmpresaAnterior, QStringLiteral("01"));
     QVERIFY(frm->sbtFiltrar->isEnabled());
 
     loadCompany(QStringLiteral("01"));
@@ -1480,6 +1485,63 @@ void TestSettlement::receiptRefusedStoresNothing()
         QVERIFY(serverInvoice(number, server)
                     .at(server.indexOf(QStringLiteral("DTRECINVOICE")))
                     .isNull());
+}
+
+// ---- reading and keyboard ---------------------------------------------------------------------
+
+void TestSettlement::summaryOfTheList()
+{
+    listCompany(QStringLiteral("01"));
+    const QString listed = QLocale().toString(screen()->cdsInvoice->RecordCount());
+    QTRY_COMPARE(screen()->lblResumo->text(), listed + QStringLiteral(" invoices"));
+    const QList<int> open = openInvoices();
+    clickMark(open.at(0));
+    clickMark(open.at(1));
+    const double total = invoiceValue(open.at(0), "TOTALINVOICE").toDouble() +
+                         invoiceValue(open.at(1), "TOTALINVOICE").toDouble();
+    QTRY_COMPARE(screen()->lblResumo->text(), listed +
+                                                  QStringLiteral(" invoices — 2 marcadas: US$ ") +
+                                                  FormatFloat(QStringLiteral("#,##0.00"), total));
+    loadCompany(QStringLiteral("01"), [](DataPacket& invoices) { invoices.rows.clear(); });
+    QTRY_COMPARE(screen()->lblResumo->text(),
+                 QStringLiteral("Nenhuma invoice encontrada para os critérios do filtro."));
+}
+
+void TestSettlement::gridKeepsColumnsAndCurrentInvoice()
+{
+    chooseCompany(QStringLiteral("01"));
+    TDBGrid* grid = screen()->dbgPadrao;
+    QHeaderView* titles = grid->horizontalHeader();
+    for (int column = 0; column < grid->ColumnCount(); ++column)
+        QVERIFY2(titles->sectionSizeHint(column) <= grid->columnWidth(column),
+                 qPrintable(QString::number(column)));
+
+    // Tab leaves the grid and the current invoice; "Mais" keeps the current invoice in sight.
+    const int last = grid->rowAt(grid->viewport()->height() - 2);
+    screen()->cdsInvoice->SetRecNo(last + 1);
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Tab);
+    QVERIFY(QApplication::focusWidget() != grid);
+    QCOMPARE(screen()->cdsInvoice->RecNo(), last + 1);
+    QTest::keyClick(screen(), Qt::Key_M, Qt::ControlModifier);
+    QVERIFY(screen()->panTaxaCambio->isVisible());
+    QVERIFY(grid->viewport()->rect().contains(grid->visualRect(grid->currentIndex())));
+    // The refresh stays on it too.
+    const QString current =
+        screen()->cdsInvoice->FieldByName(QStringLiteral("NRINVOICE")).AsString();
+    QTest::mouseClick(screen()->sbtVerificar, Qt::LeftButton);
+    QCOMPARE(screen()->cdsInvoice->FieldByName(QStringLiteral("NRINVOICE")).AsString(), current);
+
+    // A width the user drags comes back with the next opening.
+    titles->resizeSection(3, 251);
+    QTRY_VERIFY(OptionStore::Value(OptionStore::Load(QStringLiteral("FAS10000")),
+                                   QStringLiteral("dbgPadrao"))
+                    .contains(QStringLiteral(",251,")));
+    {
+        const TfrmBCRInvoice another;
+        QCOMPARE(another.dbgPadrao->columnWidth(3), 251);
+    }
+    OptionStore::Save(QStringLiteral("FAS10000"), {});
 }
 
 QTEST_MAIN(TestSettlement)

@@ -15,6 +15,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -32,6 +33,7 @@ private slots:
     void cleanupTestCase();
     void companyFilterAndGrids();
     void clerksDay();
+    void escapeAfterReopenChangesNothing();
 
 private:
     int count(const QString& sql, const QStringList& values) const;
@@ -177,12 +179,12 @@ void TestEndToEnd::companyFilterAndGrids()
 
     // A second company reloads at once, with the filter last confirmed, without the dialog.
     bool filterShown = false;
-    ModalHelper::whenModal(
+    const ModalHelper::Scoped watcher(
         [&filterShown](QDialog& filter) {
             filterShown = true;
             filter.close();
         },
-        "TfrmFiltroBCRInvoice", 3000);
+        "TfrmFiltroBCRInvoice");
     window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
     QTest::mouseClick(medCdEmpresa, Qt::LeftButton);
@@ -282,6 +284,42 @@ void TestEndToEnd::clerksDay()
                 covered << part.trimmed();
     for (const QString& number : numbers)
         QVERIFY2(covered.contains(number), qPrintable(number));
+}
+
+// The filter dialog outlives the screen: after closing and reopening the screen and loading
+// another company, Esc in the filter must leave the list as it is.
+void TestEndToEnd::escapeAfterReopenChangesNothing()
+{
+    (*messages)->clear();
+    QApplication::setActiveWindow(window.get());
+    QTest::mouseClick(theScreen()->findChild<QAbstractButton*>(QStringLiteral("sbtFechar")),
+                      Qt::LeftButton);
+    QTRY_VERIFY(!theScreen());
+    window->openCode(QStringLiteral("FAS10000"));
+    QWidget* screen = theScreen();
+    QVERIFY(screen);
+    auto* medCdEmpresa = screen->findChild<QLineEdit*>(QStringLiteral("medCdEmpresa"));
+    QAbstractItemModel& list =
+        *screen->findChild<QAbstractItemView*>(QStringLiteral("dbgPadrao"))->model();
+    QTRY_VERIFY(medCdEmpresa->hasFocus());
+    QTest::keyClicks(medCdEmpresa, QStringLiteral("2"));
+    QTest::keyClick(medCdEmpresa, Qt::Key_Tab);
+    const int company02 = count(QStringLiteral("SELECT COUNT(*) FROM INVOICE WHERE CDEMPRESA = ?"),
+                                {QStringLiteral("02")});
+    QTRY_COMPARE(list.rowCount(), company02);
+
+    bool escaped = false;
+    ModalHelper::whenModal(
+        [&escaped](QDialog& filter) {
+            filter.findChild<QCheckBox*>(QStringLiteral("chbAberto"))->setChecked(true);
+            QTest::keyClick(&filter, Qt::Key_Escape);
+            escaped = !filter.isVisible();
+        },
+        "TfrmFiltroBCRInvoice", 20000);
+    QTest::keyClick(screen, Qt::Key_L, Qt::ControlModifier);
+    QVERIFY(escaped);
+    QCOMPARE(list.rowCount(), company02);
+    QVERIFY2((*messages)->messages.isEmpty(), qPrintable((*messages)->texts().join('\n')));
 }
 
 QTEST_MAIN(TestEndToEnd)
