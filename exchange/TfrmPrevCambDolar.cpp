@@ -162,15 +162,8 @@ void TfrmPrevCambDolar::sbtConfirmaClick(QObject*)
         MensErro(screen.msgPadrao.Msg(QStringLiteral("Inv_Inf_Camb")), true);
     }
 
-    try {
-        const HourglassGuard hourglass;
-        recordExchange(screen, marked);
-    } catch (...) {
-        // Nothing was stored; the dialog stays open for another try or to be closed.
-        screen.LocateNrInvoiceAtual();
-        throw;
-    }
-    screen.LocateNrInvoiceAtual();
+    // A refusal stores nothing; the dialog stays open for another try or to be closed.
+    recordExchange(screen, marked);
     Close();
     msgPadrao.ShowMsg(QStringLiteral("Camb_Ok"), mtInformation, MessageService::Ok, 0);
 }

@@ -181,29 +181,23 @@ void TfrmConfReceb::sbtConfirmaClick(QObject*)
         for (const QString& line : lines)
             observation += line + QStringLiteral("\r\n");
     const QDateTime received(dbdReceb->GetDate(), QTime(0, 0));
-    try {
-        screen.SaveAsOne([&] {
-            const ControlsSuspended invoiceViews(invoices);
-            const ControlsSuspended itemViews(*screen.cdsItem);
-            for (qsizetype i = 0; i < marked.size(); ++i) {
-                invoices.GotoBookmark(marked.at(i));
-                invoices.Edit();
-                invoices.FieldByName(QStringLiteral("DTRECINVOICE")).SetAsDateTime(received);
-                invoices.FieldByName(QStringLiteral("VRORDPGTOINVOI"))
-                    .SetAsFloat(FromCents(shares.at(i)));
-                TField& reference = invoices.FieldByName(QStringLiteral("DSREFPGTOINVOI"));
-                reference.SetAsString(fitted(reference, edtReferencia->text()));
-                TField& remark = invoices.FieldByName(QStringLiteral("DSOBSPGTOINVOI"));
-                remark.SetAsString(fitted(remark, observation));
-                invoices.Post();
-            }
-        });
-    } catch (...) {
-        // Nothing was stored; the dialog stays open for another try or to be closed.
-        screen.LocateNrInvoiceAtual();
-        throw;
-    }
-    screen.LocateNrInvoiceAtual();
+    // A refusal stores nothing; the dialog stays open for another try or to be closed.
+    screen.SaveAsOne([&] {
+        const ControlsSuspended invoiceViews(invoices);
+        const ControlsSuspended itemViews(*screen.cdsItem);
+        for (qsizetype i = 0; i < marked.size(); ++i) {
+            invoices.GotoBookmark(marked.at(i));
+            invoices.Edit();
+            invoices.FieldByName(QStringLiteral("DTRECINVOICE")).SetAsDateTime(received);
+            invoices.FieldByName(QStringLiteral("VRORDPGTOINVOI"))
+                .SetAsFloat(FromCents(shares.at(i)));
+            TField& reference = invoices.FieldByName(QStringLiteral("DSREFPGTOINVOI"));
+            reference.SetAsString(fitted(reference, edtReferencia->text()));
+            TField& remark = invoices.FieldByName(QStringLiteral("DSOBSPGTOINVOI"));
+            remark.SetAsString(fitted(remark, observation));
+            invoices.Post();
+        }
+    });
     Close();
     msgPadrao.ShowMsg(QStringLiteral("Receb_Ok"), mtInformation, MessageService::Ok, 0);
 }

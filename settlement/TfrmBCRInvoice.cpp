@@ -26,6 +26,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QTimer>
 #include <algorithm>
@@ -732,6 +733,9 @@ void TfrmBCRInvoice::cdsInvoiceAfterPost(TClientDataSet& dataSet)
 
 void TfrmBCRInvoice::SaveAsOne(const std::function<void()>& walk)
 {
+    // Stored or refused, the list goes back to the invoice the command started on.
+    const auto backToCurrent = qScopeGuard([this] { LocateNrInvoiceAtual(); });
+    const HourglassGuard hourglass;
     try {
         {
             const QScopedValueRollback<TClientDataSet::Event> detached(cdsInvoice->AfterPost, {});

@@ -97,7 +97,7 @@ public:
     // invoices with the save handler detached and the screen's redrawing suspended, then
     // everything pending goes to the server in one save. A failure of the walk or of the save
     // cancels every pending change of the invoices (marks included, as any failed save does)
-    // and goes on to the caller.
+    // and goes on to the caller. Either way the list is put back on NrInvoiceAtual.
     void SaveAsOne(const std::function<void()>& walk);
     // Puts the list back on the invoice that was current when a registration command started.
     void LocateNrInvoiceAtual();
