@@ -35,6 +35,27 @@ void setCaptionColour(QGroupBox* group, const QColor& colour)
     }
 }
 
+// The focus goes to the control a refusal names. A text field's text is selected, so that
+// what the user types next replaces it: left where it was, the cursor of an empty date edit
+// sits after its mask and takes no digit.
+void focusRefused(QWidget* control)
+{
+    control->setFocus();
+    if (auto* edit = qobject_cast<QLineEdit*>(control))
+        edit->selectAll();
+}
+
+// An edit that holds no valid date is reported, and the focus goes back to it.
+void checkDate(TDateEditPlus* edit)
+{
+    try {
+        edit->CheckValidDate();
+    } catch (...) {
+        focusRefused(edit);
+        throw;
+    }
+}
+
 QDateTime dateArg(const TDateEditPlus* edit)
 {
     return QDateTime(edit->GetDate(), QTime(0, 0));
@@ -253,35 +274,35 @@ void TfrmFiltroBCRInvoice::depCambFinChange(QObject*)
 
 void TfrmFiltroBCRInvoice::depEmissIniExit(QObject*)
 {
-    depEmissIni->CheckValidDate();
+    checkDate(depEmissIni);
 }
 void TfrmFiltroBCRInvoice::depEmissFinExit(QObject*)
 {
-    depEmissFin->CheckValidDate();
+    checkDate(depEmissFin);
 }
 void TfrmFiltroBCRInvoice::depVencIniExit(QObject*)
 {
-    depVencIni->CheckValidDate();
+    checkDate(depVencIni);
 }
 void TfrmFiltroBCRInvoice::depVencFinExit(QObject*)
 {
-    depVencFin->CheckValidDate();
+    checkDate(depVencFin);
 }
 void TfrmFiltroBCRInvoice::depRecebIniExit(QObject*)
 {
-    depRecebIni->CheckValidDate();
+    checkDate(depRecebIni);
 }
 void TfrmFiltroBCRInvoice::depRecebFinExit(QObject*)
 {
-    depRecebFin->CheckValidDate();
+    checkDate(depRecebFin);
 }
 void TfrmFiltroBCRInvoice::depCambIniExit(QObject*)
 {
-    depCambIni->CheckValidDate();
+    checkDate(depCambIni);
 }
 void TfrmFiltroBCRInvoice::depCambFinExit(QObject*)
 {
-    depCambFin->CheckValidDate();
+    checkDate(depCambFin);
 }
 
 void TfrmFiltroBCRInvoice::checkDateEdits()
@@ -301,7 +322,7 @@ void TfrmFiltroBCRInvoice::fail(const QString& key, QWidget* control)
     try {
         MensErro(msgPadrao.Msg(key), true);
     } catch (...) {
-        control->setFocus();
+        focusRefused(control);
         throw;
     }
     throw; // not reached: MensErro with true always raises

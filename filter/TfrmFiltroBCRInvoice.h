@@ -95,7 +95,8 @@ private:
 
     void bindHandlers();
     void applyDesignData();
-    // The exit checks of the eight date edits, in the order issue, due, receipt, exchange.
+    // The exit checks of the eight date edits, in the order issue, due, receipt, exchange; the
+    // focus goes to the edit refused.
     void checkDateEdits();
     // Open (clWindow) or active (clInfoBk), for both edits of a range.
     static void colourRange(TDateEditPlus* ini, TDateEditPlus* fin);

@@ -81,6 +81,7 @@ private slots:
     void rangeColouring_data();
     void rangeColouring();
     void notaFiscalFollowsPago();
+    void keyboardOnly();
     void closingRestoresConfirmedCriteria();
     void firstOpeningCloseLoads();
     void hiddenReloadUsesSavedCriteria();
@@ -421,7 +422,7 @@ void TestFilter::validation_data()
         << "depEmissFin";
     QTest::newRow("not a date") << with({{2, "31/02/2025"}}) << todos << false
                                 << "Data inválida: 31/02/2025."
-                                << "";
+                                << "depVencIni";
     QTest::newRow("lista without customers") << none << "" << false << "Cliente deve ser informado."
                                              << "rbtLCliente";
     QTest::newRow("lista of blanks") << none << "   " << false << "Cliente deve ser informado."
@@ -467,8 +468,7 @@ void TestFilter::validation()
 
     QCOMPARE(msgs().texts(), QStringList{message});
     QCOMPARE(msgs().messages.first().kind, MessageService::Kind::Error);
-    if (!focus.isEmpty())
-        QCOMPARE(f.focusWidget()->objectName(), focus);
+    QCOMPARE(f.focusWidget()->objectName(), focus);
     QVERIFY(server->calls.isEmpty());
     QVERIFY(f.isVisible());
     QVERIFY(!screen->cdsInvoice->Active());
@@ -561,6 +561,53 @@ void TestFilter::notaFiscalFollowsPago()
     f.chbPago->setChecked(true);
     QVERIFY(f.grbNotaFiscal->isEnabled());
     QVERIFY(!f.chbNEmitida->isChecked() && f.chbEmitida->isChecked());
+}
+
+// ---- by keyboard alone -----------------------------------------------------------------------
+
+// Arrows and Space choose, Tab walks, Enter opens the focused lookup and confirms elsewhere;
+// a refusal leaves the focus where the typing goes on.
+void TestFilter::keyboardOnly()
+{
+    TfrmFiltroBCRInvoice& f = dialog();
+    showDialog();
+    const auto press = [](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); };
+    const auto tabTo = [&](QWidget* target) {
+        for (int i = 0; i < 20 && QApplication::focusWidget() != target; ++i)
+            press(Qt::Key_Tab);
+        return QApplication::focusWidget() == target;
+    };
+    QTRY_COMPARE(QApplication::focusWidget(), f.rbtTCliente);
+    press(Qt::Key_Down);
+    QVERIFY(f.rbtLCliente->isChecked());
+    QVERIFY(tabTo(f.btpCliente));
+    ModalHelper::whenModal(
+        [](QDialog& shown) {
+            static_cast<LookupListDialog&>(shown).setChecked(0, true);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        },
+        "LookupListDialog");
+    press(Qt::Key_Return);
+    QVERIFY(!Cli_FAS10001::stCliente.isEmpty());
+    QVERIFY(f.isVisible());
+    showDialog(); // the offscreen platform does not give the activation back
+    QCOMPARE(QApplication::focusWidget(), f.btpCliente);
+    QVERIFY(tabTo(f.chbAberto));
+    press(Qt::Key_Space);
+    QVERIFY(tabTo(f.depEmissIni));
+    QTest::keyClicks(f.depEmissIni, QStringLiteral("01022025"));
+    press(Qt::Key_Return);
+    QCOMPARE(msgs().texts(), QStringList{"Data Final de Emissão deve ser informada."});
+    QCOMPARE(QApplication::focusWidget(), f.depEmissFin);
+    QVERIFY(server->calls.isEmpty());
+
+    QTest::keyClicks(f.depEmissFin, QStringLiteral("28022025"));
+    press(Qt::Key_Enter);
+    QVERIFY(!f.isVisible());
+    QCOMPARE(server->methods(), (QStringList{"GetInvoice", "GetItem"}));
+    const QStringList sent = paramValues(server->calls[0]);
+    QCOMPARE(sent.mid(1, 3), (QStringList{"A_", "", ""}));
+    QCOMPARE(sent.mid(8, 2), (QStringList{"2025-02-01T00:00:00", "2025-02-28T00:00:00"}));
 }
 
 // ---- the saved filter -------------------------------------------------------------------------
