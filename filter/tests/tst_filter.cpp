@@ -45,6 +45,19 @@ void clickIndicator(QAbstractButton* button)
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
 }
 
+// Every criterion and the states that follow it, as text.
+QStringList criteria(TfrmFiltroBCRInvoice& f)
+{
+    QStringList state{f.rbtTCliente->isChecked() ? "Todos" : "Lista", Cli_FAS10001::stCliente};
+    for (QAbstractButton* box : {f.chbAberto, f.chbPago, f.chbNEmitida, f.chbEmitida})
+        state << QString::number(box->isChecked()) + QString::number(box->isEnabled());
+    state << QString::number(f.btpCliente->isEnabled());
+    for (TDateEditPlus* edit : {f.depEmissIni, f.depEmissFin, f.depVencIni, f.depVencFin,
+                                f.depRecebIni, f.depRecebFin, f.depCambIni, f.depCambFin})
+        state << edit->text() + u' ' + edit->Color().name();
+    return state;
+}
+
 // Types digits into a date edit as a user who tabbed into it.
 void typeInto(TDateEditPlus* edit, const QString& digits)
 {
@@ -872,33 +885,55 @@ void TestFilter::customerLookup()
     QCOMPARE(chosen, abroad);
 }
 
+// Every criterion survives a save and a load, whatever the dialog held meanwhile.
 void TestFilter::options()
 {
     TfrmFiltroBCRInvoice& f = dialog();
     showDialog();
-    Cli_FAS10001::stCliente = QStringLiteral("C0001,\"C 2\"");
-    QTest::mouseClick(f.btfSaveOpc, Qt::LeftButton);
-    QCOMPARE(OptionStore::Value(OptionStore::Load(QStringLiteral("FAS10001")),
-                                QStringLiteral("stCliente")),
-             Cli_FAS10001::stCliente);
+    const auto setA = [&f] {
+        f.rbtLCliente->setChecked(true);
+        Cli_FAS10001::stCliente = QStringLiteral("C0001,\"C 2\"");
+        f.chbAberto->setChecked(false);
+        f.chbPago->setChecked(true);
+        f.chbNEmitida->setChecked(false);
+        const QStringList dates{"01/02/2025", "28/02/2025", "", "", "", "", "", "05/03/2025"};
+        for (int i = 0; i < 8; ++i)
+            dateEdits(f)[i]->setText(dates[i]);
+    };
+    const auto setB = [&f] {
+        f.rbtTCliente->setChecked(true);
+        Cli_FAS10001::stCliente = QStringLiteral("C0009");
+        f.chbAberto->setChecked(true);
+        f.chbPago->setChecked(false);
+        const QStringList dates{"", "", "02/01/2025", "03/01/2025", "04/01/2025", "", "", ""};
+        for (int i = 0; i < 8; ++i)
+            dateEdits(f)[i]->setText(dates[i]);
+    };
+    for (const bool firstA : {true, false}) {
+        firstA ? setA() : setB();
+        const QStringList saved = criteria(f);
+        OptionStore::Save(QStringLiteral("FAS10001"), {});
+        QTest::keyClick(&f, Qt::Key_S, Qt::AltModifier);
+        QTRY_COMPARE(OptionStore::Load(QStringLiteral("FAS10001")).size(), 14);
+        firstA ? setB() : setA();
+        QVERIFY(criteria(f) != saved);
+        QTest::keyClick(&f, Qt::Key_C, Qt::AltModifier);
+        QTRY_COMPARE(criteria(f), saved);
+    }
 
-    Cli_FAS10001::stCliente.clear();
+    // A list saved when only the customers were kept loads; the rest stays as it stands.
+    OptionStore::Save(QStringLiteral("FAS10001"), {QStringLiteral("stCliente=C0007")});
+    QStringList expected = criteria(f);
+    expected[1] = QStringLiteral("C0007");
     QTest::mouseClick(f.btfLoadOpc, Qt::LeftButton);
-    QCOMPARE(Cli_FAS10001::stCliente, QStringLiteral("C0001,\"C 2\""));
-
-    // An absent entry gives an empty list.
-    OptionStore::Save(QStringLiteral("FAS10001"), {QStringLiteral("outra=1")});
-    QTest::mouseClick(f.btfLoadOpc, Qt::LeftButton);
-    QVERIFY(Cli_FAS10001::stCliente.isEmpty());
+    QCOMPARE(criteria(f), expected);
 
     // An invalid date stops the save before anything is stored.
-    Cli_FAS10001::stCliente = QStringLiteral("C0003");
     f.depVencFin->setText(QStringLiteral("99/99/2025"));
     QTest::mouseClick(f.btfSaveOpc, Qt::LeftButton);
     QCOMPARE(msgs().texts().size(), 1);
-    QVERIFY(OptionStore::Value(OptionStore::Load(QStringLiteral("FAS10001")),
-                               QStringLiteral("stCliente"))
-                .isEmpty());
+    QCOMPARE(f.focusWidget(), f.depVencFin);
+    QCOMPARE(OptionStore::Load(QStringLiteral("FAS10001")).size(), 1);
 }
 
 QTEST_MAIN(TestFilter)
