@@ -18,7 +18,7 @@
 
 namespace {
 
-const QString optionCliente = QStringLiteral("stCliente");
+const QString dateFormat = QStringLiteral("dd/MM/yyyy");
 
 // The group box caption takes `colour`; its check boxes keep the ordinary text colour.
 void setCaptionColour(QGroupBox* group, const QColor& colour)
@@ -32,6 +32,27 @@ void setCaptionColour(QGroupBox* group, const QColor& colour)
         own.setColor(QPalette::Active, QPalette::WindowText, clWindowText);
         own.setColor(QPalette::Inactive, QPalette::WindowText, clWindowText);
         child->setPalette(own);
+    }
+}
+
+// The focus goes to the control a refusal names. A text field's text is selected, so that
+// what the user types next replaces it: left where it was, the cursor of an empty date edit
+// sits after its mask and takes no digit.
+void focusRefused(QWidget* control)
+{
+    control->setFocus();
+    if (auto* edit = qobject_cast<QLineEdit*>(control))
+        edit->selectAll();
+}
+
+// An edit that holds no valid date is reported, and the focus goes back to it.
+void checkDate(TDateEditPlus* edit)
+{
+    try {
+        edit->CheckValidDate();
+    } catch (...) {
+        focusRefused(edit);
+        throw;
     }
 }
 
@@ -253,35 +274,35 @@ void TfrmFiltroBCRInvoice::depCambFinChange(QObject*)
 
 void TfrmFiltroBCRInvoice::depEmissIniExit(QObject*)
 {
-    depEmissIni->CheckValidDate();
+    checkDate(depEmissIni);
 }
 void TfrmFiltroBCRInvoice::depEmissFinExit(QObject*)
 {
-    depEmissFin->CheckValidDate();
+    checkDate(depEmissFin);
 }
 void TfrmFiltroBCRInvoice::depVencIniExit(QObject*)
 {
-    depVencIni->CheckValidDate();
+    checkDate(depVencIni);
 }
 void TfrmFiltroBCRInvoice::depVencFinExit(QObject*)
 {
-    depVencFin->CheckValidDate();
+    checkDate(depVencFin);
 }
 void TfrmFiltroBCRInvoice::depRecebIniExit(QObject*)
 {
-    depRecebIni->CheckValidDate();
+    checkDate(depRecebIni);
 }
 void TfrmFiltroBCRInvoice::depRecebFinExit(QObject*)
 {
-    depRecebFin->CheckValidDate();
+    checkDate(depRecebFin);
 }
 void TfrmFiltroBCRInvoice::depCambIniExit(QObject*)
 {
-    depCambIni->CheckValidDate();
+    checkDate(depCambIni);
 }
 void TfrmFiltroBCRInvoice::depCambFinExit(QObject*)
 {
-    depCambFin->CheckValidDate();
+    checkDate(depCambFin);
 }
 
 void TfrmFiltroBCRInvoice::checkDateEdits()
@@ -301,7 +322,7 @@ void TfrmFiltroBCRInvoice::fail(const QString& key, QWidget* control)
     try {
         MensErro(msgPadrao.Msg(key), true);
     } catch (...) {
-        control->setFocus();
+        focusRefused(control);
         throw;
     }
     throw; // not reached: MensErro with true always raises
@@ -438,47 +459,99 @@ void TfrmFiltroBCRInvoice::sbtConfirmaClick(QObject*)
 
 void TfrmFiltroBCRInvoice::Atualiza_Filtro(bool boGuarda)
 {
-    if (boGuarda) {
-        Filtro.Cliente.boTCliente = rbtTCliente->isChecked();
-        Filtro.Cliente.stLCliente = Cli_FAS10001::stCliente;
-        Filtro.boNEmitida = chbNEmitida->isChecked();
-        Filtro.boEmitida = chbEmitida->isChecked();
-        Filtro.boAberto = chbAberto->isChecked();
-        Filtro.boPago = chbPago->isChecked();
-        Filtro.Emiss = {depEmissIni->text(), depEmissFin->text()};
-        Filtro.Venc = {depVencIni->text(), depVencFin->text()};
-        Filtro.Receb = {depRecebIni->text(), depRecebFin->text()};
-        Filtro.Camb = {depCambIni->text(), depCambFin->text()};
-        return;
-    }
-    (Filtro.Cliente.boTCliente ? rbtTCliente : rbtLCliente)->setChecked(true);
-    Cli_FAS10001::stCliente = Filtro.Cliente.stLCliente;
-    chbNEmitida->setChecked(Filtro.boNEmitida);
-    chbEmitida->setChecked(Filtro.boEmitida);
-    chbAberto->setChecked(Filtro.boAberto);
-    chbPago->setChecked(Filtro.boPago);
-    depEmissIni->setText(Filtro.Emiss.stIni);
-    depEmissFin->setText(Filtro.Emiss.stFin);
-    depVencIni->setText(Filtro.Venc.stIni);
-    depVencFin->setText(Filtro.Venc.stFin);
-    depRecebIni->setText(Filtro.Receb.stIni);
-    depRecebFin->setText(Filtro.Receb.stFin);
-    depCambIni->setText(Filtro.Camb.stIni);
-    depCambFin->setText(Filtro.Camb.stFin);
+    if (boGuarda)
+        Filtro = criteria();
+    else
+        showCriteria(Filtro);
+}
+
+TfrmFiltroBCRInvoice::TFiltro TfrmFiltroBCRInvoice::criteria() const
+{
+    TFiltro filtro;
+    filtro.Cliente.boTCliente = rbtTCliente->isChecked();
+    filtro.Cliente.stLCliente = Cli_FAS10001::stCliente;
+    filtro.boNEmitida = chbNEmitida->isChecked();
+    filtro.boEmitida = chbEmitida->isChecked();
+    filtro.boAberto = chbAberto->isChecked();
+    filtro.boPago = chbPago->isChecked();
+    filtro.Emiss = {depEmissIni->text(), depEmissFin->text()};
+    filtro.Venc = {depVencIni->text(), depVencFin->text()};
+    filtro.Receb = {depRecebIni->text(), depRecebFin->text()};
+    filtro.Camb = {depCambIni->text(), depCambFin->text()};
+    return filtro;
+}
+
+void TfrmFiltroBCRInvoice::showCriteria(const TFiltro& filtro)
+{
+    (filtro.Cliente.boTCliente ? rbtTCliente : rbtLCliente)->setChecked(true);
+    Cli_FAS10001::stCliente = filtro.Cliente.stLCliente;
+    // The note boxes before "Pago": its handler ticks both only when neither is ticked.
+    chbNEmitida->setChecked(filtro.boNEmitida);
+    chbEmitida->setChecked(filtro.boEmitida);
+    chbAberto->setChecked(filtro.boAberto);
+    chbPago->setChecked(filtro.boPago);
+    depEmissIni->setText(filtro.Emiss.stIni);
+    depEmissFin->setText(filtro.Emiss.stFin);
+    depVencIni->setText(filtro.Venc.stIni);
+    depVencFin->setText(filtro.Venc.stFin);
+    depRecebIni->setText(filtro.Receb.stIni);
+    depRecebFin->setText(filtro.Receb.stFin);
+    depCambIni->setText(filtro.Camb.stIni);
+    depCambFin->setText(filtro.Camb.stFin);
 }
 
 // ---- saved options ---------------------------------------------------------------------------
 
+void TfrmFiltroBCRInvoice::transferOptions(TFiltro& filtro, bool toOptions)
+{
+    // A criterion is written to the option list, or read from it when the list names it; a
+    // name the list lacks (a list saved when only the customers were kept) leaves it as is.
+    const auto text = [&](const QString& name, QString& value) {
+        if (toOptions)
+            OptionStore::SetValue(Opcoes, name, value);
+        else
+            value = OptionStore::Value(Opcoes, name, value);
+    };
+    const auto flag = [&](const QString& name, bool& value) {
+        QString stored = value ? QStringLiteral("S") : QStringLiteral("N");
+        text(name, stored);
+        value = stored == QLatin1String("S");
+    };
+    // Kept as yyyy-MM-dd; the edits show dd/MM/yyyy. An empty edit is an empty value.
+    const auto date = [&](const QString& name, QString& value) {
+        QString stored = QDate::fromString(value, dateFormat).toString(Qt::ISODate);
+        text(name, stored);
+        value = QDate::fromString(stored, Qt::ISODate).toString(dateFormat);
+    };
+    text(QStringLiteral("stCliente"), filtro.Cliente.stLCliente);
+    flag(QStringLiteral("boTCliente"), filtro.Cliente.boTCliente);
+    flag(QStringLiteral("boAberto"), filtro.boAberto);
+    flag(QStringLiteral("boPago"), filtro.boPago);
+    flag(QStringLiteral("boNEmitida"), filtro.boNEmitida);
+    flag(QStringLiteral("boEmitida"), filtro.boEmitida);
+    date(QStringLiteral("depEmissIni"), filtro.Emiss.stIni);
+    date(QStringLiteral("depEmissFin"), filtro.Emiss.stFin);
+    date(QStringLiteral("depVencIni"), filtro.Venc.stIni);
+    date(QStringLiteral("depVencFin"), filtro.Venc.stFin);
+    date(QStringLiteral("depRecebIni"), filtro.Receb.stIni);
+    date(QStringLiteral("depRecebFin"), filtro.Receb.stFin);
+    date(QStringLiteral("depCambIni"), filtro.Camb.stIni);
+    date(QStringLiteral("depCambFin"), filtro.Camb.stFin);
+}
+
 void TfrmFiltroBCRInvoice::btfSaveOpcClick(QObject* sender)
 {
     checkDateEdits();
-    OptionStore::SetValue(Opcoes, optionCliente, Cli_FAS10001::stCliente);
+    TFiltro filtro = criteria();
+    transferOptions(filtro, true);
     TfrmFiltroPadrao::btfSaveOpcClick(sender);
 }
 
 void TfrmFiltroBCRInvoice::btfLoadOpcClick(QObject* sender)
 {
     checkDateEdits();
-    Cli_FAS10001::stCliente = OptionStore::Value(Opcoes, optionCliente);
+    TFiltro filtro = criteria();
+    transferOptions(filtro, false);
+    showCriteria(filtro);
     TfrmFiltroPadrao::btfLoadOpcClick(sender);
 }

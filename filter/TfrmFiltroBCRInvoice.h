@@ -93,9 +93,18 @@ private:
         TCamb Camb;
     };
 
+    // The criteria as the controls hold them; and back into the controls, whose handlers
+    // follow as when the user sets them (the customer lookup's and the note boxes' enabled
+    // states, the range colours).
+    TFiltro criteria() const;
+    void showCriteria(const TFiltro& filtro);
+    // Every criterion to the saved-options list Opcoes (true), or from it (false).
+    void transferOptions(TFiltro& filtro, bool toOptions);
+
     void bindHandlers();
     void applyDesignData();
-    // The exit checks of the eight date edits, in the order issue, due, receipt, exchange.
+    // The exit checks of the eight date edits, in the order issue, due, receipt, exchange; the
+    // focus goes to the edit refused.
     void checkDateEdits();
     // Open (clWindow) or active (clInfoBk), for both edits of a range.
     static void colourRange(TDateEditPlus* ini, TDateEditPlus* fin);

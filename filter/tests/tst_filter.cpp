@@ -45,6 +45,19 @@ void clickIndicator(QAbstractButton* button)
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
 }
 
+// Every criterion and the states that follow it, as text.
+QStringList criteria(TfrmFiltroBCRInvoice& f)
+{
+    QStringList state{f.rbtTCliente->isChecked() ? "Todos" : "Lista", Cli_FAS10001::stCliente};
+    for (QAbstractButton* box : {f.chbAberto, f.chbPago, f.chbNEmitida, f.chbEmitida})
+        state << QString::number(box->isChecked()) + QString::number(box->isEnabled());
+    state << QString::number(f.btpCliente->isEnabled());
+    for (TDateEditPlus* edit : {f.depEmissIni, f.depEmissFin, f.depVencIni, f.depVencFin,
+                                f.depRecebIni, f.depRecebFin, f.depCambIni, f.depCambFin})
+        state << edit->text() + u' ' + edit->Color().name();
+    return state;
+}
+
 // Types digits into a date edit as a user who tabbed into it.
 void typeInto(TDateEditPlus* edit, const QString& digits)
 {
@@ -81,6 +94,7 @@ private slots:
     void rangeColouring_data();
     void rangeColouring();
     void notaFiscalFollowsPago();
+    void keyboardOnly();
     void closingRestoresConfirmedCriteria();
     void firstOpeningCloseLoads();
     void hiddenReloadUsesSavedCriteria();
@@ -421,7 +435,7 @@ void TestFilter::validation_data()
         << "depEmissFin";
     QTest::newRow("not a date") << with({{2, "31/02/2025"}}) << todos << false
                                 << "Data inválida: 31/02/2025."
-                                << "";
+                                << "depVencIni";
     QTest::newRow("lista without customers") << none << "" << false << "Cliente deve ser informado."
                                              << "rbtLCliente";
     QTest::newRow("lista of blanks") << none << "   " << false << "Cliente deve ser informado."
@@ -467,8 +481,7 @@ void TestFilter::validation()
 
     QCOMPARE(msgs().texts(), QStringList{message});
     QCOMPARE(msgs().messages.first().kind, MessageService::Kind::Error);
-    if (!focus.isEmpty())
-        QCOMPARE(f.focusWidget()->objectName(), focus);
+    QCOMPARE(f.focusWidget()->objectName(), focus);
     QVERIFY(server->calls.isEmpty());
     QVERIFY(f.isVisible());
     QVERIFY(!screen->cdsInvoice->Active());
@@ -561,6 +574,50 @@ void TestFilter::notaFiscalFollowsPago()
     f.chbPago->setChecked(true);
     QVERIFY(f.grbNotaFiscal->isEnabled());
     QVERIFY(!f.chbNEmitida->isChecked() && f.chbEmitida->isChecked());
+}
+
+// ---- by keyboard alone -----------------------------------------------------------------------
+
+// Arrows and Space choose, Tab walks, Enter opens the focused lookup and confirms elsewhere;
+// a refusal leaves the focus where the typing goes on.
+void TestFilter::keyboardOnly()
+{
+    TfrmFiltroBCRInvoice& f = dialog();
+    showDialog();
+    const auto press = [](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); };
+    const auto tabTo = [&](QWidget* target) {
+        for (int i = 0; i < 20 && QApplication::focusWidget() != target; ++i)
+            press(Qt::Key_Tab);
+        return QApplication::focusWidget() == target;
+    };
+    QTRY_COMPARE(QApplication::focusWidget(), f.rbtTCliente);
+    press(Qt::Key_Down);
+    QVERIFY(f.rbtLCliente->isChecked());
+    QVERIFY(tabTo(f.btpCliente));
+    ModalHelper::whenModal(
+        [](QDialog& shown) {
+            static_cast<LookupListDialog&>(shown).setChecked(0, true);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        },
+        "LookupListDialog");
+    press(Qt::Key_Return);
+    QVERIFY(!Cli_FAS10001::stCliente.isEmpty());
+    showDialog(); // the offscreen platform does not give the activation back
+    QCOMPARE(QApplication::focusWidget(), f.btpCliente);
+    QVERIFY(tabTo(f.chbAberto));
+    press(Qt::Key_Space);
+    QVERIFY(tabTo(f.depEmissIni));
+    QTest::keyClicks(f.depEmissIni, QStringLiteral("01022025"));
+    press(Qt::Key_Return);
+    QCOMPARE(msgs().texts(), QStringList{"Data Final de Emissão deve ser informada."});
+    QCOMPARE(QApplication::focusWidget(), f.depEmissFin);
+    QTest::keyClicks(f.depEmissFin, QStringLiteral("28022025"));
+    press(Qt::Key_Enter);
+    QVERIFY(!f.isVisible());
+    QCOMPARE(server->methods(), (QStringList{"GetInvoice", "GetItem"}));
+    const QStringList sent = paramValues(server->calls[0]);
+    QCOMPARE(sent.mid(1, 3), (QStringList{"A_", "", ""}));
+    QCOMPARE(sent.mid(8, 2), (QStringList{"2025-02-01T00:00:00", "2025-02-28T00:00:00"}));
 }
 
 // ---- the saved filter -------------------------------------------------------------------------
@@ -825,33 +882,49 @@ void TestFilter::customerLookup()
     QCOMPARE(chosen, abroad);
 }
 
+// Every criterion survives a save and a load, whatever the dialog held meanwhile.
 void TestFilter::options()
 {
     TfrmFiltroBCRInvoice& f = dialog();
     showDialog();
-    Cli_FAS10001::stCliente = QStringLiteral("C0001,\"C 2\"");
-    QTest::mouseClick(f.btfSaveOpc, Qt::LeftButton);
-    QCOMPARE(OptionStore::Value(OptionStore::Load(QStringLiteral("FAS10001")),
-                                QStringLiteral("stCliente")),
-             Cli_FAS10001::stCliente);
+    // Two sets of criteria that differ in each one.
+    const auto set = [&f](bool first) {
+        (first ? f.rbtLCliente : f.rbtTCliente)->setChecked(true);
+        Cli_FAS10001::stCliente = first ? "C0001,\"C 2\"" : "C0009";
+        f.chbAberto->setChecked(!first);
+        f.chbPago->setChecked(first);
+        f.chbNEmitida->setChecked(false);
+        const QStringList dates =
+            first ? QStringList{"01/02/2025", "28/02/2025", "", "", "", "", "", "05/03/2025"}
+                  : QStringList{"", "", "02/01/2025", "03/01/2025", "04/01/2025", "", "", ""};
+        for (int i = 0; i < 8; ++i)
+            dateEdits(f)[i]->setText(dates[i]);
+    };
+    for (const bool first : {true, false}) {
+        set(first);
+        const QStringList saved = criteria(f);
+        OptionStore::Save(QStringLiteral("FAS10001"), {});
+        QTest::keyClick(&f, Qt::Key_S, Qt::AltModifier);
+        QTRY_COMPARE(OptionStore::Load(QStringLiteral("FAS10001")).size(), 14);
+        set(!first);
+        QVERIFY(criteria(f) != saved);
+        QTest::keyClick(&f, Qt::Key_C, Qt::AltModifier);
+        QTRY_COMPARE(criteria(f), saved);
+    }
 
-    Cli_FAS10001::stCliente.clear();
+    // A list saved when only the customers were kept loads; the rest stays as it stands.
+    OptionStore::Save(QStringLiteral("FAS10001"), {QStringLiteral("stCliente=C0007")});
+    QStringList expected = criteria(f);
+    expected[1] = QStringLiteral("C0007");
     QTest::mouseClick(f.btfLoadOpc, Qt::LeftButton);
-    QCOMPARE(Cli_FAS10001::stCliente, QStringLiteral("C0001,\"C 2\""));
-
-    // An absent entry gives an empty list.
-    OptionStore::Save(QStringLiteral("FAS10001"), {QStringLiteral("outra=1")});
-    QTest::mouseClick(f.btfLoadOpc, Qt::LeftButton);
-    QVERIFY(Cli_FAS10001::stCliente.isEmpty());
+    QCOMPARE(criteria(f), expected);
 
     // An invalid date stops the save before anything is stored.
-    Cli_FAS10001::stCliente = QStringLiteral("C0003");
     f.depVencFin->setText(QStringLiteral("99/99/2025"));
     QTest::mouseClick(f.btfSaveOpc, Qt::LeftButton);
     QCOMPARE(msgs().texts().size(), 1);
-    QVERIFY(OptionStore::Value(OptionStore::Load(QStringLiteral("FAS10001")),
-                               QStringLiteral("stCliente"))
-                .isEmpty());
+    QCOMPARE(f.focusWidget(), f.depVencFin);
+    QCOMPARE(OptionStore::Load(QStringLiteral("FAS10001")).size(), 1);
 }
 
 QTEST_MAIN(TestFilter)

@@ -84,14 +84,14 @@ QStringList OptionStore::Load(const QString& user, const QString& screen)
     return lines;
 }
 
-QString OptionStore::Value(const QStringList& lines, const QString& name)
+QString OptionStore::Value(const QStringList& lines, const QString& name, const QString& absent)
 {
     const QString prefix = name + u'=';
     for (const QString& line : lines) {
         if (line.startsWith(prefix, Qt::CaseInsensitive))
             return line.mid(prefix.size());
     }
-    return QString();
+    return absent;
 }
 
 void OptionStore::SetValue(QStringList& lines, const QString& name, const QString& value)

@@ -22,6 +22,8 @@ public:
     static QStringList Load(const QString& user, const QString& screen);
 
     // Values of an option list, as name=value lines (the first "=" separates them).
-    static QString Value(const QStringList& lines, const QString& name); // "" when absent
+    // The value of `name`; `absent` when no line names it.
+    static QString Value(const QStringList& lines, const QString& name,
+                         const QString& absent = QString());
     static void SetValue(QStringList& lines, const QString& name, const QString& value);
 };

@@ -4,7 +4,10 @@
 #include "TMessages.h"
 
 #include <QDialog>
+#include <QPointer>
 #include <QStringList>
+
+class QAbstractButton;
 
 // The base of the suite's filter dialogs: a criteria frame grbFiltroPadrao, a button panel
 // panMenu/panBotoes with the confirm button sbtConfirma and the option buttons btfSaveOpc and
@@ -15,6 +18,9 @@
 // finds the inherited controls by name, binds them to the virtual handlers and runs
 // FormCreate once. Closing the dialog (window button, Esc, close()) always runs FormClose,
 // whose base leaves caHide: the dialog is kept, hidden, for the next showing.
+//
+// By keyboard: Enter confirms as sbtConfirma does (on a tool button that has the focus, it
+// presses that button); Alt+S saves and Alt+C loads the options.
 class TfrmFiltroPadrao : public QDialog
 {
     Q_OBJECT
@@ -52,7 +58,9 @@ protected:
 
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QString m_screenCode;
+    QPointer<QAbstractButton> m_confirm;
 };
