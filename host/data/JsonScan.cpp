@@ -22,6 +22,10 @@ bool isHex(char c)
     return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
+} // namespace
+
+namespace JsonScan::detail {
+
 // One pass over the text; every read checks the end first, so a truncated text is an
 // error at its end, never a read past it.
 class Scanner
@@ -307,13 +311,18 @@ public:
             fail("texto a mais depois do valor");
     }
 
+    const char* position() const { return m_p; }
+    void advance() { ++m_p; }
+
 private:
     const char* m_begin;
     const char* m_p;
     const char* m_end;
 };
 
-} // namespace
+} // namespace JsonScan::detail
+
+using JsonScan::detail::Scanner;
 
 namespace JsonScan {
 
@@ -365,6 +374,93 @@ const JsonMember* find(const QList<JsonMember>& members, QLatin1StringView name)
             return &members.at(i);
     }
     return nullptr;
+}
+
+} // namespace JsonScan
+
+JsonReader::JsonReader(QByteArrayView text) : m_scanner(std::make_unique<Scanner>(text)) {}
+
+JsonReader::~JsonReader() = default;
+
+char JsonReader::peek()
+{
+    return m_scanner->peek();
+}
+
+void JsonReader::enter(char open, const char* what)
+{
+    if (int(m_first.size()) + 1 > JsonScan::maxDepth)
+        m_scanner->fail("aninhamento profundo demais");
+    m_scanner->expect(open, what);
+    m_first.push_back(true);
+}
+
+bool JsonReader::next(char close, const char* what)
+{
+    const char c = m_scanner->peek();
+    if (m_first.back()) {
+        m_first.back() = false;
+    } else if (c == ',') {
+        m_scanner->advance();
+        return true;
+    } else if (c != close) {
+        m_scanner->fail(what);
+    }
+    if (c != close)
+        return true;
+    m_scanner->advance();
+    m_first.pop_back();
+    return false;
+}
+
+void JsonReader::enterObject()
+{
+    enter('{', "esperado um objeto");
+}
+
+bool JsonReader::nextMember(QString& name)
+{
+    if (!next('}', "esperado ',' ou '}'"))
+        return false;
+    if (m_scanner->peek() != '"')
+        m_scanner->fail("esperado o nome de um membro");
+    name = JsonScan::stringValue(skip());
+    m_scanner->expect(':', "esperado ':' depois do nome do membro");
+    return true;
+}
+
+void JsonReader::enterArray()
+{
+    enter('[', "esperada uma lista");
+}
+
+bool JsonReader::nextElement()
+{
+    return next(']', "esperado ',' ou ']'");
+}
+
+QByteArrayView JsonReader::skip()
+{
+    const char* begin = m_scanner->skipSpaceTo();
+    m_scanner->value(int(m_first.size()));
+    return QByteArrayView(begin, m_scanner->position() - begin);
+}
+
+void JsonReader::end()
+{
+    m_scanner->end();
+}
+
+namespace JsonScan {
+
+QString stringValue(QByteArrayView text)
+{
+    if (text.size() < 2 || text.front() != '"')
+        return QString();
+    const QByteArrayView inner = text.sliced(1, text.size() - 2);
+    if (!inner.contains('\\'))
+        return QString::fromUtf8(inner);
+    return parseValue(text).toString();
 }
 
 } // namespace JsonScan
