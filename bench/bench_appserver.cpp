@@ -165,18 +165,6 @@ private:
     QString log;
 };
 
-// The arguments of GetInvoice and GetItem for every invoice of one company.
-QList<ServerArg> companyArgs(const QString& company)
-{
-    QList<ServerArg> args{ServerArg::string(company), ServerArg::byRef(QStringLiteral("A_N_E_"))};
-    for (int i = 0; i < 5; ++i)
-        args.append(ServerArg::byRef(QStringLiteral("T")));
-    args.append(ServerArg::byRef(QString()));
-    for (int i = 0; i < 8; ++i)
-        args.append(ServerArg::dateTime(QDateTime()));
-    return args;
-}
-
 QJsonObject dataOf(const QJsonValue& result, const char* method)
 {
     const QJsonObject object = result.toObject();
@@ -336,7 +324,7 @@ void loadCompany(ServerProcess& server, TNetConnection& connection, const QStrin
     // What the filter dialog does: the packets' bytes straight into the record sets.
     const auto loadBytes = [&](TClientDataSet& invoiceSet, TClientDataSet& itemSet,
                                bool breakdown) {
-        QList<ServerArg> args = companyArgs(company);
+        QList<ServerArg> args = FilterArgs::everything(company).toArgs();
         QElapsedTimer step;
         step.start();
         const QByteArray invoices = packetOf(
@@ -345,7 +333,7 @@ void loadCompany(ServerProcess& server, TNetConnection& connection, const QStrin
         step.start();
         invoiceSet.SetData(invoices);
         double setData = msSince(step);
-        args = companyArgs(company);
+        args = FilterArgs::everything(company).toArgs();
         step.start();
         const QByteArray items =
             packetOf(connection.GetServer().callPacket(QStringLiteral("GetItem"), args), "GetItem");
@@ -361,10 +349,10 @@ void loadCompany(ServerProcess& server, TNetConnection& connection, const QStrin
     };
     // The earlier client: the whole answer parsed into a JSON tree, then SetData of the tree.
     const auto loadTree = [&](TClientDataSet& invoiceSet, TClientDataSet& itemSet) {
-        QList<ServerArg> args = companyArgs(company);
+        QList<ServerArg> args = FilterArgs::everything(company).toArgs();
         invoiceSet.SetData(
             dataOf(connection.GetServer().call(QStringLiteral("GetInvoice"), args), "GetInvoice"));
-        args = companyArgs(company);
+        args = FilterArgs::everything(company).toArgs();
         itemSet.SetData(
             dataOf(connection.GetServer().call(QStringLiteral("GetItem"), args), "GetItem"));
     };
@@ -429,11 +417,7 @@ void loadCompany(ServerProcess& server, TNetConnection& connection, const QStrin
     {
         const QSqlDatabase db = settings.open(QStringLiteral("split"), true);
         const InvoiceService service(db);
-        InvoiceQuery query;
-        query.company = company;
-        query.situation = QStringLiteral("A_N_E_");
-        query.allCustomers = query.allIssue = query.allDue = query.allReceipt = query.allExchange =
-            QStringLiteral("T");
+        const FilterArgs query = FilterArgs::everything(company);
         for (const bool itemsToo : {false, true}) {
             const char* name = itemsToo ? "GetItem" : "GetInvoice";
             DataPacket packet;

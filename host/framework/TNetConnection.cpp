@@ -16,25 +16,13 @@
 
 namespace {
 
-QJsonObject argumentObject(const ServerArg& arg)
+const RemoteMethod& described(const QString& name)
 {
-    switch (arg.type) {
-    case ServerArg::String:
-        return {{QStringLiteral("type"), QStringLiteral("string")},
-                {QStringLiteral("value"), arg.text}};
-    case ServerArg::StringByRef:
-        return {{QStringLiteral("type"), QStringLiteral("string")},
-                {QStringLiteral("byref"), true},
-                {QStringLiteral("value"), arg.text}};
-    case ServerArg::Date:
-        return {{QStringLiteral("type"), QStringLiteral("date")},
-                {QStringLiteral("value"), arg.date.isValid() ? QJsonValue(dateTimeToText(arg.date))
-                                                             : QJsonValue(QJsonValue::Null)}};
-    case ServerArg::Variant:
-        return {{QStringLiteral("type"), QStringLiteral("variant")},
-                {QStringLiteral("value"), arg.object}};
-    }
-    return {};
+    const RemoteMethod* method = RemoteMethods::find(name);
+    if (!method)
+        throw ENetConnection(QStringLiteral("Chamada inválida ao servidor de aplicação: %1")
+                                 .arg(RemoteMethods::unknownMethodText(name)));
+    return *method;
 }
 
 } // namespace
@@ -140,18 +128,15 @@ TNetConnection::Reply TNetConnection::exchange(const QByteArray& body, const QSt
     return result;
 }
 
-QByteArray AppServerInterface::send(const QString& method, const QList<ServerArg>& args,
+QByteArray AppServerInterface::send(const RemoteMethod& method, const QList<ServerArg>& args,
                                     int& status) const
 {
-    QJsonArray params;
-    for (const ServerArg& arg : args)
-        params.append(argumentObject(arg));
-    const QJsonObject request{{QStringLiteral("jsonrpc"), QStringLiteral("2.0")},
-                              {QStringLiteral("id"), ++connection->lastRequestId},
-                              {QStringLiteral("method"), method},
-                              {QStringLiteral("params"), params}};
-    TNetConnection::Reply reply =
-        connection->exchange(QJsonDocument(request).toJson(QJsonDocument::Compact), method);
+    const QString misfit = RemoteMethods::check(method, args);
+    if (!misfit.isEmpty())
+        throw ENetConnection(
+            QStringLiteral("Chamada inválida ao servidor de aplicação: %1").arg(misfit));
+    TNetConnection::Reply reply = connection->exchange(
+        RemoteMethods::request(++connection->lastRequestId, method, args), method.nameText());
     status = reply.status;
     return std::move(reply.body);
 }
@@ -184,16 +169,44 @@ void AppServerInterface::accept(const QString& method, int status, const QJsonVa
     }
 }
 
-QJsonValue AppServerInterface::call(const QString& method, QList<ServerArg>& args) const
+QJsonValue AppServerInterface::call(const RemoteMethod& method, QList<ServerArg>& args) const
 {
     int status = 0;
     const QJsonObject answer = QJsonDocument::fromJson(send(method, args, status)).object();
     const QJsonValue result = answer.value(QStringLiteral("result"));
-    accept(method, status, answer.value(QStringLiteral("error")), result, args);
+    accept(method.nameText(), status, answer.value(QStringLiteral("error")), result, args);
     return result;
 }
 
+QJsonValue AppServerInterface::call(const RemoteMethod& method, FilterArgs& filter) const
+{
+    QList<ServerArg> args = filter.toArgs();
+    const QJsonValue result = call(method, args);
+    filter.takeByRef(args);
+    return result;
+}
+
+ServerPacketResult AppServerInterface::callPacket(const RemoteMethod& method,
+                                                  FilterArgs& filter) const
+{
+    QList<ServerArg> args = filter.toArgs();
+    ServerPacketResult result = callPacket(method, args);
+    filter.takeByRef(args);
+    return result;
+}
+
+QJsonValue AppServerInterface::call(const QString& method, QList<ServerArg>& args) const
+{
+    return call(described(method), args);
+}
+
 ServerPacketResult AppServerInterface::callPacket(const QString& method,
+                                                  QList<ServerArg>& args) const
+{
+    return callPacket(described(method), args);
+}
+
+ServerPacketResult AppServerInterface::callPacket(const RemoteMethod& method,
                                                   QList<ServerArg>& args) const
 {
     int status = 0;
@@ -222,7 +235,7 @@ ServerPacketResult AppServerInterface::callPacket(const QString& method,
         resultMembers.clear();
         error = result = QJsonValue(QJsonValue::Undefined);
     }
-    accept(method, status, error, result, args);
+    accept(method.nameText(), status, error, result, args);
 
     ServerPacketResult packet;
     packet.result = result.toObject();

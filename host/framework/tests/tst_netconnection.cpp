@@ -8,8 +8,12 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -24,13 +28,7 @@ QString serverProgram()
 
 QList<ServerArg> filterArgs(const QString& company)
 {
-    QList<ServerArg> args{ServerArg::string(company), ServerArg::byRef(QStringLiteral("A_N_E_"))};
-    for (int i = 0; i < 5; ++i)
-        args.append(ServerArg::byRef(QStringLiteral("T")));
-    args.append(ServerArg::byRef(QString()));
-    for (int i = 0; i < 8; ++i)
-        args.append(ServerArg::dateTime(QDateTime(QDate(1899, 12, 30), QTime(0, 0))));
-    return args;
+    return FilterArgs::everything(company).toArgs();
 }
 
 // A server that answers the handshake like the real one and every call with one fixed
@@ -71,6 +69,8 @@ private:
         if (pending.size() < headerEnd + 4 + bodyLength)
             return;
         const bool handshake = pending.startsWith("GET ");
+        if (!handshake)
+            posts.append(pending.mid(headerEnd + 4, bodyLength));
         pending.clear();
         socket.write(handshake ? http(R"({"module":"FAS10000.rdmBCRInvoice","methods":[]})")
                                : answer);
@@ -78,6 +78,10 @@ private:
             socket.disconnectFromHost(); // an answer cut short ends with the connection
     }
 
+public:
+    QList<QByteArray> posts; // the bodies of the calls received
+
+private:
     QByteArray answer;
     QHash<QTcpSocket*, QByteArray> requests;
 };
@@ -347,29 +351,117 @@ private slots:
         QCOMPARE(cds.FieldByName(QStringLiteral("NRINVOICE")).AsString(), QStringLiteral("0001"));
     }
 
+    // A call that does not fit its method is refused before anything is sent, with the texts
+    // the server gives for it.
     void refusedCallsAreErrors_data()
     {
         QTest::addColumn<QString>("method");
-        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("problem");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("unknown method") << "Apaga" << 1 << "Método desconhecido";
-        QTest::newRow("wrong argument count") << "GetInvoice" << 3 << "espera 16";
+        QTest::newRow("unknown method") << "Apaga"
+                                        << ""
+                                        << "Método desconhecido em FAS10000.rdmBCRInvoice";
+        QTest::newRow("wrong argument count") << "GetInvoice"
+                                              << "three"
+                                              << "GetInvoice espera 16 argumento(s), recebeu 3.";
+        QTest::newRow("by value where by reference")
+            << "GetItem"
+            << "situation by value"
+            << "Argumento 2 de GetItem: recebido tipo \"string\"; esperado string por "
+               "referência (0xC8).";
+        QTest::newRow("date where text goes")
+            << "GeraNF"
+            << "date mode"
+            << "Argumento 2 de GeraNF: recebido tipo \"date\"; esperado string";
+        QTest::newRow("variant that is no packet") << "SetInvoice"
+                                                   << "array"
+                                                   << "o valor não é um pacote de dados";
     }
 
     void refusedCallsAreErrors()
     {
         QFETCH(QString, method);
-        QFETCH(int, count);
+        QFETCH(QString, problem);
         QFETCH(QString, expected);
+        CannedServer canned(CannedServer::http(R"({"jsonrpc":"2.0","id":1,"result":{"ok":true}})"));
+        QVERIFY(canned.listen(QHostAddress::LocalHost));
         TNetConnection connection;
-        connectTo(connection, port);
-        QList<ServerArg> args = filterArgs(QStringLiteral("01")).mid(0, count);
-        try {
-            connection.GetServer().call(method, args);
-            QFAIL("the call should have failed");
-        } catch (const ENetConnection& failure) {
-            QVERIFY2(failure.text().contains(expected), qPrintable(failure.text()));
+        connectTo(connection, canned.serverPort());
+        QList<ServerArg> args = filterArgs(QStringLiteral("01"));
+        if (problem == QLatin1String("three"))
+            args = args.mid(0, 3);
+        else if (problem == QLatin1String("situation by value"))
+            args[1] = ServerArg::string(QStringLiteral("A_"));
+        else if (problem == QLatin1String("date mode"))
+            args = {ServerArg::variant(QByteArray("{}")), ServerArg::dateTime({})};
+        else if (problem == QLatin1String("array"))
+            args = {ServerArg::variant(QByteArray(" [1]"))};
+        for (const bool packet : {false, true}) {
+            try {
+                if (packet)
+                    connection.GetServer().callPacket(method, args);
+                else
+                    connection.GetServer().call(method, args);
+                QFAIL("the call should have failed");
+            } catch (const ENetConnection& failure) {
+                QVERIFY2(failure.text().contains(expected), qPrintable(failure.text()));
+            }
         }
+        QVERIFY(canned.posts.isEmpty());
+    }
+
+    // A variant's text goes into the request as it is; the filter's by-reference values come
+    // back into the filter.
+    void variantTextAndFilterByReference()
+    {
+        CannedServer canned(CannedServer::http(
+            R"({"jsonrpc":"2.0","id":1,"result":{"ok":true,"data":{"alteradas":0},)"
+            "\"byref\":[\"E_\",\"\",\"T\",\"T\",\"T\",\"T\",\"\\\"a,b\\\",c\"]}}"));
+        QVERIFY(canned.listen(QHostAddress::LocalHost));
+        TNetConnection connection;
+        connectTo(connection, canned.serverPort());
+        const QByteArray delta = " {\"fields\" : [], \"changes\":[ ]}\n";
+        QList<ServerArg> args{ServerArg::variant(delta)};
+        CheckResultServ(connection.GetServer().call(RemoteMethods::SetInvoice, args), true, 0);
+        QCOMPARE(canned.posts.size(), 1);
+        QVERIFY(canned.posts.first().contains(R"({"type":"variant","value": {"fields" : [])"));
+        QCOMPARE(QJsonDocument::fromJson(canned.posts.first())["params"][0]["value"].toObject(),
+                 QJsonDocument::fromJson(delta).object());
+
+        FilterArgs filter = FilterArgs::everything(QStringLiteral("01"));
+        connection.GetServer().call(RemoteMethods::GetInvoice, filter);
+        QCOMPARE(filter.situation, QStringLiteral("E_"));
+        QCOMPARE(filter.allCustomers, QString());
+        QCOMPARE(filter.customers, QStringLiteral("\"a,b\",c"));
+        QCOMPARE(filter.company, QStringLiteral("01"));
+        const QJsonArray sent = QJsonDocument::fromJson(canned.posts.last())["params"].toArray();
+        QCOMPARE(sent.size(), 16);
+        QCOMPARE(sent.at(8),
+                 QJsonValue(QJsonObject{{"type", "date"}, {"value", QJsonValue::Null}}));
+    }
+
+    // The handshake answers the methods as the protocol publishes them.
+    void handshakeListsTheMethods()
+    {
+        QNetworkAccessManager manager;
+        manager.setProxy(QNetworkProxy::NoProxy);
+        QNetworkReply* reply = manager.get(QNetworkRequest(
+            QUrl(QStringLiteral("http://127.0.0.1:%1/FAS10000.rdmBCRInvoice").arg(port))));
+        QSignalSpy finished(reply, &QNetworkReply::finished);
+        QVERIFY(finished.wait(10000));
+        const QByteArray filter = "[72,200,200,200,200,200,200,200,7,7,7,7,7,7,7,7]";
+        QCOMPARE(QJsonDocument::fromJson(reply->readAll()).object(),
+                 QJsonDocument::fromJson(R"({"module":"FAS10000.rdmBCRInvoice","methods":[)"
+                                         R"({"name":"GetInvoice","params":)" +
+                                         filter +
+                                         "},"
+                                         R"({"name":"GetItem","params":)" +
+                                         filter +
+                                         "},"
+                                         R"({"name":"SetInvoice","params":[12]},)"
+                                         R"({"name":"GeraNF","params":[12,72]}]})")
+                     .object());
+        reply->deleteLater();
     }
 
     void unreachableServer_data()
