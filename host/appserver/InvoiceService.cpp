@@ -687,15 +687,32 @@ QByteArray InvoiceService::getItemJson(const FilterArgs& request, qsizetype* row
     return writePacket(query, InvoiceLayout::itemFields(), rows);
 }
 
-QSqlQuery& InvoiceService::statement(const QString& key, const std::function<QString()>& sql,
-                                     const char* what)
+QSqlQuery& InvoiceService::write(WriteCounter& writes, const QString& sql,
+                                 const QVariantList& values, const char* what)
 {
-    const auto found = statements.find(key);
+    QSqlQuery& query = statement(sql, what);
+    bindAll(query, values);
+    writes.exec(query, what);
+    return query;
+}
+
+QSqlQuery& InvoiceService::read(const QString& sql, const QVariantList& values, const char* what)
+{
+    QSqlQuery& query = statement(sql, what);
+    bindAll(query, values);
+    if (!query.exec())
+        databaseFailure(query, what);
+    return query;
+}
+
+QSqlQuery& InvoiceService::statement(const QString& sql, const char* what)
+{
+    const auto found = statements.find(sql);
     if (found != statements.end())
         return found->second;
     QSqlQuery query(db);
-    prepare(query, sql(), what);
-    return statements.emplace(key, std::move(query)).first->second;
+    prepare(query, sql, what);
+    return statements.emplace(sql, std::move(query)).first->second;
 }
 
 QJsonObject InvoiceService::setInvoice(const Delta& delta)
@@ -776,39 +793,25 @@ QJsonObject InvoiceService::setInvoice(const Delta& delta)
         if (names.isEmpty())
             continue; // only the mark changed: nothing to store
         const QString number = text(change.old.at(numberAt));
-        QSqlQuery& update = statement(
-            QStringLiteral("SetInvoice ") + names.join(QLatin1Char(',')),
-            [&] {
-                QString sql = QStringLiteral("UPDATE INVOICE SET ") +
-                              names.join(QStringLiteral(" = ?, ")) +
-                              QStringLiteral(" = ? WHERE CDEMPRESA = ? AND NRINVOICE = ? AND "
-                                             "IDGERNFINVOI <> 'S'");
-                for (qsizetype at : checked)
-                    sql += QStringLiteral(" AND ") + fields.at(at).name +
-                           QStringLiteral(" IS NOT DISTINCT FROM ?");
-                return sql;
-            },
-            "storing invoice changes");
+        QString sql = QStringLiteral("UPDATE INVOICE SET ") + names.join(QStringLiteral(" = ?, ")) +
+                      QStringLiteral(" = ? WHERE CDEMPRESA = ? AND NRINVOICE = ? AND "
+                                     "IDGERNFINVOI <> 'S'");
+        for (qsizetype at : checked)
+            sql += QStringLiteral(" AND ") + fields.at(at).name +
+                   QStringLiteral(" IS NOT DISTINCT FROM ?");
         values.append(company);
         values.append(number);
         for (qsizetype at : checked)
             values.append(stored(change.old.at(at), fields.at(at).type));
-        bindAll(update, values);
-        writes.exec(update, "storing invoice changes");
+        const QSqlQuery& update = write(writes, sql, values, "storing invoice changes");
         if (update.numRowsAffected() == 1) {
             ++changed;
             continue;
         }
-        QSqlQuery& state = statement(
-            QStringLiteral("SetInvoice state"),
-            [] {
-                return QStringLiteral("SELECT IDGERNFINVOI FROM INVOICE WHERE CDEMPRESA = ? AND "
-                                      "NRINVOICE = ?");
-            },
-            "checking an invoice");
-        bindAll(state, {company, number});
-        if (!state.exec())
-            databaseFailure(state, "checking an invoice");
+        QSqlQuery& state =
+            read(QStringLiteral("SELECT IDGERNFINVOI FROM INVOICE WHERE CDEMPRESA = ? AND "
+                                "NRINVOICE = ?"),
+                 {company, number}, "checking an invoice");
         const bool exists = state.next();
         const bool issued = exists && state.value(0).toString() == QLatin1String("S");
         state.finish();
@@ -1041,41 +1044,39 @@ QJsonObject InvoiceService::issueNotes(const MarkedInvoices& marked, const QStri
 
     WriteCounter writes(options.failAfterWrites);
     Transaction transaction(db);
-    QSqlQuery& read = statement(
-        QStringLiteral("GeraNF read"),
-        [] {
-            return QStringLiteral("SELECT CDFILIAL, CDCLIENTE, DTRECINVOICE, DTCAMBIOINVOICE, "
-                                  "TOTALINVOICE, VRCAMBIOINVOICE, IDGERNFINVOI FROM INVOICE "
-                                  "WHERE CDEMPRESA = ? AND NRINVOICE = ?");
-        },
-        "reading marked invoices");
+    QSqlQuery& invoiceRow =
+        statement(QStringLiteral("SELECT CDFILIAL, CDCLIENTE, DTRECINVOICE, DTCAMBIOINVOICE, "
+                                 "TOTALINVOICE, VRCAMBIOINVOICE, IDGERNFINVOI FROM INVOICE "
+                                 "WHERE CDEMPRESA = ? AND NRINVOICE = ?"),
+                  "reading marked invoices");
     {
         // The statement is left without a pending row on every way out.
         const std::unique_ptr<QSqlQuery, void (*)(QSqlQuery*)> done(
-            &read, [](QSqlQuery* query) { query->finish(); });
+            &invoiceRow, [](QSqlQuery* query) { query->finish(); });
         for (const QString& number : marked.numbers) {
-            bindAll(read, {company, number});
-            if (!read.exec())
-                databaseFailure(read, "reading marked invoices");
-            if (!read.next())
+            bindAll(invoiceRow, {company, number});
+            if (!invoiceRow.exec())
+                databaseFailure(invoiceRow, "reading marked invoices");
+            if (!invoiceRow.next())
                 throw ServiceFailure(
                     QStringLiteral("A Invoice %1 não existe na empresa %2. Nenhuma Nota Fiscal "
                                    "foi gerada.")
                         .arg(number, company));
-            if (read.value(6).toString() == QLatin1String("S")) {
+            if (invoiceRow.value(6).toString() == QLatin1String("S")) {
                 alreadyIssued.append(number);
                 continue;
             }
-            if (read.value(2).isNull())
+            if (invoiceRow.value(2).isNull())
                 throw ServiceFailure(QStringLiteral("A Invoice %1 não tem Data de Recebimento. "
                                                     "Nenhuma Nota Fiscal foi gerada.")
                                          .arg(number));
-            if (read.value(3).isNull() || read.value(5).isNull())
+            if (invoiceRow.value(3).isNull() || invoiceRow.value(5).isNull())
                 throw ServiceFailure(QStringLiteral("A Invoice %1 não tem Data de Câmbio. "
                                                     "Nenhuma Nota Fiscal foi gerada.")
                                          .arg(number));
-            Invoice invoice{number, read.value(0).toString(), read.value(1).toString(),
-                            reaisCents(read.value(4).toDouble(), read.value(5).toDouble())};
+            Invoice invoice{
+                number, invoiceRow.value(0).toString(), invoiceRow.value(1).toString(),
+                reaisCents(invoiceRow.value(4).toDouble(), invoiceRow.value(5).toDouble())};
             const auto key = unified ? std::make_pair(invoice.branch, invoice.customer)
                                      : std::make_pair(invoice.branch, number);
             notes[key].append(invoice);
@@ -1089,64 +1090,41 @@ QJsonObject InvoiceService::issueNotes(const MarkedInvoices& marked, const QStri
         ++notesOfBranch[key.first];
     std::map<QString, qint64> nextNumber;
     for (const auto& [branch, count] : notesOfBranch) {
-        QSqlQuery& take = statement(
-            QStringLiteral("GeraNF take numbers"),
-            [] {
-                return QStringLiteral("UPDATE SEQNOTAFISC SET NRULTNOTA = NRULTNOTA + ? "
-                                      "WHERE CDEMPRESA = ? AND CDFILIAL = ?");
-            },
-            "numbering a note");
-        bindAll(take, {count, company, branch});
-        writes.exec(take, "numbering a note");
+        QSqlQuery& take = write(writes,
+                                QStringLiteral("UPDATE SEQNOTAFISC SET NRULTNOTA = NRULTNOTA + ? "
+                                               "WHERE CDEMPRESA = ? AND CDFILIAL = ?"),
+                                {count, company, branch}, "numbering a note");
         if (take.numRowsAffected() != 1) {
-            QSqlQuery& first = statement(
-                QStringLiteral("GeraNF first numbers"),
-                [] {
-                    return QStringLiteral("INSERT INTO SEQNOTAFISC (CDEMPRESA, CDFILIAL, "
-                                          "NRULTNOTA) VALUES (?, ?, ?)");
-                },
-                "numbering a note");
-            bindAll(first, {company, branch, count});
-            writes.exec(first, "numbering a note");
+            write(writes,
+                  QStringLiteral("INSERT INTO SEQNOTAFISC (CDEMPRESA, CDFILIAL, "
+                                 "NRULTNOTA) VALUES (?, ?, ?)"),
+                  {company, branch, count}, "numbering a note");
         }
-        QSqlQuery& last = statement(
-            QStringLiteral("GeraNF last number"),
-            [] {
-                return QStringLiteral("SELECT NRULTNOTA FROM SEQNOTAFISC WHERE CDEMPRESA = ? AND "
-                                      "CDFILIAL = ?");
-            },
-            "numbering a note");
-        bindAll(last, {company, branch});
-        if (!last.exec() || !last.next())
+        QSqlQuery& last =
+            read(QStringLiteral("SELECT NRULTNOTA FROM SEQNOTAFISC WHERE CDEMPRESA = ? AND "
+                                "CDFILIAL = ?"),
+                 {company, branch}, "numbering a note");
+        if (!last.next())
             databaseFailure(last, "numbering a note");
         nextNumber[branch] = last.value(0).toLongLong() - count + 1;
         last.finish();
     }
 
-    QSqlQuery& note = statement(
-        QStringLiteral("GeraNF note"),
-        [] {
-            return QStringLiteral("INSERT INTO NOTAFISCAL (CDEMPRESA, CDFILIAL, NRNOTAFISC, "
-                                  "CDCLIENTE, DTEMISNOTA, IDMODONOTA, VRNOTACENTAVOS) VALUES "
-                                  "(?, ?, ?, ?, ?, ?, ?)");
-        },
-        "writing a note");
-    QSqlQuery& link = statement(
-        QStringLiteral("GeraNF link"),
-        [] {
-            return QStringLiteral("INSERT INTO NOTAFISCALINVOICE (CDEMPRESA, NRINVOICE, "
-                                  "CDFILIAL, NRNOTAFISC, VRREAISCENTAVOS) VALUES "
-                                  "(?, ?, ?, ?, ?)");
-        },
-        "writing a note");
-    QSqlQuery& flag = statement(
-        QStringLiteral("GeraNF flag"),
-        [] {
-            return QStringLiteral("UPDATE INVOICE SET IDGERNFINVOI = 'S', NRNOTAFISC = ? "
-                                  "WHERE CDEMPRESA = ? AND NRINVOICE = ? AND "
-                                  "IDGERNFINVOI <> 'S'");
-        },
-        "flagging an invoice");
+    QSqlQuery& note =
+        statement(QStringLiteral("INSERT INTO NOTAFISCAL (CDEMPRESA, CDFILIAL, NRNOTAFISC, "
+                                 "CDCLIENTE, DTEMISNOTA, IDMODONOTA, VRNOTACENTAVOS) VALUES "
+                                 "(?, ?, ?, ?, ?, ?, ?)"),
+                  "writing a note");
+    QSqlQuery& link =
+        statement(QStringLiteral("INSERT INTO NOTAFISCALINVOICE (CDEMPRESA, NRINVOICE, "
+                                 "CDFILIAL, NRNOTAFISC, VRREAISCENTAVOS) VALUES "
+                                 "(?, ?, ?, ?, ?)"),
+                  "writing a note");
+    QSqlQuery& flag =
+        statement(QStringLiteral("UPDATE INVOICE SET IDGERNFINVOI = 'S', NRNOTAFISC = ? "
+                                 "WHERE CDEMPRESA = ? AND NRINVOICE = ? AND "
+                                 "IDGERNFINVOI <> 'S'"),
+                  "flagging an invoice");
     const QString today = Schema::dateText(QDateTime::currentDateTime());
     QJsonArray issued;
     for (const auto& [key, invoices] : notes) {

@@ -9,7 +9,6 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
-#include <functional>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -93,8 +92,13 @@ private:
     class WriteCounter;
 
     QJsonObject issueNotes(const MarkedInvoices& marked, const QString& mode);
-    // The statement of `sql` prepared once on this connection and kept under `key`.
-    QSqlQuery& statement(const QString& key, const std::function<QString()>& sql, const char* what);
+    // The statement prepared once on this connection and kept.
+    QSqlQuery& statement(const QString& sql, const char* what);
+    // The kept statement run with the values bound: a write that `writes` counts, or a read
+    // (positioned before its first row; finish() it when done).
+    QSqlQuery& write(WriteCounter& writes, const QString& sql, const QVariantList& values,
+                     const char* what);
+    QSqlQuery& read(const QString& sql, const QVariantList& values, const char* what);
 
     QSqlDatabase db;
     Options options;
