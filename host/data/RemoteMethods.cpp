@@ -67,6 +67,17 @@ QString kindText(ServerArg::Type type)
     return {};
 }
 
+// True when the text's first significant character opens an object (the text itself, a
+// packet of many megabytes, is not copied).
+bool opensObject(const QByteArray& text)
+{
+    for (const char c : text) {
+        if (c != ' ' && c != '\n' && c != '\r' && c != '\t')
+            return c == '{';
+    }
+    return false;
+}
+
 } // namespace
 
 QString argumentText(const RemoteMethod& method, qsizetype position, const QString& what,
@@ -109,7 +120,7 @@ QString check(const RemoteMethod& method, const QList<ServerArg>& args)
         const ServerArg& arg = args.at(i);
         const ServerArg::Type expected = method.params[size_t(i)];
         QString what = kindMismatch(expected, typeName(arg.type), arg.byRef());
-        if (what.isEmpty() && arg.type == ServerArg::Variant && !arg.json.trimmed().startsWith('{'))
+        if (what.isEmpty() && arg.type == ServerArg::Variant && !opensObject(arg.json))
             what = QStringLiteral("o valor não é um pacote de dados");
         if (!what.isEmpty())
             return argumentText(method, i + 1, what, expected);
