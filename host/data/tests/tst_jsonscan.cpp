@@ -68,6 +68,14 @@ private slots:
             << QByteArray("{\"\\u006fk\":true,\"a\\/b\":\"\\ud83d\\ude00\"}") << true;
         QTest::newRow("numbers") << QByteArray(R"({"a":[0,-0,1.25,1E5,2e-3,123456789012]})")
                                  << true;
+        QTest::newRow("long texts")
+            << QByteArray("{\"a\":\"" + QByteArray(61, 'x') + "\\\"" + QByteArray(13, 'y') +
+                          "\xc3\xa7\",\"b\":\"" + QByteArray(40, '~') + "\"}")
+            << true;
+        QTest::newRow("control character deep in a long text")
+            << QByteArray("{\"a\":\"" + QByteArray(21, 'x') + '\x7f' + QByteArray(10, 'x') +
+                          '\x1f' + QByteArray(9, 'x') + "\"}")
+            << false;
         QTest::newRow("accented text") << QByteArray("{\"a\":\"a\xc3\xa7\xc3\xa3o \xe2\x82\xac "
                                                      "\xf0\x9f\x98\x80\"}")
                                        << true;
