@@ -33,7 +33,6 @@ struct WireRequest
     QByteArrayView jsonrpc;
     QByteArrayView id;
     QByteArrayView method;
-    bool hasParams = false;
     bool paramsIsArray = false;
     QList<WireParam> params;
 };
@@ -82,7 +81,6 @@ WireRequest readRequest(QByteArrayView body)
     QString name;
     while (reader.nextMember(name)) {
         if (name == QLatin1String("params")) {
-            request.hasParams = true;
             request.params.clear();
             request.paramsIsArray = reader.peek() == '[';
             if (!request.paramsIsArray) {
