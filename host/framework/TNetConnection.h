@@ -11,7 +11,7 @@
 #include <memory>
 #include <stdexcept>
 
-class QNetworkAccessManager;
+class HttpChannel;
 class TNetConnection;
 
 // A failure to reach the application server or to understand its answer; the text is
@@ -72,8 +72,8 @@ private:
 
 // The connection to an application server over HTTP (JSON-RPC). Setting the connected state
 // to true runs BeforeConnect and then the handshake (GET on the module's path); every call is
-// a synchronous POST, waited for in a local event loop that excludes user input, with a
-// timeout.
+// a synchronous POST on one kept HTTP/1.1 connection (HttpChannel), waited for in a local
+// event loop that excludes user input, with a timeout.
 class TNetConnection
 {
 public:
@@ -108,7 +108,7 @@ private:
     Reply exchange(const QByteArray& body, const QString& what);
     QString endpoint() const;
 
-    std::unique_ptr<QNetworkAccessManager> manager;
+    std::unique_ptr<HttpChannel> channel;
     bool connected = false;
     int lastRequestId = 0;
 };

@@ -18,6 +18,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -40,6 +41,7 @@ public:
     {
         connect(this, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* socket = nextPendingConnection()) {
+                ++connections;
                 connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
                 connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { serve(*socket); });
             }
@@ -80,6 +82,7 @@ private:
 
 public:
     QList<QByteArray> posts; // the bodies of the calls received
+    int connections = 0;
 
 private:
     QByteArray answer;
@@ -279,6 +282,13 @@ private slots:
             R"("type":"string","size":10,"fixed":false}],"rows":[["0009"],["0010"]]},"byref":[]}})";
         const auto http = &CannedServer::http;
         QTest::newRow("well-formed") << http(good) << QString();
+        QByteArray chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+        for (qsizetype at = 0; at < good.size(); at += 50)
+            chunked += QByteArray::number(qMin<qsizetype>(50, good.size() - at), 16) + "\r\n" +
+                       good.mid(at, 50) + "\r\n";
+        QTest::newRow("in chunks") << chunked + "0\r\n\r\n" << QString();
+        QTest::newRow("no length, ended by the connection")
+            << "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + good << QString();
         QTest::newRow("JSON cut short")
             << http(good.left(good.size() - 30)) << "resposta inválida a GetInvoice (HTTP 200)";
         QTest::newRow("connection closed mid-body")
@@ -438,6 +448,43 @@ private slots:
         QCOMPARE(sent.size(), 16);
         QCOMPARE(sent.at(8),
                  QJsonValue(QJsonObject{{"type", "date"}, {"value", QJsonValue::Null}}));
+    }
+
+    // Calls share one connection; one the server closed in between is opened again, and a
+    // call made from an event handled during another's wait has a connection of its own.
+    void keptConnection()
+    {
+        CannedServer canned(CannedServer::http(
+            R"({"jsonrpc":"2.0","id":1,"result":{"ok":true,"data":{"alteradas":0},"byref":[]}})"));
+        QVERIFY(canned.listen(QHostAddress::LocalHost));
+        TNetConnection connection;
+        connectTo(connection, canned.serverPort());
+        connection.SetConnected(true);
+        QCOMPARE(canned.connections, 1);
+        QList<ServerArg> args{ServerArg::variant(QByteArray("{}"))};
+        for (int call = 1; call <= 3; ++call) {
+            // The canned server closes the connection after each call's answer.
+            const QJsonValue result = connection.GetServer().call(RemoteMethods::SetInvoice, args);
+            QCOMPARE(CheckResultServ(result, true, 0).toObject().value("alteradas").toInt(), 0);
+            QCOMPARE(canned.connections, call);
+        }
+
+        TNetConnection real;
+        connectTo(real, port);
+        FilterArgs inner = FilterArgs::everything(QStringLiteral("02"));
+        QJsonValue innerResult;
+        QTimer::singleShot(
+            0, [&] { innerResult = real.GetServer().call(RemoteMethods::GetItem, inner); });
+        FilterArgs outer = FilterArgs::everything(QStringLiteral("01"));
+        const QByteArray invoices =
+            CheckResultServ(real.GetServer().callPacket(RemoteMethods::GetInvoice, outer), true, 0);
+        QVERIFY(!innerResult.isUndefined());
+        QCOMPARE(DataPacket::fromJson(invoices).rows.size(), 30);
+        const DataPacket items =
+            DataPacket::fromJsonObject(CheckResultServ(innerResult, true, 0).toObject());
+        QVERIFY(items.rows.size() >= 30);
+        for (const Row& row : items.rows)
+            QCOMPARE(row.at(0).toString(), QStringLiteral("02"));
     }
 
     // The handshake answers the methods as the protocol publishes them.
