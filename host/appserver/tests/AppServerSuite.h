@@ -811,6 +811,7 @@ public:
     }
 
     // The request as any JSON writer may put it: the answer is the one of the plain request.
+    // (How the request is read does not depend on the database: SQLite alone runs it.)
     static void requestShapesData()
     {
         QTest::addColumn<QByteArray>("body");

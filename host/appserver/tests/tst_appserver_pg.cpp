@@ -111,8 +111,6 @@ private slots:
     void geraNFRefused() { suite.geraNFRefused(); }
     void markedFromText_data() { AppServerSuite::markedFromTextData(); }
     void markedFromText() { suite.markedFromText(); }
-    void requestShapes_data() { AppServerSuite::requestShapesData(); }
-    void requestShapes() { suite.requestShapes(); }
     void badRequest_data() { AppServerSuite::badRequestData(); }
     void badRequest() { suite.badRequest(); }
 };
