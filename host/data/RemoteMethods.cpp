@@ -52,19 +52,33 @@ QString countText(const RemoteMethod& method, qsizetype received)
 
 namespace {
 
+// Each kind's type name on the wire and its name in messages.
+struct KindNames
+{
+    ServerArg::Type type;
+    const char* wire;
+    const char* text;
+};
+
+constexpr KindNames kindNames[] = {
+    {ServerArg::String, "string", "string por valor (0x48)"},
+    {ServerArg::StringByRef, "string", "string por referência (0xC8)"},
+    {ServerArg::Date, "date", "date (0x07)"},
+    {ServerArg::Variant, "variant", "variant (0x0C)"},
+};
+
+const KindNames& namesOf(ServerArg::Type type)
+{
+    for (const KindNames& names : kindNames) {
+        if (names.type == type)
+            return names;
+    }
+    return kindNames[0];
+}
+
 QString kindText(ServerArg::Type type)
 {
-    switch (type) {
-    case ServerArg::String:
-        return QStringLiteral("string por valor (0x48)");
-    case ServerArg::StringByRef:
-        return QStringLiteral("string por referência (0xC8)");
-    case ServerArg::Date:
-        return QStringLiteral("date (0x07)");
-    case ServerArg::Variant:
-        return QStringLiteral("variant (0x0C)");
-    }
-    return {};
+    return QString::fromUtf8(namesOf(type).text);
 }
 
 // True when the text's first significant character opens an object (the text itself, a
@@ -90,16 +104,7 @@ QString argumentText(const RemoteMethod& method, qsizetype position, const QStri
 
 QString typeName(ServerArg::Type type)
 {
-    switch (type) {
-    case ServerArg::String:
-    case ServerArg::StringByRef:
-        return QStringLiteral("string");
-    case ServerArg::Date:
-        return QStringLiteral("date");
-    case ServerArg::Variant:
-        return QStringLiteral("variant");
-    }
-    return {};
+    return QString::fromLatin1(namesOf(type).wire);
 }
 
 QString kindMismatch(ServerArg::Type expected, const QString& name, bool byRef)
