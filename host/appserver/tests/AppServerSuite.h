@@ -84,27 +84,33 @@ public:
         return object;
     }
 
+    // The sixteen arguments on the wire for a company, situation, customer list (null: all
+    // customers) and date ranges (issue, due, receipt, exchange: "from|to"; empty: open).
     static QJsonArray filterParams(const QString& company, const QString& situation,
                                    const QString& customers, const QStringList& ranges)
     {
-        QJsonArray params{
-            arg("string", company), arg("string", situation, true),
-            arg("string", customers.isNull() ? QStringLiteral("T") : QString(), true)};
-        QJsonArray dates;
+        FilterArgs filter;
+        filter.company = company;
+        filter.situation = situation;
+        filter.allCustomers = customers.isNull() ? QStringLiteral("T") : QString();
+        filter.customers = customers.isNull() ? QString() : customers;
+        QString* const flags[] = {&filter.allIssue, &filter.allDue, &filter.allReceipt,
+                                  &filter.allExchange};
         for (int r = 0; r < 4; ++r) {
             const QString range = ranges.value(r);
-            params.append(arg("string", range.isEmpty() ? QStringLiteral("T") : QString(), true));
+            *flags[r] = range.isEmpty() ? QStringLiteral("T") : QString();
             const QStringList bounds = range.split(QLatin1Char('|'));
             for (int b = 0; b < 2; ++b)
-                dates.append(
-                    arg("date", range.isEmpty()
-                                    ? QJsonValue(QStringLiteral("1899-12-30T00:00:00"))
-                                    : QJsonValue(bounds.value(b) + QStringLiteral("T00:00:00"))));
+                filter.dates[size_t(2 * r + b)] =
+                    QDateTime(range.isEmpty() ? QDate(1899, 12, 30)
+                                              : QDate::fromString(bounds.value(b), Qt::ISODate),
+                              QTime(0, 0));
         }
-        params.append(arg("string", customers.isNull() ? QString() : customers, true));
-        for (const QJsonValue& date : dates)
-            params.append(date);
-        return params;
+        return QJsonDocument::fromJson(
+                   RemoteMethods::request(7, RemoteMethods::GetInvoice, filter.toArgs()))
+            .object()
+            .value(QStringLiteral("params"))
+            .toArray();
     }
 
     static QByteArray request(const QString& method, const QJsonArray& params)
