@@ -485,6 +485,15 @@ private slots:
         QVERIFY(items.rows.size() >= 30);
         for (const Row& row : items.rows)
             QCOMPARE(row.at(0).toString(), QStringLiteral("02"));
+
+        // Closed by an event handled during a call's wait: the call still gets its answer, and
+        // the connection is closed after it.
+        QTimer::singleShot(0, [&] { real.SetConnected(false); });
+        outer = FilterArgs::everything(QStringLiteral("03"));
+        const QByteArray third =
+            CheckResultServ(real.GetServer().callPacket(RemoteMethods::GetInvoice, outer), true, 0);
+        QCOMPARE(DataPacket::fromJson(third).rows.size(), 30);
+        QVERIFY(!real.Connected());
     }
 
     // The handshake answers the methods as the protocol publishes them.
