@@ -367,25 +367,29 @@ QList<ServerArg> TfrmFiltroBCRInvoice::filterArgs(const QString& situation,
                                                   const QString& allReceipt,
                                                   const QString& allExchange) const
 {
-    QList<ServerArg> args{
-        ServerArg::string(QString()),   ServerArg::byRef(situation),
-        ServerArg::byRef(allCustomers), ServerArg::byRef(allIssue),
-        ServerArg::byRef(allDue),       ServerArg::byRef(allReceipt),
-        ServerArg::byRef(allExchange),  ServerArg::byRef(Cli_FAS10001::stCliente)};
-    for (int i = 0; i < 8; ++i)
-        args.append(ServerArg::dateTime({}));
+    FilterArgs filter;
+    filter.situation = situation;
+    filter.allCustomers = allCustomers;
+    filter.allIssue = allIssue;
+    filter.allDue = allDue;
+    filter.allReceipt = allReceipt;
+    filter.allExchange = allExchange;
+    filter.customers = Cli_FAS10001::stCliente;
+    QList<ServerArg> args = filter.toArgs();
     refreshFromControls(args);
     return args;
 }
 
 void TfrmFiltroBCRInvoice::refreshFromControls(QList<ServerArg>& args) const
 {
-    args[0].text = Cli_FAS10000::frmBCRInvoice->medCdEmpresa->text();
+    FilterArgs filter = FilterArgs::fromArgs(args);
+    filter.company = Cli_FAS10000::frmBCRInvoice->medCdEmpresa->text();
     // Issue, due, receipt, exchange: read also from the empty edits of open ranges.
     const TDateEditPlus* const edits[] = {depEmissIni, depEmissFin, depVencIni, depVencFin,
                                           depRecebIni, depRecebFin, depCambIni, depCambFin};
-    for (int i = 0; i < 8; ++i)
-        args[8 + i].date = dateArg(edits[i]);
+    for (size_t i = 0; i < filter.dates.size(); ++i)
+        filter.dates[i] = dateArg(edits[i]);
+    args = filter.toArgs();
 }
 
 void TfrmFiltroBCRInvoice::retrieve(TfrmBCRInvoice& screen, QList<ServerArg>& args)
@@ -394,14 +398,14 @@ void TfrmFiltroBCRInvoice::retrieve(TfrmBCRInvoice& screen, QList<ServerArg>& ar
 
     // The packets go to the record sets as the server wrote them, without a JSON tree.
     ServerPacketResult result =
-        screen.netBCRInvoice->GetServer().callPacket(QStringLiteral("GetInvoice"), args);
-    Cli_FAS10001::stCliente = args[7].text;
+        screen.netBCRInvoice->GetServer().callPacket(RemoteMethods::GetInvoice, args);
+    Cli_FAS10001::stCliente = FilterArgs::fromArgs(args).customers;
     screen.cdsInvoice->SetData(CheckResultServ(result, true, 0));
 
     refreshFromControls(args);
     try {
-        result = screen.netBCRInvoice->GetServer().callPacket(QStringLiteral("GetItem"), args);
-        Cli_FAS10001::stCliente = args[7].text;
+        result = screen.netBCRInvoice->GetServer().callPacket(RemoteMethods::GetItem, args);
+        Cli_FAS10001::stCliente = FilterArgs::fromArgs(args).customers;
         screen.cdsItem->SetData(CheckResultServ(result, true, 0));
     } catch (...) {
         // The invoices are already the new ones: items of the previous list must not stay

@@ -64,7 +64,7 @@ bool AppServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* soc
     QElapsedTimer timer;
     timer.start();
     const RpcDispatcher::Answer answer = dispatcher.handle(body);
-    const qint64 ms = timer.elapsed();
+    const QString ms = QString::number(double(timer.nsecsElapsed()) / 1e6, 'f', 2);
     const QString method = answer.method.isEmpty() ? QStringLiteral("-") : answer.method;
     if (answer.ok)
         qCInfo(lcAppServer).noquote()

@@ -1,6 +1,7 @@
 #include "InvoiceService.h"
 
 #include "InvoiceLayout.h"
+#include "JsonScan.h"
 #include "JsonWriter.h"
 #include "KeyList.h"
 #include "Schema.h"
@@ -14,6 +15,8 @@
 #include <QVariant>
 #include <cmath>
 #include <map>
+#include <memory>
+#include <optional>
 #include <set>
 #include <sqlite3.h>
 
@@ -121,7 +124,7 @@ struct Condition
     QVariantList values;
 };
 
-Condition filterCondition(const InvoiceQuery& query)
+Condition filterCondition(const FilterArgs& query)
 {
     Condition where;
     where.sql = QStringLiteral("I.CDEMPRESA = ?");
@@ -322,7 +325,7 @@ QByteArray writePacket(QSqlQuery& query, const QList<FieldDef>& fields, qsizetyp
 }
 
 // The listing statements: the same SQL and bound values for both ways of reading them.
-Condition invoiceStatement(const InvoiceQuery& request)
+Condition invoiceStatement(const FilterArgs& request)
 {
     Condition where = filterCondition(request);
     where.sql = QStringLiteral("SELECT ") + invoiceColumns +
@@ -332,7 +335,7 @@ Condition invoiceStatement(const InvoiceQuery& request)
     return where;
 }
 
-Condition itemStatement(const InvoiceQuery& request)
+Condition itemStatement(const FilterArgs& request)
 {
     Condition where = filterCondition(request);
     where.sql = QStringLiteral("SELECT ") + itemColumns +
@@ -647,13 +650,13 @@ InvoiceService::InvoiceService(const QSqlDatabase& database, Options serviceOpti
     : db(database), options(serviceOptions)
 {}
 
-DataPacket InvoiceService::getInvoice(const InvoiceQuery& request) const
+DataPacket InvoiceService::getInvoice(const FilterArgs& request) const
 {
     QSqlQuery query = execute(db, invoiceStatement(request), "listing invoices");
     return readPacket(query, InvoiceLayout::invoiceFields());
 }
 
-DataPacket InvoiceService::getItem(const InvoiceQuery& request) const
+DataPacket InvoiceService::getItem(const FilterArgs& request) const
 {
     QSqlQuery query = execute(db, itemStatement(request), "listing items");
     return readPacket(query, InvoiceLayout::itemFields());
@@ -664,7 +667,7 @@ bool InvoiceService::readsThroughSqlite() const
     return rowReader == RowReader::Automatic && sqliteHandle(db) != nullptr;
 }
 
-QByteArray InvoiceService::getInvoiceJson(const InvoiceQuery& request, qsizetype* rows) const
+QByteArray InvoiceService::getInvoiceJson(const FilterArgs& request, qsizetype* rows) const
 {
     const Condition statement = invoiceStatement(request);
     if (sqlite3* handle = rowReader == RowReader::Automatic ? sqliteHandle(db) : nullptr)
@@ -674,7 +677,7 @@ QByteArray InvoiceService::getInvoiceJson(const InvoiceQuery& request, qsizetype
     return writePacket(query, InvoiceLayout::invoiceFields(), rows);
 }
 
-QByteArray InvoiceService::getItemJson(const InvoiceQuery& request, qsizetype* rows) const
+QByteArray InvoiceService::getItemJson(const FilterArgs& request, qsizetype* rows) const
 {
     const Condition statement = itemStatement(request);
     if (sqlite3* handle = rowReader == RowReader::Automatic ? sqliteHandle(db) : nullptr)
@@ -682,6 +685,34 @@ QByteArray InvoiceService::getItemJson(const InvoiceQuery& request, qsizetype* r
                                  "listing items");
     QSqlQuery query = execute(db, statement, "listing items");
     return writePacket(query, InvoiceLayout::itemFields(), rows);
+}
+
+QSqlQuery& InvoiceService::write(WriteCounter& writes, const QString& sql,
+                                 const QVariantList& values, const char* what)
+{
+    QSqlQuery& query = statement(sql, what);
+    bindAll(query, values);
+    writes.exec(query, what);
+    return query;
+}
+
+QSqlQuery& InvoiceService::read(const QString& sql, const QVariantList& values, const char* what)
+{
+    QSqlQuery& query = statement(sql, what);
+    bindAll(query, values);
+    if (!query.exec())
+        databaseFailure(query, what);
+    return query;
+}
+
+QSqlQuery& InvoiceService::statement(const QString& sql, const char* what)
+{
+    const auto found = statements.find(sql);
+    if (found != statements.end())
+        return found->second;
+    QSqlQuery query(db);
+    prepare(query, sql, what);
+    return statements.emplace(sql, std::move(query)).first->second;
 }
 
 QJsonObject InvoiceService::setInvoice(const Delta& delta)
@@ -693,7 +724,6 @@ QJsonObject InvoiceService::setInvoice(const Delta& delta)
 
     const qsizetype companyAt = fieldIndex(fields, QStringLiteral("CDEMPRESA"));
     const qsizetype numberAt = fieldIndex(fields, QStringLiteral("NRINVOICE"));
-    const QStringList& storedNames = InvoiceLayout::storedFields();
     const QStringList& editable = InvoiceLayout::editableFields();
 
     // Check the whole delta before touching the database.
@@ -731,58 +761,65 @@ QJsonObject InvoiceService::setInvoice(const Delta& delta)
         }
     }
 
+    // The optimistic check compares every stored field but the key with the delta's original
+    // row; the same fields for every change.
+    static const QList<qsizetype> checked = [&fields] {
+        QList<qsizetype> list;
+        for (qsizetype i = 0; i < fields.size(); ++i) {
+            const QString& name = fields.at(i).name;
+            if (InvoiceLayout::storedFields().contains(name) &&
+                name != QLatin1String("CDEMPRESA") && name != QLatin1String("NRINVOICE"))
+                list.append(i);
+        }
+        return list;
+    }();
+
     WriteCounter writes(options.failAfterWrites);
     Transaction transaction(db);
     int changed = 0;
     for (const DeltaChange& change : delta.changes) {
-        QStringList assignments;
+        // The changed fields, in the order of the editable fields: one statement per set of them.
         QVariantList values;
-        for (const auto& [name, value] : change.set) {
-            if (name == QLatin1String("IDCHECK"))
-                continue;
-            const qsizetype at = fieldIndex(fields, name);
-            assignments.append(name + QStringLiteral(" = ?"));
-            values.append(stored(value, fields.at(at).type));
+        QStringList names;
+        for (const QString& name : editable) {
+            for (const auto& [setName, value] : change.set) {
+                if (setName == name) {
+                    names.append(name);
+                    values.append(stored(value, fields.at(fieldIndex(fields, name)).type));
+                    break;
+                }
+            }
         }
-        if (assignments.isEmpty())
+        if (names.isEmpty())
             continue; // only the mark changed: nothing to store
         const QString number = text(change.old.at(numberAt));
-        QString sql = QStringLiteral("UPDATE INVOICE SET ") +
-                      assignments.join(QStringLiteral(", ")) +
-                      QStringLiteral(" WHERE CDEMPRESA = ? AND NRINVOICE = ? AND "
+        QString sql = QStringLiteral("UPDATE INVOICE SET ") + names.join(QStringLiteral(" = ?, ")) +
+                      QStringLiteral(" = ? WHERE CDEMPRESA = ? AND NRINVOICE = ? AND "
                                      "IDGERNFINVOI <> 'S'");
+        for (qsizetype at : checked)
+            sql += QStringLiteral(" AND ") + fields.at(at).name +
+                   QStringLiteral(" IS NOT DISTINCT FROM ?");
         values.append(company);
         values.append(number);
-        // Optimistic check: every stored field still holds the value the screen loaded.
-        for (qsizetype i = 0; i < fields.size(); ++i) {
-            const FieldDef& field = fields.at(i);
-            if (!storedNames.contains(field.name) || field.name == QLatin1String("CDEMPRESA") ||
-                field.name == QLatin1String("NRINVOICE"))
-                continue;
-            sql += QStringLiteral(" AND ") + field.name + QStringLiteral(" IS NOT DISTINCT FROM ?");
-            values.append(stored(change.old.at(i), field.type));
-        }
-        QSqlQuery update(db);
-        prepare(update, sql, "storing invoice changes");
-        bindAll(update, values);
-        writes.exec(update, "storing invoice changes");
+        for (qsizetype at : checked)
+            values.append(stored(change.old.at(at), fields.at(at).type));
+        const QSqlQuery& update = write(writes, sql, values, "storing invoice changes");
         if (update.numRowsAffected() == 1) {
             ++changed;
             continue;
         }
-        QSqlQuery state(db);
-        prepare(state,
-                QStringLiteral("SELECT IDGERNFINVOI FROM INVOICE WHERE CDEMPRESA = ? AND "
-                               "NRINVOICE = ?"),
-                "checking an invoice");
-        bindAll(state, {company, number});
-        if (!state.exec())
-            databaseFailure(state, "checking an invoice");
-        if (!state.next())
+        QSqlQuery& state =
+            read(QStringLiteral("SELECT IDGERNFINVOI FROM INVOICE WHERE CDEMPRESA = ? AND "
+                                "NRINVOICE = ?"),
+                 {company, number}, "checking an invoice");
+        const bool exists = state.next();
+        const bool issued = exists && state.value(0).toString() == QLatin1String("S");
+        state.finish();
+        if (!exists)
             throw ServiceFailure(QStringLiteral("A Invoice %1 não existe na empresa %2. Nada foi "
                                                 "gravado.")
                                      .arg(number, company));
-        if (state.value(0).toString() == QLatin1String("S"))
+        if (issued)
             throw ServiceFailure(QStringLiteral("A Invoice %1 já tem Nota Fiscal emitida e não "
                                                 "pode ser alterada. Nada foi gravado.")
                                      .arg(number));
@@ -795,36 +832,204 @@ QJsonObject InvoiceService::setInvoice(const Delta& delta)
     return QJsonObject{{QStringLiteral("alteradas"), changed}};
 }
 
-QJsonObject InvoiceService::geraNF(const DataPacket& packet, const QString& mode)
+namespace {
+
+void checkMode(const QString& mode)
 {
-    const bool unified = mode == QLatin1String("Unificada");
-    if (!unified && mode != QLatin1String("Separadas"))
+    if (mode != QLatin1String("Unificada") && mode != QLatin1String("Separadas"))
         throw ServiceFailure(
             QStringLiteral("Modo de geração inválido: \"%1\" (use Unificada ou Separadas).")
                 .arg(mode));
-    const QString layout = InvoiceLayout::compare(packet.fields, InvoiceLayout::invoiceFields());
+}
+
+void checkInvoiceLayout(const QList<FieldDef>& fields)
+{
+    const QString layout = InvoiceLayout::compare(fields, InvoiceLayout::invoiceFields());
     if (!layout.isEmpty())
         throw ServiceFailure(QStringLiteral("Pacote de invoices inválido: %1.").arg(layout));
+}
 
+// One marked row: all marked invoices must be of one company.
+void addMarked(MarkedInvoices& marked, const QString& company, const QString& number)
+{
+    if (marked.company.isNull())
+        marked.company = company;
+    else if (company != marked.company)
+        throw ServiceFailure(QStringLiteral("As invoices marcadas são das empresas %1 e %2.")
+                                 .arg(marked.company, company));
+    marked.numbers.insert(number);
+}
+
+void requireMarks(const MarkedInvoices& marked)
+{
+    if (marked.numbers.empty())
+        throw ServiceFailure(
+            QStringLiteral("Invoice(s) deve(m) ser informado(s) para gerar Nota(s) Fiscal(is)."));
+}
+
+// The JSON type of a value's text, named as the packet reader names it.
+QString jsonTypeName(QByteArrayView value)
+{
+    switch (value.front()) {
+    case '"':
+        return QStringLiteral("texto");
+    case 'n':
+        return QStringLiteral("null");
+    case 't':
+    case 'f':
+        return QStringLiteral("booleano");
+    case '[':
+        return QStringLiteral("lista");
+    case '{':
+        return QStringLiteral("objeto");
+    default:
+        return QStringLiteral("número");
+    }
+}
+
+// The text of a key or mark cell (a null QString for null), refused as the packet reader
+// refuses a cell of a text field that holds no text.
+QString textCell(QByteArrayView value, const QString& field, qsizetype row)
+{
+    if (value == "null")
+        return QString();
+    if (value.front() != '"')
+        throw DataPacketError(QStringLiteral("Valor do tipo %1 onde se espera string (campo %2, "
+                                             "linha %3).")
+                                  .arg(jsonTypeName(value), field)
+                                  .arg(row + 1));
+    return JsonScan::stringValue(value);
+}
+
+// Walks the "rows" array of an invoice packet (the reader on it) and collects the marked
+// invoices; every row is checked to be a list as wide as the layout.
+MarkedInvoices scanMarkedRows(JsonReader& reader)
+{
+    static const QList<FieldDef>& fields = InvoiceLayout::invoiceFields();
+    static const qsizetype companyAt = fieldIndex(fields, QStringLiteral("CDEMPRESA"));
+    static const qsizetype numberAt = fieldIndex(fields, QStringLiteral("NRINVOICE"));
+    static const qsizetype markAt = fieldIndex(fields, QStringLiteral("IDCHECK"));
+    MarkedInvoices marked;
+    if (reader.peek() != '[') {
+        reader.skip();
+        throw DataPacketError(QStringLiteral("Pacote de dados sem a lista \"rows\"."));
+    }
+    reader.enterArray();
+    for (qsizetype row = 0; reader.nextElement(); ++row) {
+        if (reader.peek() != '[')
+            throw DataPacketError(QStringLiteral("Linha %1 não é uma lista.").arg(row + 1));
+        reader.enterArray();
+        QByteArrayView company, number, mark;
+        qsizetype width = 0;
+        for (; reader.nextElement(); ++width) {
+            const QByteArrayView value = reader.skip();
+            if (width == companyAt)
+                company = value;
+            else if (width == numberAt)
+                number = value;
+            else if (width == markAt)
+                mark = value;
+        }
+        if (width != fields.size())
+            throw DataPacketError(QStringLiteral("Linha %1 tem %2 valores; esperados %3.")
+                                      .arg(row + 1)
+                                      .arg(width)
+                                      .arg(fields.size()));
+        // The plain mark "S" is by far the most common marked form; any other is decoded.
+        const bool isMarked =
+            mark == "\"S\"" || (mark.contains('\\') &&
+                                textCell(mark, fields.at(markAt).name, row) == QLatin1String("S"));
+        if (!isMarked) {
+            textCell(mark, fields.at(markAt).name, row);
+            textCell(company, fields.at(companyAt).name, row);
+            textCell(number, fields.at(numberAt).name, row);
+            continue;
+        }
+        addMarked(marked, textCell(company, fields.at(companyAt).name, row),
+                  textCell(number, fields.at(numberAt).name, row));
+    }
+    return marked;
+}
+
+} // namespace
+
+MarkedInvoices InvoiceService::markedInvoices(const DataPacket& packet)
+{
+    checkInvoiceLayout(packet.fields);
     const int companyAt = packet.indexOf(QStringLiteral("CDEMPRESA"));
     const int numberAt = packet.indexOf(QStringLiteral("NRINVOICE"));
     const int markAt = packet.indexOf(QStringLiteral("IDCHECK"));
-    QString company;
-    std::set<QString> numbers;
+    MarkedInvoices marked;
     for (const Row& row : packet.rows) {
-        if (text(row.value(markAt)) != QLatin1String("S"))
-            continue;
-        const QString rowCompany = text(row.value(companyAt));
-        if (company.isNull())
-            company = rowCompany;
-        else if (rowCompany != company)
-            throw ServiceFailure(QStringLiteral("As invoices marcadas são das empresas %1 e %2.")
-                                     .arg(company, rowCompany));
-        numbers.insert(text(row.value(numberAt)));
+        if (text(row.value(markAt)) == QLatin1String("S"))
+            addMarked(marked, text(row.value(companyAt)), text(row.value(numberAt)));
     }
-    if (numbers.empty())
-        throw ServiceFailure(
-            QStringLiteral("Invoice(s) deve(m) ser informado(s) para gerar Nota(s) Fiscal(is)."));
+    requireMarks(marked);
+    return marked;
+}
+
+MarkedInvoices InvoiceService::markedInvoices(QByteArrayView packetJson)
+{
+    try {
+        JsonReader reader(packetJson);
+        if (reader.peek() != '{')
+            throw DataPacketError(QStringLiteral("O pacote de dados não é um objeto JSON."));
+        reader.enterObject();
+        // Repeated names: the last one counts. Rows are walked where they stand when the
+        // fields came first (as every writer of packets puts them), otherwise afterwards.
+        std::optional<QList<FieldDef>> fields;
+        std::optional<MarkedInvoices> marked;
+        QByteArrayView laterRows;
+        QString name;
+        while (reader.nextMember(name)) {
+            if (name == QLatin1String("fields")) {
+                fields = DataPacket::fromJson("{\"fields\":" + reader.skip().toByteArray() +
+                                              ",\"rows\":[]}")
+                             .fields;
+                checkInvoiceLayout(*fields);
+            } else if (name == QLatin1String("rows") && fields) {
+                marked = scanMarkedRows(reader);
+                laterRows = QByteArrayView();
+            } else if (name == QLatin1String("rows")) {
+                laterRows = reader.skip();
+                marked.reset();
+            } else {
+                reader.skip();
+            }
+        }
+        reader.end();
+        if (!fields)
+            throw DataPacketError(QStringLiteral("Pacote de dados sem a lista \"fields\"."));
+        if (!laterRows.isNull()) {
+            JsonReader rowReader(laterRows);
+            marked = scanMarkedRows(rowReader);
+            rowReader.end();
+        }
+        if (!marked)
+            throw DataPacketError(QStringLiteral("Pacote de dados sem a lista \"rows\"."));
+        requireMarks(*marked);
+        return *marked;
+    } catch (const JsonScanError& failure) {
+        throw DataPacketError(failure.text());
+    }
+}
+
+QJsonObject InvoiceService::geraNF(const DataPacket& packet, const QString& mode)
+{
+    checkMode(mode);
+    return issueNotes(markedInvoices(packet), mode);
+}
+
+QJsonObject InvoiceService::geraNF(QByteArrayView packetJson, const QString& mode)
+{
+    checkMode(mode);
+    return issueNotes(markedInvoices(packetJson), mode);
+}
+
+QJsonObject InvoiceService::issueNotes(const MarkedInvoices& marked, const QString& mode)
+{
+    const bool unified = mode == QLatin1String("Unificada");
+    const QString& company = marked.company;
 
     struct Invoice
     {
@@ -839,99 +1044,103 @@ QJsonObject InvoiceService::geraNF(const DataPacket& packet, const QString& mode
 
     WriteCounter writes(options.failAfterWrites);
     Transaction transaction(db);
-    QSqlQuery read(db);
-    prepare(read,
-            QStringLiteral("SELECT CDFILIAL, CDCLIENTE, DTRECINVOICE, DTCAMBIOINVOICE, "
-                           "TOTALINVOICE, VRCAMBIOINVOICE, IDGERNFINVOI FROM INVOICE "
-                           "WHERE CDEMPRESA = ? AND NRINVOICE = ?"),
-            "reading marked invoices");
-    for (const QString& number : numbers) {
-        bindAll(read, {company, number});
-        if (!read.exec())
-            databaseFailure(read, "reading marked invoices");
-        if (!read.next())
-            throw ServiceFailure(
-                QStringLiteral("A Invoice %1 não existe na empresa %2. Nenhuma Nota Fiscal foi "
-                               "gerada.")
-                    .arg(number, company));
-        if (read.value(6).toString() == QLatin1String("S")) {
-            alreadyIssued.append(number);
-            continue;
+    QSqlQuery& invoiceRow =
+        statement(QStringLiteral("SELECT CDFILIAL, CDCLIENTE, DTRECINVOICE, DTCAMBIOINVOICE, "
+                                 "TOTALINVOICE, VRCAMBIOINVOICE, IDGERNFINVOI FROM INVOICE "
+                                 "WHERE CDEMPRESA = ? AND NRINVOICE = ?"),
+                  "reading marked invoices");
+    {
+        // The statement is left without a pending row on every way out.
+        const std::unique_ptr<QSqlQuery, void (*)(QSqlQuery*)> done(
+            &invoiceRow, [](QSqlQuery* query) { query->finish(); });
+        for (const QString& number : marked.numbers) {
+            bindAll(invoiceRow, {company, number});
+            if (!invoiceRow.exec())
+                databaseFailure(invoiceRow, "reading marked invoices");
+            if (!invoiceRow.next())
+                throw ServiceFailure(
+                    QStringLiteral("A Invoice %1 não existe na empresa %2. Nenhuma Nota Fiscal "
+                                   "foi gerada.")
+                        .arg(number, company));
+            if (invoiceRow.value(6).toString() == QLatin1String("S")) {
+                alreadyIssued.append(number);
+                continue;
+            }
+            if (invoiceRow.value(2).isNull())
+                throw ServiceFailure(QStringLiteral("A Invoice %1 não tem Data de Recebimento. "
+                                                    "Nenhuma Nota Fiscal foi gerada.")
+                                         .arg(number));
+            if (invoiceRow.value(3).isNull() || invoiceRow.value(5).isNull())
+                throw ServiceFailure(QStringLiteral("A Invoice %1 não tem Data de Câmbio. "
+                                                    "Nenhuma Nota Fiscal foi gerada.")
+                                         .arg(number));
+            Invoice invoice{
+                number, invoiceRow.value(0).toString(), invoiceRow.value(1).toString(),
+                reaisCents(invoiceRow.value(4).toDouble(), invoiceRow.value(5).toDouble())};
+            const auto key = unified ? std::make_pair(invoice.branch, invoice.customer)
+                                     : std::make_pair(invoice.branch, number);
+            notes[key].append(invoice);
         }
-        if (read.value(2).isNull())
-            throw ServiceFailure(QStringLiteral("A Invoice %1 não tem Data de Recebimento. "
-                                                "Nenhuma Nota Fiscal foi gerada.")
-                                     .arg(number));
-        if (read.value(3).isNull() || read.value(5).isNull())
-            throw ServiceFailure(QStringLiteral("A Invoice %1 não tem Data de Câmbio. Nenhuma "
-                                                "Nota Fiscal foi gerada.")
-                                     .arg(number));
-        Invoice invoice{number, read.value(0).toString(), read.value(1).toString(),
-                        reaisCents(read.value(4).toDouble(), read.value(5).toDouble())};
-        const auto key = unified ? std::make_pair(invoice.branch, invoice.customer)
-                                 : std::make_pair(invoice.branch, number);
-        notes[key].append(invoice);
     }
 
+    // Each branch's numbers for this call are taken from its sequence at once: the next
+    // number of a branch is the first of them.
+    std::map<QString, qint64> notesOfBranch;
+    for (const auto& [key, invoices] : notes)
+        ++notesOfBranch[key.first];
+    std::map<QString, qint64> nextNumber;
+    for (const auto& [branch, count] : notesOfBranch) {
+        QSqlQuery& take = write(writes,
+                                QStringLiteral("UPDATE SEQNOTAFISC SET NRULTNOTA = NRULTNOTA + ? "
+                                               "WHERE CDEMPRESA = ? AND CDFILIAL = ?"),
+                                {count, company, branch}, "numbering a note");
+        if (take.numRowsAffected() != 1) {
+            write(writes,
+                  QStringLiteral("INSERT INTO SEQNOTAFISC (CDEMPRESA, CDFILIAL, "
+                                 "NRULTNOTA) VALUES (?, ?, ?)"),
+                  {company, branch, count}, "numbering a note");
+        }
+        QSqlQuery& last =
+            read(QStringLiteral("SELECT NRULTNOTA FROM SEQNOTAFISC WHERE CDEMPRESA = ? AND "
+                                "CDFILIAL = ?"),
+                 {company, branch}, "numbering a note");
+        if (!last.next())
+            databaseFailure(last, "numbering a note");
+        nextNumber[branch] = last.value(0).toLongLong() - count + 1;
+        last.finish();
+    }
+
+    QSqlQuery& note =
+        statement(QStringLiteral("INSERT INTO NOTAFISCAL (CDEMPRESA, CDFILIAL, NRNOTAFISC, "
+                                 "CDCLIENTE, DTEMISNOTA, IDMODONOTA, VRNOTACENTAVOS) VALUES "
+                                 "(?, ?, ?, ?, ?, ?, ?)"),
+                  "writing a note");
+    QSqlQuery& link =
+        statement(QStringLiteral("INSERT INTO NOTAFISCALINVOICE (CDEMPRESA, NRINVOICE, "
+                                 "CDFILIAL, NRNOTAFISC, VRREAISCENTAVOS) VALUES "
+                                 "(?, ?, ?, ?, ?)"),
+                  "writing a note");
+    QSqlQuery& flag =
+        statement(QStringLiteral("UPDATE INVOICE SET IDGERNFINVOI = 'S', NRNOTAFISC = ? "
+                                 "WHERE CDEMPRESA = ? AND NRINVOICE = ? AND "
+                                 "IDGERNFINVOI <> 'S'"),
+                  "flagging an invoice");
     const QString today = Schema::dateText(QDateTime::currentDateTime());
     QJsonArray issued;
     for (const auto& [key, invoices] : notes) {
         const QString& branch = key.first;
-        QSqlQuery next(db);
-        prepare(next,
-                QStringLiteral("UPDATE SEQNOTAFISC SET NRULTNOTA = NRULTNOTA + 1 "
-                               "WHERE CDEMPRESA = ? AND CDFILIAL = ?"),
-                "numbering a note");
-        bindAll(next, {company, branch});
-        writes.exec(next, "numbering a note");
-        if (next.numRowsAffected() != 1) {
-            QSqlQuery first(db);
-            prepare(first,
-                    QStringLiteral("INSERT INTO SEQNOTAFISC (CDEMPRESA, CDFILIAL, NRULTNOTA) "
-                                   "VALUES (?, ?, 1)"),
-                    "numbering a note");
-            bindAll(first, {company, branch});
-            writes.exec(first, "numbering a note");
-        }
-        QSqlQuery current(db);
-        prepare(current,
-                QStringLiteral("SELECT NRULTNOTA FROM SEQNOTAFISC WHERE CDEMPRESA = ? AND "
-                               "CDFILIAL = ?"),
-                "numbering a note");
-        bindAll(current, {company, branch});
-        if (!current.exec() || !current.next())
-            databaseFailure(current, "numbering a note");
         const QString noteNumber =
-            QStringLiteral("%1").arg(current.value(0).toLongLong(), 9, 10, QLatin1Char('0'));
-
+            QStringLiteral("%1").arg(nextNumber[branch]++, 9, 10, QLatin1Char('0'));
         qint64 total = 0;
         for (const Invoice& invoice : invoices)
             total += invoice.reais;
-        QSqlQuery note(db);
-        prepare(note,
-                QStringLiteral("INSERT INTO NOTAFISCAL (CDEMPRESA, CDFILIAL, NRNOTAFISC, "
-                               "CDCLIENTE, DTEMISNOTA, IDMODONOTA, VRNOTACENTAVOS) VALUES "
-                               "(?, ?, ?, ?, ?, ?, ?)"),
-                "writing a note");
         bindAll(note, {company, branch, noteNumber, invoices.first().customer, today, mode, total});
         writes.exec(note, "writing a note");
 
         QJsonArray covered;
         for (const Invoice& invoice : invoices) {
-            QSqlQuery link(db);
-            prepare(link,
-                    QStringLiteral("INSERT INTO NOTAFISCALINVOICE (CDEMPRESA, NRINVOICE, "
-                                   "CDFILIAL, NRNOTAFISC, VRREAISCENTAVOS) VALUES "
-                                   "(?, ?, ?, ?, ?)"),
-                    "writing a note");
             bindAll(link, {company, invoice.number, branch, noteNumber, invoice.reais});
             writes.exec(link, "writing a note");
-            QSqlQuery flag(db);
-            prepare(flag,
-                    QStringLiteral("UPDATE INVOICE SET IDGERNFINVOI = 'S', NRNOTAFISC = ? "
-                                   "WHERE CDEMPRESA = ? AND NRINVOICE = ? AND "
-                                   "IDGERNFINVOI <> 'S'"),
-                    "flagging an invoice");
             bindAll(flag, {noteNumber, company, invoice.number});
             writes.exec(flag, "flagging an invoice");
             if (flag.numRowsAffected() != 1)

@@ -1,13 +1,16 @@
 #pragma once
 
 #include "DataPacket.h"
+#include "RemoteMethods.h"
 
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QJsonObject>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
-#include <array>
+#include <map>
+#include <set>
 #include <stdexcept>
 
 // A failure the server reports to the user ({"ok":false,"message":…}): the text is Portuguese
@@ -24,22 +27,18 @@ private:
     QString text;
 };
 
-// The sixteen arguments of GetInvoice and GetItem.
-struct InvoiceQuery
+// The invoices an invoice packet marks "S" for GeraNF: their company and numbers.
+struct MarkedInvoices
 {
     QString company;
-    QString situation;    // "A_", "N_", "E_" in any combination
-    QString allCustomers; // "T" or empty
-    QString allIssue;     // "T" or empty, for each range
-    QString allDue;
-    QString allReceipt;
-    QString allExchange;
-    QString customers;              // the customer list (KeyList form)
-    std::array<QDateTime, 8> dates; // issue from/to, due from/to, receipt from/to, exchange from/to
+    std::set<QString> numbers;
+    bool operator==(const MarkedInvoices&) const = default;
 };
 
 // The four methods of the remote data module over one database connection. Every value
 // reaches SQL as a bound parameter. Writes run in one transaction each call: all or nothing.
+// The write statements are prepared once per connection and kept (SetInvoice: one per set
+// of changed fields), so a service lives no longer than its connection.
 class InvoiceService
 {
 public:
@@ -53,20 +52,30 @@ public:
     InvoiceService(const QSqlDatabase& db, Options options);
     explicit InvoiceService(const QSqlDatabase& db) : InvoiceService(db, Options{}) {}
 
-    DataPacket getInvoice(const InvoiceQuery& query) const;
-    DataPacket getItem(const InvoiceQuery& query) const;
+    DataPacket getInvoice(const FilterArgs& query) const;
+    DataPacket getItem(const FilterArgs& query) const;
     // The same packets in their JSON form ({"fields":…,"rows":…}), written straight from the
     // database rows without building the packet first; `rows` receives the row count. On an
     // SQLite connection the rows are read through SQLite's own interface on the same
     // connection (Qt SQL's per-cell values cost more than the statement itself), with the
     // same text on the wire as the Qt SQL reading gives.
-    QByteArray getInvoiceJson(const InvoiceQuery& query, qsizetype* rows = nullptr) const;
-    QByteArray getItemJson(const InvoiceQuery& query, qsizetype* rows = nullptr) const;
+    QByteArray getInvoiceJson(const FilterArgs& query, qsizetype* rows = nullptr) const;
+    QByteArray getItemJson(const FilterArgs& query, qsizetype* rows = nullptr) const;
     // Returns {"alteradas": number of invoices written}.
     QJsonObject setInvoice(const Delta& delta);
     // Returns {"notas":[{CDFILIAL, NRNOTAFISC, CDCLIENTE, VRNOTA, invoices:[…]}],
     //          "jaEmitidas":[invoice numbers whose note already existed]}.
     QJsonObject geraNF(const DataPacket& packet, const QString& mode);
+    // The same from the packet's JSON text, of which only the keys and marks are read
+    // (markedInvoices).
+    QJsonObject geraNF(QByteArrayView packetJson, const QString& mode);
+
+    // The invoices a packet marks "S", all of one company, checked as GeraNF checks them
+    // (ServiceFailure, DataPacketError). From the JSON text, the rows are scanned, not
+    // read: only the packet's fields, the width of each row and its three key and mark
+    // cells are looked at, besides the text being well-formed JSON.
+    static MarkedInvoices markedInvoices(const DataPacket& packet);
+    static MarkedInvoices markedInvoices(QByteArrayView packetJson);
 
     void setOptions(Options value) { options = value; }
 
@@ -82,7 +91,17 @@ public:
 private:
     class WriteCounter;
 
+    QJsonObject issueNotes(const MarkedInvoices& marked, const QString& mode);
+    // The statement prepared once on this connection and kept.
+    QSqlQuery& statement(const QString& sql, const char* what);
+    // The kept statement run with the values bound: a write that `writes` counts, or a read
+    // (positioned before its first row; finish() it when done).
+    QSqlQuery& write(WriteCounter& writes, const QString& sql, const QVariantList& values,
+                     const char* what);
+    QSqlQuery& read(const QString& sql, const QVariantList& values, const char* what);
+
     QSqlDatabase db;
     Options options;
     RowReader rowReader = RowReader::Automatic;
+    std::map<QString, QSqlQuery> statements;
 };

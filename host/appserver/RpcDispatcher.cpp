@@ -1,146 +1,176 @@
 #include "RpcDispatcher.h"
 
 #include "DataPacket.h"
+#include "JsonScan.h"
+#include "JsonWriter.h"
+#include "RemoteMethods.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonParseError>
-#include <array>
 
 namespace {
 
-// The argument kinds of the remote methods and their type codes.
-enum class Kind { String, StringByRef, Date, Variant };
-
-struct Signature
-{
-    const char* name;
-    QList<Kind> params;
-};
-
-QList<Kind> filterParams()
-{
-    QList<Kind> params{Kind::String};
-    for (int i = 0; i < 7; ++i)
-        params.append(Kind::StringByRef);
-    for (int i = 0; i < 8; ++i)
-        params.append(Kind::Date);
-    return params;
-}
-
-const QList<Signature>& signatures()
-{
-    static const QList<Signature> list{
-        {"GetInvoice", filterParams()},
-        {"GetItem", filterParams()},
-        {"SetInvoice", {Kind::Variant}},
-        {"GeraNF", {Kind::Variant, Kind::String}},
-    };
-    return list;
-}
-
-QString kindText(Kind kind)
-{
-    switch (kind) {
-    case Kind::String:
-        return QStringLiteral("string por valor (0x48)");
-    case Kind::StringByRef:
-        return QStringLiteral("string por referência (0xC8)");
-    case Kind::Date:
-        return QStringLiteral("date (0x07)");
-    case Kind::Variant:
-        return QStringLiteral("variant (0x0C)");
-    }
-    return {};
-}
-
-int kindCode(Kind kind)
-{
-    switch (kind) {
-    case Kind::String:
-        return 0x48;
-    case Kind::StringByRef:
-        return 0xC8;
-    case Kind::Date:
-        return 0x07;
-    case Kind::Variant:
-        return 0x0C;
-    }
-    return 0;
-}
-
-// An argument that does not fit the signature.
+// An argument that does not fit the method.
 struct BadParams
 {
     QString message;
 };
 
-// Checks one argument object and returns its value.
-QJsonValue argument(const QJsonValue& param, Kind kind, int position, const char* method)
+// One parameter object as it came, before it is checked: its members' texts.
+struct WireParam
 {
-    const auto bad = [&](const QString& what) {
-        return BadParams{QStringLiteral("Argumento %1 de %2: %3; esperado %4.")
-                             .arg(position)
-                             .arg(QString::fromLatin1(method), what, kindText(kind))};
-    };
-    if (!param.isObject())
-        throw bad(QStringLiteral("não é um objeto {\"type\":…,\"value\":…}"));
-    const QJsonObject object = param.toObject();
-    const QString type = object.value(QStringLiteral("type")).toString();
-    const QJsonValue byref = object.value(QStringLiteral("byref"));
-    if (!byref.isUndefined() && !byref.isBool())
-        throw bad(QStringLiteral("\"byref\" não é booliano"));
-    const bool isByRef = byref.toBool(false);
-    for (const QString& key : object.keys()) {
-        if (key != QLatin1String("type") && key != QLatin1String("value") &&
-            key != QLatin1String("byref"))
-            throw bad(QStringLiteral("chave desconhecida \"%1\"").arg(key));
+    bool isObject = false;
+    QByteArrayView type;
+    QByteArrayView byref;
+    QByteArrayView value;
+    QStringList unknownKeys;
+};
+
+// The request's members as texts of the body (repeated names: the last one counts, as in
+// any JSON object); only "params" is looked into, in the same pass.
+struct WireRequest
+{
+    QByteArrayView jsonrpc;
+    QByteArrayView id;
+    QByteArrayView method;
+    bool paramsIsArray = false;
+    QList<WireParam> params;
+};
+
+// A body that is JSON but no object.
+struct NotAnObject
+{
+};
+
+WireParam readParam(JsonReader& reader)
+{
+    WireParam param;
+    if (reader.peek() != '{') {
+        reader.skip();
+        return param;
     }
-    const QJsonValue value = object.value(QStringLiteral("value"));
-    if (value.isUndefined())
-        throw bad(QStringLiteral("falta \"value\""));
-    switch (kind) {
-    case Kind::String:
-    case Kind::StringByRef:
-        if (type != QLatin1String("string") || isByRef != (kind == Kind::StringByRef))
-            throw bad(QStringLiteral("recebido tipo \"%1\"%2")
-                          .arg(type, isByRef ? QStringLiteral(" por referência") : QString()));
-        if (!value.isString())
-            throw bad(QStringLiteral("o valor não é texto"));
-        break;
-    case Kind::Date:
-        if (type != QLatin1String("date") || isByRef)
-            throw bad(QStringLiteral("recebido tipo \"%1\"").arg(type));
-        if (!value.isNull() && (!value.isString() || !dateTimeFromText(value.toString()).isValid()))
-            throw bad(QStringLiteral("o valor não é uma data-hora ISO 8601"));
-        break;
-    case Kind::Variant:
-        if (type != QLatin1String("variant") || isByRef)
-            throw bad(QStringLiteral("recebido tipo \"%1\"").arg(type));
-        if (!value.isObject())
-            throw bad(QStringLiteral("o valor não é um pacote de dados"));
-        break;
+    param.isObject = true;
+    reader.enterObject();
+    QString key;
+    while (reader.nextMember(key)) {
+        const QByteArrayView text = reader.skip();
+        if (key == QLatin1String("type"))
+            param.type = text;
+        else if (key == QLatin1String("byref"))
+            param.byref = text;
+        else if (key == QLatin1String("value"))
+            param.value = text;
+        else if (!param.unknownKeys.contains(key))
+            param.unknownKeys.append(key);
     }
-    return value;
+    return param;
 }
 
-InvoiceQuery filterQuery(const QList<QJsonValue>& values)
+// Reads the whole body once, checking that it is well-formed JSON (JsonScanError) and an
+// object (NotAnObject). A variant's packet stays text inside the body.
+WireRequest readRequest(QByteArrayView body)
 {
-    InvoiceQuery query;
-    query.company = values.at(0).toString();
-    query.situation = values.at(1).toString();
-    query.allCustomers = values.at(2).toString();
-    query.allIssue = values.at(3).toString();
-    query.allDue = values.at(4).toString();
-    query.allReceipt = values.at(5).toString();
-    query.allExchange = values.at(6).toString();
-    query.customers = values.at(7).toString();
-    for (int i = 0; i < 8; ++i) {
-        const QJsonValue date = values.at(8 + i);
-        if (!date.isNull())
-            query.dates[size_t(i)] = dateTimeFromText(date.toString());
+    JsonReader reader(body);
+    WireRequest request;
+    if (reader.peek() != '{') {
+        reader.skip();
+        reader.end();
+        throw NotAnObject{};
     }
-    return query;
+    reader.enterObject();
+    QString name;
+    while (reader.nextMember(name)) {
+        if (name == QLatin1String("params")) {
+            request.params.clear();
+            request.paramsIsArray = reader.peek() == '[';
+            if (!request.paramsIsArray) {
+                reader.skip();
+                continue;
+            }
+            reader.enterArray();
+            while (reader.nextElement())
+                request.params.append(readParam(reader));
+            continue;
+        }
+        const QByteArrayView text = reader.skip();
+        if (name == QLatin1String("jsonrpc"))
+            request.jsonrpc = text;
+        else if (name == QLatin1String("id"))
+            request.id = text;
+        else if (name == QLatin1String("method"))
+            request.method = text;
+    }
+    reader.end();
+    return request;
+}
+
+bool isString(QByteArrayView text)
+{
+    return text.startsWith('"');
+}
+
+// Checks one parameter against its kind and returns it as the argument it carries. A
+// variant's text is not copied: the argument points into the body.
+ServerArg argument(const WireParam& param, const RemoteMethod& method, qsizetype position)
+{
+    const ServerArg::Type kind = method.params[size_t(position)];
+    const auto bad = [&](const QString& what) {
+        return BadParams{RemoteMethods::argumentText(method, position + 1, what, kind)};
+    };
+    if (!param.isObject)
+        throw bad(QStringLiteral("não é um objeto {\"type\":…,\"value\":…}"));
+    if (!param.byref.isNull() && param.byref != "true" && param.byref != "false")
+        throw bad(QStringLiteral("\"byref\" não é booliano"));
+    if (!param.unknownKeys.isEmpty())
+        throw bad(QStringLiteral("chave desconhecida \"%1\"").arg(param.unknownKeys.first()));
+    if (param.value.isNull())
+        throw bad(QStringLiteral("falta \"value\""));
+    const QString mismatch =
+        RemoteMethods::kindMismatch(kind, JsonScan::stringValue(param.type), param.byref == "true");
+    if (!mismatch.isEmpty())
+        throw bad(mismatch);
+    ServerArg arg;
+    arg.type = kind;
+    switch (kind) {
+    case ServerArg::String:
+    case ServerArg::StringByRef:
+        if (!isString(param.value))
+            throw bad(QStringLiteral("o valor não é texto"));
+        arg.text = JsonScan::stringValue(param.value);
+        break;
+    case ServerArg::Date:
+        if (param.value != "null") {
+            if (isString(param.value))
+                arg.date = dateTimeFromText(JsonScan::stringValue(param.value));
+            if (!arg.date.isValid())
+                throw bad(QStringLiteral("o valor não é uma data-hora ISO 8601"));
+        }
+        break;
+    case ServerArg::Variant:
+        if (!param.value.startsWith('{'))
+            throw bad(QStringLiteral("o valor não é um pacote de dados"));
+        arg.json = QByteArray::fromRawData(param.value.data(), param.value.size());
+        break;
+    }
+    return arg;
+}
+
+// The values of the by-reference arguments, in their order, as a JSON array.
+QByteArray byRefValues(const QList<ServerArg>& args)
+{
+    JsonWriter out;
+    out.put('[');
+    bool first = true;
+    for (const ServerArg& arg : args) {
+        if (!arg.byRef())
+            continue;
+        if (!first)
+            out.put(',');
+        first = false;
+        out.string(arg.text);
+    }
+    out.put(']');
+    return out.take();
 }
 
 QByteArray resultBody(const QJsonValue& id, const QJsonObject& result)
@@ -160,10 +190,10 @@ QByteArray compactValue(const QJsonValue& value)
 
 // A successful answer around a data packet already in its JSON form: the packet's bytes are
 // copied in as they are, never parsed into a tree and written out again.
-QByteArray packetResultBody(const QJsonValue& id, const QByteArray& packet, const QJsonArray& byref)
+QByteArray packetResultBody(const QJsonValue& id, const QByteArray& packet,
+                            const QByteArray& byrefText)
 {
     const QByteArray idText = compactValue(id);
-    const QByteArray byrefText = QJsonDocument(byref).toJson(QJsonDocument::Compact);
     QByteArray body;
     body.reserve(packet.size() + idText.size() + byrefText.size() + 64);
     body.append(R"({"jsonrpc":"2.0","id":)");
@@ -180,16 +210,7 @@ QByteArray packetResultBody(const QJsonValue& id, const QByteArray& packet, cons
 
 QJsonObject RpcDispatcher::describe()
 {
-    QJsonArray methods;
-    for (const Signature& signature : signatures()) {
-        QJsonArray params;
-        for (Kind kind : signature.params)
-            params.append(kindCode(kind));
-        methods.append(QJsonObject{{QStringLiteral("name"), QString::fromLatin1(signature.name)},
-                                   {QStringLiteral("params"), params}});
-    }
-    return QJsonObject{{QStringLiteral("module"), QString::fromLatin1(ModuleName)},
-                       {QStringLiteral("methods"), methods}};
+    return RemoteMethods::describe();
 }
 
 QByteArray RpcDispatcher::errorBody(const QJsonValue& id, int code, const QString& message)
@@ -211,86 +232,68 @@ RpcDispatcher::Answer RpcDispatcher::handle(const QByteArray& body)
         return answer;
     };
 
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
-    if (parseError.error != QJsonParseError::NoError)
-        return error(QJsonValue::Null, ParseError,
-                     QStringLiteral("JSON malformado na posição %1: %2.")
-                         .arg(parseError.offset)
-                         .arg(parseError.errorString()));
-    if (!document.isObject())
+    WireRequest request;
+    try {
+        request = readRequest(body);
+    } catch (const JsonScanError& failure) {
+        return error(QJsonValue::Null, ParseError, failure.text());
+    } catch (const NotAnObject&) {
         return error(QJsonValue::Null, InvalidRequest,
                      QStringLiteral("A requisição deve ser um objeto JSON-RPC 2.0."));
-    const QJsonObject request = document.object();
-    const QJsonValue id = request.value(QStringLiteral("id"));
-    const QJsonValue answerId = id.isUndefined() ? QJsonValue(QJsonValue::Null) : id;
-    if (request.value(QStringLiteral("jsonrpc")).toString() != QLatin1String("2.0"))
-        return error(answerId, InvalidRequest,
+    }
+    const QJsonValue id =
+        request.id.isNull() ? QJsonValue(QJsonValue::Null) : JsonScan::parseValue(request.id);
+    if (JsonScan::stringValue(request.jsonrpc) != QLatin1String("2.0"))
+        return error(id, InvalidRequest,
                      QStringLiteral("A requisição deve trazer \"jsonrpc\":\"2.0\"."));
-    if (!id.isUndefined() && !id.isString() && !id.isDouble() && !id.isNull())
+    if (!id.isString() && !id.isDouble() && !id.isNull())
         return error(QJsonValue::Null, InvalidRequest,
                      QStringLiteral("O \"id\" deve ser texto ou número."));
-    const QJsonValue methodValue = request.value(QStringLiteral("method"));
-    if (!methodValue.isString())
-        return error(answerId, InvalidRequest,
+    if (!isString(request.method))
+        return error(id, InvalidRequest,
                      QStringLiteral("A requisição deve trazer \"method\" como texto."));
-    const QString method = methodValue.toString();
-    const Signature* signature = nullptr;
-    for (const Signature& candidate : signatures()) {
-        if (method == QLatin1String(candidate.name))
-            signature = &candidate;
-    }
+    const QString method = JsonScan::stringValue(request.method);
+    const RemoteMethod* signature = RemoteMethods::find(method);
     if (!signature)
-        return error(answerId, MethodNotFound,
-                     QStringLiteral("Método desconhecido em %1: \"%2\".")
-                         .arg(QString::fromLatin1(ModuleName), method));
+        return error(id, MethodNotFound, RemoteMethods::unknownMethodText(method));
     answer.method = method;
 
-    const QJsonValue paramsValue = request.value(QStringLiteral("params"));
-    if (!paramsValue.isArray())
+    if (!request.paramsIsArray)
         return error(
-            answerId, InvalidParams,
+            id, InvalidParams,
             QStringLiteral("%1: \"params\" deve ser uma lista de argumentos.").arg(method));
-    const QJsonArray params = paramsValue.toArray();
-    if (params.size() != signature->params.size())
-        return error(answerId, InvalidParams,
-                     QStringLiteral("%1 espera %2 argumento(s), recebeu %3.")
-                         .arg(method)
-                         .arg(signature->params.size())
-                         .arg(params.size()));
-    QList<QJsonValue> values;
+    if (request.params.size() != qsizetype(signature->params.size()))
+        return error(id, InvalidParams,
+                     RemoteMethods::countText(*signature, request.params.size()));
+    QList<ServerArg> args;
+    args.reserve(request.params.size());
     try {
-        for (qsizetype i = 0; i < params.size(); ++i)
-            values.append(
-                argument(params.at(i), signature->params.at(i), int(i) + 1, signature->name));
+        for (qsizetype i = 0; i < request.params.size(); ++i)
+            args.append(argument(request.params.at(i), *signature, i));
     } catch (const BadParams& bad) {
-        return error(answerId, InvalidParams, bad.message);
+        return error(id, InvalidParams, bad.message);
     }
 
     QJsonObject result;
     try {
         QJsonValue data;
-        QJsonArray byref;
-        if (method == QLatin1String("GetInvoice") || method == QLatin1String("GetItem")) {
-            const InvoiceQuery query = filterQuery(values);
-            const QByteArray packet = method == QLatin1String("GetInvoice")
-                                          ? service.getInvoiceJson(query, &answer.rows)
-                                          : service.getItemJson(query, &answer.rows);
+        if (signature == &RemoteMethods::GetInvoice || signature == &RemoteMethods::GetItem) {
+            const FilterArgs filter = FilterArgs::fromArgs(args);
+            const QByteArray packet = signature == &RemoteMethods::GetInvoice
+                                          ? service.getInvoiceJson(filter, &answer.rows)
+                                          : service.getItemJson(filter, &answer.rows);
             // The by-reference arguments go back as they came.
-            for (int i = 1; i <= 7; ++i)
-                byref.append(values.at(i));
-            answer.body = packetResultBody(answerId, packet, byref);
+            answer.body = packetResultBody(id, packet, byRefValues(args));
             answer.ok = true;
             return answer;
-        } else if (method == QLatin1String("SetInvoice")) {
-            data = service.setInvoice(Delta::fromJsonObject(values.at(0).toObject()));
+        } else if (signature == &RemoteMethods::SetInvoice) {
+            data = service.setInvoice(Delta::fromJson(args.at(0).json));
         } else {
-            data = service.geraNF(DataPacket::fromJsonObject(values.at(0).toObject()),
-                                  values.at(1).toString());
+            data = service.geraNF(QByteArrayView(args.at(0).json), args.at(1).text);
         }
         result = QJsonObject{{QStringLiteral("ok"), true},
                              {QStringLiteral("data"), data},
-                             {QStringLiteral("byref"), byref}};
+                             {QStringLiteral("byref"), QJsonArray()}};
         answer.ok = true;
     } catch (const DataPacketError& failure) {
         answer.failure = QStringLiteral("Pacote de dados inválido: %1").arg(failure.text());
@@ -301,6 +304,6 @@ RpcDispatcher::Answer RpcDispatcher::handle(const QByteArray& body)
         result = QJsonObject{{QStringLiteral("ok"), false},
                              {QStringLiteral("message"), failure.message()}};
     }
-    answer.body = resultBody(answerId, result);
+    answer.body = resultBody(id, result);
     return answer;
 }

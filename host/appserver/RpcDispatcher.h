@@ -1,19 +1,21 @@
 #pragma once
 
 #include "InvoiceService.h"
+#include "RemoteMethods.h"
 
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
 
 // The remote data module "FAS10000.rdmBCRInvoice" on the wire: reads one JSON-RPC 2.0
-// request, checks the method and every argument's type code against the method's signature,
-// calls the service and writes the answer. A request that cannot be understood gets a
+// request in one pass over its text (a data packet inside it stays text), checks the method
+// and every argument's type code against RemoteMethods, calls the service and writes the
+// answer. A request that cannot be understood gets a
 // JSON-RPC error; a failure the user must see gets {"ok":false,"message":…}.
 class RpcDispatcher
 {
 public:
-    static constexpr auto ModuleName = "FAS10000.rdmBCRInvoice";
+    static constexpr const char* ModuleName = RemoteMethods::ModuleName;
 
     struct Answer
     {
@@ -36,7 +38,7 @@ public:
 
     Answer handle(const QByteArray& body);
 
-    // The handshake: {"module":…,"methods":[{"name":…,"params":[type codes…]},…]}.
+    // The handshake (RemoteMethods::describe).
     static QJsonObject describe();
     static QByteArray errorBody(const QJsonValue& id, int code, const QString& message);
 

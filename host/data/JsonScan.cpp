@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <cctype>
+#include <cstring>
 
 namespace {
 
@@ -21,6 +22,24 @@ bool isHex(char c)
 {
     return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
+
+// True when one of the eight bytes at p ends a plain run inside a string: a quote, a
+// backslash, a control character or a byte from 0x80 up. (Whole-word arithmetic: a byte
+// below n exists exactly when (v - n×ones) & ~v & high is not zero.)
+bool needsLook(const char* p)
+{
+    constexpr quint64 ones = 0x0101010101010101ULL;
+    constexpr quint64 high = 0x8080808080808080ULL;
+    quint64 v = 0;
+    std::memcpy(&v, p, sizeof v);
+    const auto hasZero = [](quint64 x) { return (x - ones) & ~x & high; };
+    const quint64 control = (v - 0x20 * ones) & ~v & high;
+    return ((v & high) | control | hasZero(v ^ ('"' * ones)) | hasZero(v ^ ('\\' * ones))) != 0;
+}
+
+} // namespace
+
+namespace JsonScan::detail {
 
 // One pass over the text; every read checks the end first, so a truncated text is an
 // error at its end, never a read past it.
@@ -170,7 +189,10 @@ public:
         ++m_p;
         bool escaped = false;
         for (;;) {
-            // Plain ASCII characters are the bulk of a packet: one tight loop over them.
+            // Plain ASCII characters are the bulk of a packet: eight at a time while none of
+            // them needs a look, then one tight loop up to the one that does.
+            while (m_end - m_p >= 8 && !needsLook(m_p))
+                m_p += 8;
             while (m_p < m_end && *m_p != '"' && *m_p != '\\' && uchar(*m_p) >= 0x20 &&
                    uchar(*m_p) < 0x80)
                 ++m_p;
@@ -307,13 +329,18 @@ public:
             fail("texto a mais depois do valor");
     }
 
+    const char* position() const { return m_p; }
+    void advance() { ++m_p; }
+
 private:
     const char* m_begin;
     const char* m_p;
     const char* m_end;
 };
 
-} // namespace
+} // namespace JsonScan::detail
+
+using JsonScan::detail::Scanner;
 
 namespace JsonScan {
 
@@ -365,6 +392,93 @@ const JsonMember* find(const QList<JsonMember>& members, QLatin1StringView name)
             return &members.at(i);
     }
     return nullptr;
+}
+
+} // namespace JsonScan
+
+JsonReader::JsonReader(QByteArrayView text) : m_scanner(std::make_unique<Scanner>(text)) {}
+
+JsonReader::~JsonReader() = default;
+
+char JsonReader::peek()
+{
+    return m_scanner->peek();
+}
+
+void JsonReader::enter(char open, const char* what)
+{
+    if (int(m_first.size()) + 1 > JsonScan::maxDepth)
+        m_scanner->fail("aninhamento profundo demais");
+    m_scanner->expect(open, what);
+    m_first.push_back(true);
+}
+
+bool JsonReader::next(char close, const char* what)
+{
+    const char c = m_scanner->peek();
+    if (m_first.back()) {
+        m_first.back() = false;
+    } else if (c == ',') {
+        m_scanner->advance();
+        return true;
+    } else if (c != close) {
+        m_scanner->fail(what);
+    }
+    if (c != close)
+        return true;
+    m_scanner->advance();
+    m_first.pop_back();
+    return false;
+}
+
+void JsonReader::enterObject()
+{
+    enter('{', "esperado um objeto");
+}
+
+bool JsonReader::nextMember(QString& name)
+{
+    if (!next('}', "esperado ',' ou '}'"))
+        return false;
+    if (m_scanner->peek() != '"')
+        m_scanner->fail("esperado o nome de um membro");
+    name = JsonScan::stringValue(skip());
+    m_scanner->expect(':', "esperado ':' depois do nome do membro");
+    return true;
+}
+
+void JsonReader::enterArray()
+{
+    enter('[', "esperada uma lista");
+}
+
+bool JsonReader::nextElement()
+{
+    return next(']', "esperado ',' ou ']'");
+}
+
+QByteArrayView JsonReader::skip()
+{
+    const char* begin = m_scanner->skipSpaceTo();
+    m_scanner->value(int(m_first.size()));
+    return QByteArrayView(begin, m_scanner->position() - begin);
+}
+
+void JsonReader::end()
+{
+    m_scanner->end();
+}
+
+namespace JsonScan {
+
+QString stringValue(QByteArrayView text)
+{
+    if (text.size() < 2 || text.front() != '"')
+        return QString();
+    const QByteArrayView inner = text.sliced(1, text.size() - 2);
+    if (!inner.contains('\\'))
+        return QString::fromUtf8(inner);
+    return parseValue(text).toString();
 }
 
 } // namespace JsonScan

@@ -5,7 +5,9 @@
 #include <QJsonValue>
 #include <QList>
 #include <QString>
+#include <memory>
 #include <stdexcept>
+#include <vector>
 
 // Reads the shape of JSON text without building a tree: checks that the text is well-formed
 // JSON and finds the members of an object as byte ranges of that text, so that a large
@@ -57,4 +59,51 @@ QJsonValue parseValue(QByteArrayView text);
 // nullptr.
 const JsonMember* find(const QList<JsonMember>& members, QLatin1StringView name);
 
+// The text of a JSON string as the scanner handed it out (quotes included), decoded; a null
+// QString for any other value.
+QString stringValue(QByteArrayView text);
+
+namespace detail {
+class Scanner;
+}
+
 } // namespace JsonScan
+
+// Walks JSON text one member or element at a time, checking every byte it passes as
+// objectMembers does, so that a caller takes only the few values it needs from a large
+// text, in one pass, without a tree. A value the caller does not look into is passed over
+// whole (checked) and its text handed back. Throws JsonScanError.
+//
+//   reader.enterObject();
+//   while (reader.nextMember(name)) { … exactly one value: skip(), or enter… and walk it … }
+//   reader.end();
+class JsonReader
+{
+public:
+    explicit JsonReader(QByteArrayView text);
+    ~JsonReader();
+    JsonReader(const JsonReader&) = delete;
+    JsonReader& operator=(const JsonReader&) = delete;
+
+    // The first character of the next value (white space skipped); fails at the end.
+    char peek();
+    void enterObject();
+    // The next member of the innermost object entered: its name, the reader on its value;
+    // false, with the object left, at its end.
+    bool nextMember(QString& name);
+    void enterArray();
+    // True with the reader on the next element of the innermost array entered; false, with
+    // the array left, at its end.
+    bool nextElement();
+    // The next value whole, checked; its text, no surrounding space.
+    QByteArrayView skip();
+    // Nothing but white space follows.
+    void end();
+
+private:
+    void enter(char open, const char* what);
+    bool next(char close, const char* what);
+
+    std::unique_ptr<JsonScan::detail::Scanner> m_scanner;
+    std::vector<bool> m_first; // per container entered: no element read yet
+};

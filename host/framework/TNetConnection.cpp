@@ -1,40 +1,28 @@
 #include "TNetConnection.h"
 
-#include "DataPacket.h"
+#include "HttpChannel.h"
 #include "JsonScan.h"
 
-#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocale>
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QTimer>
 #include <QUrl>
 
 namespace {
 
-QJsonObject argumentObject(const ServerArg& arg)
+// A call that does not fit the module's methods: never sent.
+[[noreturn]] void refuse(const QString& misfit)
 {
-    switch (arg.type) {
-    case ServerArg::String:
-        return {{QStringLiteral("type"), QStringLiteral("string")},
-                {QStringLiteral("value"), arg.text}};
-    case ServerArg::StringByRef:
-        return {{QStringLiteral("type"), QStringLiteral("string")},
-                {QStringLiteral("byref"), true},
-                {QStringLiteral("value"), arg.text}};
-    case ServerArg::Date:
-        return {{QStringLiteral("type"), QStringLiteral("date")},
-                {QStringLiteral("value"), arg.date.isValid() ? QJsonValue(dateTimeToText(arg.date))
-                                                             : QJsonValue(QJsonValue::Null)}};
-    case ServerArg::Variant:
-        return {{QStringLiteral("type"), QStringLiteral("variant")},
-                {QStringLiteral("value"), arg.object}};
-    }
-    return {};
+    throw ENetConnection(
+        QStringLiteral("Chamada inválida ao servidor de aplicação: %1").arg(misfit));
+}
+
+const RemoteMethod& described(const QString& name)
+{
+    const RemoteMethod* method = RemoteMethods::find(name);
+    if (!method)
+        refuse(RemoteMethods::unknownMethodText(name));
+    return *method;
 }
 
 } // namespace
@@ -51,7 +39,8 @@ void TNetConnection::SetConnected(bool value)
 {
     if (!value) {
         connected = false;
-        manager.reset();
+        if (channel)
+            channel->close();
         return;
     }
     if (connected)
@@ -74,62 +63,37 @@ AppServerInterface TNetConnection::GetServer()
 
 TNetConnection::Reply TNetConnection::exchange(const QByteArray& body, const QString& what)
 {
-    if (!manager) {
-        manager = std::make_unique<QNetworkAccessManager>();
-        manager->setProxy(QNetworkProxy::NoProxy);
-    }
+    if (!channel)
+        channel = std::make_unique<HttpChannel>();
     QUrl url;
     url.setScheme(QStringLiteral("http"));
     url.setHost(Host);
     url.setPort(Port);
     url.setPath(QLatin1Char('/') + ServerName);
-    if (!url.isValid())
+    if (!url.isValid() || Port <= 0)
         throw ENetConnection(
             QStringLiteral("Endereço inválido do servidor de aplicação: %1.").arg(endpoint()));
-    QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
-    request.setHeader(QNetworkRequest::ContentTypeHeader,
-                      QByteArrayLiteral("application/json; charset=utf-8"));
 
-    QNetworkReply* raw = body.isNull() ? manager->get(request) : manager->post(request, body);
-    const std::unique_ptr<QNetworkReply, void (*)(QNetworkReply*)> reply(
-        raw, [](QNetworkReply* r) { r->deleteLater(); });
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    bool timedOut = false;
-    QObject::connect(raw, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
-        timedOut = true;
-        raw->abort();
-        loop.quit();
-    });
-    timer.start(TimeoutMs);
-    if (!raw->isFinished())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    timer.stop();
-
-    if (timedOut)
+    HttpChannel::Answer answer = channel->exchange(
+        url.host(), quint16(Port), url.path(QUrl::FullyEncoded).toUtf8(), body, TimeoutMs);
+    if (answer.timedOut)
         throw ENetConnection(QStringLiteral("O servidor de aplicação %1 não respondeu em %2 s.")
                                  .arg(endpoint())
                                  .arg(QLocale().toString(TimeoutMs / 1000.0, 'g', 3)));
-    Reply result;
-    result.status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    result.body = raw->readAll();
-    if (raw->error() != QNetworkReply::NoError && result.status == 0) {
+    if (answer.status == 0) {
         QString why;
-        switch (raw->error()) {
-        case QNetworkReply::ConnectionRefusedError:
+        switch (answer.error) {
+        case QAbstractSocket::ConnectionRefusedError:
             why = QStringLiteral("conexão recusada");
             break;
-        case QNetworkReply::HostNotFoundError:
+        case QAbstractSocket::HostNotFoundError:
             why = QStringLiteral("servidor não encontrado");
             break;
-        case QNetworkReply::RemoteHostClosedError:
+        case QAbstractSocket::RemoteHostClosedError:
             why = QStringLiteral("a conexão foi encerrada pelo servidor");
             break;
         default:
-            why = raw->errorString();
+            why = answer.errorText;
         }
         throw ENetConnection(QStringLiteral("Não foi possível %1 ao servidor de aplicação %2: %3.")
                                  .arg(what == QLatin1String("conectar")
@@ -137,21 +101,16 @@ TNetConnection::Reply TNetConnection::exchange(const QByteArray& body, const QSt
                                           : QStringLiteral("enviar %1").arg(what),
                                       endpoint(), why));
     }
-    return result;
+    return {answer.status, std::move(answer.body)};
 }
 
-QByteArray AppServerInterface::send(const QString& method, const QList<ServerArg>& args,
+QByteArray AppServerInterface::send(const RemoteMethod& method, const QList<ServerArg>& args,
                                     int& status) const
 {
-    QJsonArray params;
-    for (const ServerArg& arg : args)
-        params.append(argumentObject(arg));
-    const QJsonObject request{{QStringLiteral("jsonrpc"), QStringLiteral("2.0")},
-                              {QStringLiteral("id"), ++connection->lastRequestId},
-                              {QStringLiteral("method"), method},
-                              {QStringLiteral("params"), params}};
-    TNetConnection::Reply reply =
-        connection->exchange(QJsonDocument(request).toJson(QJsonDocument::Compact), method);
+    if (const QString misfit = RemoteMethods::check(method, args); !misfit.isEmpty())
+        refuse(misfit);
+    TNetConnection::Reply reply = connection->exchange(
+        RemoteMethods::request(++connection->lastRequestId, method, args), method.nameText());
     status = reply.status;
     return std::move(reply.body);
 }
@@ -184,16 +143,44 @@ void AppServerInterface::accept(const QString& method, int status, const QJsonVa
     }
 }
 
-QJsonValue AppServerInterface::call(const QString& method, QList<ServerArg>& args) const
+QJsonValue AppServerInterface::call(const RemoteMethod& method, QList<ServerArg>& args) const
 {
     int status = 0;
     const QJsonObject answer = QJsonDocument::fromJson(send(method, args, status)).object();
     const QJsonValue result = answer.value(QStringLiteral("result"));
-    accept(method, status, answer.value(QStringLiteral("error")), result, args);
+    accept(method.nameText(), status, answer.value(QStringLiteral("error")), result, args);
     return result;
 }
 
+QJsonValue AppServerInterface::call(const RemoteMethod& method, FilterArgs& filter) const
+{
+    QList<ServerArg> args = filter.toArgs();
+    const QJsonValue result = call(method, args);
+    filter.takeByRef(args);
+    return result;
+}
+
+ServerPacketResult AppServerInterface::callPacket(const RemoteMethod& method,
+                                                  FilterArgs& filter) const
+{
+    QList<ServerArg> args = filter.toArgs();
+    ServerPacketResult result = callPacket(method, args);
+    filter.takeByRef(args);
+    return result;
+}
+
+QJsonValue AppServerInterface::call(const QString& method, QList<ServerArg>& args) const
+{
+    return call(described(method), args);
+}
+
 ServerPacketResult AppServerInterface::callPacket(const QString& method,
+                                                  QList<ServerArg>& args) const
+{
+    return callPacket(described(method), args);
+}
+
+ServerPacketResult AppServerInterface::callPacket(const RemoteMethod& method,
                                                   QList<ServerArg>& args) const
 {
     int status = 0;
@@ -222,7 +209,7 @@ ServerPacketResult AppServerInterface::callPacket(const QString& method,
         resultMembers.clear();
         error = result = QJsonValue(QJsonValue::Undefined);
     }
-    accept(method, status, error, result, args);
+    accept(method.nameText(), status, error, result, args);
 
     ServerPacketResult packet;
     packet.result = result.toObject();

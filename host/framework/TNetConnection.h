@@ -1,7 +1,8 @@
 #pragma once
 
+#include "RemoteMethods.h"
+
 #include <QByteArray>
-#include <QDateTime>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QList>
@@ -10,7 +11,7 @@
 #include <memory>
 #include <stdexcept>
 
-class QNetworkAccessManager;
+class HttpChannel;
 class TNetConnection;
 
 // A failure to reach the application server or to understand its answer; the text is
@@ -22,22 +23,6 @@ public:
     QString text() const { return QString::fromUtf8(what()); }
 };
 
-// One argument of a late-bound call, with its type code.
-struct ServerArg
-{
-    enum Type : int { String = 0x48, StringByRef = 0xC8, Date = 0x07, Variant = 0x0C };
-
-    Type type = String;
-    QString text;       // String and StringByRef; a by-reference value is written back here
-    QDateTime date;     // Date (an invalid date travels as null)
-    QJsonObject object; // Variant: a data packet or a delta
-
-    static ServerArg string(const QString& value) { return {String, value, {}, {}}; }
-    static ServerArg byRef(const QString& value) { return {StringByRef, value, {}, {}}; }
-    static ServerArg dateTime(const QDateTime& value) { return {Date, {}, value, {}}; }
-    static ServerArg variant(const QJsonObject& value) { return {Variant, {}, {}, value}; }
-};
-
 // The result of a call whose data is a data packet, with the packet left as the JSON text
 // the server wrote: a record set loads it from the bytes (TClientDataSet::SetData) without
 // a JSON tree in between.
@@ -47,24 +32,33 @@ struct ServerPacketResult
     QByteArray data;    // the text of "data"; null when the result has none
 };
 
-// The dispatch interface of the remote data module: calls by name. Obtained from the
-// connection immediately before each call.
+// The dispatch interface of the remote data module: calls a method of RemoteMethods.
+// Obtained from the connection immediately before each call.
 class AppServerInterface
 {
 public:
     // Calls the method synchronously and returns its result object ({"ok":…}); by-reference
-    // arguments receive the values the server sent back. Throws ENetConnection when the server
-    // cannot be reached, does not answer in time or refuses the call, and, when the
-    // connection's ThrowException is set, also when the result reports a failure.
-    QJsonValue call(const QString& method, QList<ServerArg>& args) const;
+    // arguments receive the values the server sent back. The arguments are checked against
+    // the method's description first: a call that does not fit is never sent. Throws
+    // ENetConnection for such a call, when the server cannot be reached, does not answer in
+    // time or refuses the call, and, when the connection's ThrowException is set, also when
+    // the result reports a failure.
+    QJsonValue call(const RemoteMethod& method, QList<ServerArg>& args) const;
     // The same call, with the same checks and failures, for a method that answers a data
     // packet: the answer is checked to be well-formed JSON, but its "data" member is handed
     // back as text (see CheckResultServ for ServerPacketResult).
+    ServerPacketResult callPacket(const RemoteMethod& method, QList<ServerArg>& args) const;
+    // GetInvoice or GetItem with the filter's sixteen arguments; the filter takes back the
+    // by-reference values.
+    QJsonValue call(const RemoteMethod& method, FilterArgs& filter) const;
+    ServerPacketResult callPacket(const RemoteMethod& method, FilterArgs& filter) const;
+    // By the method's name, looked up in RemoteMethods (an unknown name is never sent).
+    QJsonValue call(const QString& method, QList<ServerArg>& args) const;
     ServerPacketResult callPacket(const QString& method, QList<ServerArg>& args) const;
 
 private:
-    // Sends the request; returns the answer's status and body.
-    QByteArray send(const QString& method, const QList<ServerArg>& args, int& status) const;
+    // Checks the arguments, sends the request; returns the answer's status and body.
+    QByteArray send(const RemoteMethod& method, const QList<ServerArg>& args, int& status) const;
     // What every answer must satisfy: no "error" member and a result object. By-reference
     // arguments take the values the server sent back when the result reports success;
     // otherwise, with ThrowException, its message is thrown.
@@ -78,8 +72,8 @@ private:
 
 // The connection to an application server over HTTP (JSON-RPC). Setting the connected state
 // to true runs BeforeConnect and then the handshake (GET on the module's path); every call is
-// a synchronous POST, waited for in a local event loop that excludes user input, with a
-// timeout.
+// a synchronous POST on one kept HTTP/1.1 connection (HttpChannel), waited for in a local
+// event loop that excludes user input, with a timeout.
 class TNetConnection
 {
 public:
@@ -114,7 +108,7 @@ private:
     Reply exchange(const QByteArray& body, const QString& what);
     QString endpoint() const;
 
-    std::unique_ptr<QNetworkAccessManager> manager;
+    std::unique_ptr<HttpChannel> channel;
     bool connected = false;
     int lastRequestId = 0;
 };

@@ -17,6 +17,7 @@
 #include <QSqlRecord>
 #include <QTest>
 #include <cmath>
+#include <functional>
 
 class AppServerSuite
 {
@@ -83,40 +84,52 @@ public:
         return object;
     }
 
+    // The sixteen arguments on the wire for a company, situation, customer list (null: all
+    // customers) and date ranges (issue, due, receipt, exchange: "from|to"; empty: open).
     static QJsonArray filterParams(const QString& company, const QString& situation,
                                    const QString& customers, const QStringList& ranges)
     {
-        QJsonArray params{
-            arg("string", company), arg("string", situation, true),
-            arg("string", customers.isNull() ? QStringLiteral("T") : QString(), true)};
-        QJsonArray dates;
+        FilterArgs filter;
+        filter.company = company;
+        filter.situation = situation;
+        filter.allCustomers = customers.isNull() ? QStringLiteral("T") : QString();
+        filter.customers = customers.isNull() ? QString() : customers;
+        QString* const flags[] = {&filter.allIssue, &filter.allDue, &filter.allReceipt,
+                                  &filter.allExchange};
         for (int r = 0; r < 4; ++r) {
             const QString range = ranges.value(r);
-            params.append(arg("string", range.isEmpty() ? QStringLiteral("T") : QString(), true));
+            *flags[r] = range.isEmpty() ? QStringLiteral("T") : QString();
             const QStringList bounds = range.split(QLatin1Char('|'));
             for (int b = 0; b < 2; ++b)
-                dates.append(
-                    arg("date", range.isEmpty()
-                                    ? QJsonValue(QStringLiteral("1899-12-30T00:00:00"))
-                                    : QJsonValue(bounds.value(b) + QStringLiteral("T00:00:00"))));
+                filter.dates[size_t(2 * r + b)] =
+                    QDateTime(range.isEmpty() ? QDate(1899, 12, 30)
+                                              : QDate::fromString(bounds.value(b), Qt::ISODate),
+                              QTime(0, 0));
         }
-        params.append(arg("string", customers.isNull() ? QString() : customers, true));
-        for (const QJsonValue& date : dates)
-            params.append(date);
-        return params;
+        return QJsonDocument::fromJson(
+                   RemoteMethods::request(7, RemoteMethods::GetInvoice, filter.toArgs()))
+            .object()
+            .value(QStringLiteral("params"))
+            .toArray();
     }
 
-    QJsonObject call(const QString& method, const QJsonArray& params,
-                     InvoiceService::Options options = {}) const
+    static QByteArray request(const QString& method, const QJsonArray& params)
     {
-        InvoiceService service(db, options);
-        RpcDispatcher dispatcher(service);
         const QJsonObject request{{QStringLiteral("jsonrpc"), QStringLiteral("2.0")},
                                   {QStringLiteral("id"), 7},
                                   {QStringLiteral("method"), method},
                                   {QStringLiteral("params"), params}};
-        return QJsonDocument::fromJson(dispatcher.handle(QJsonDocument(request).toJson()).body)
-            .object();
+        return QJsonDocument(request).toJson();
+    }
+
+    // One call through a service of its own, or through `service` (which keeps its prepared
+    // statements from call to call, as the running server's does).
+    QJsonObject call(const QString& method, const QJsonArray& params,
+                     InvoiceService::Options options = {}, InvoiceService* service = nullptr) const
+    {
+        InvoiceService own(db, options);
+        RpcDispatcher dispatcher(service ? *service : own);
+        return QJsonDocument::fromJson(dispatcher.handle(request(method, params)).body).object();
     }
 
     DataPacket invoices(const QString& company, const QString& situation = "A_N_E_") const
@@ -427,6 +440,43 @@ public:
         QCOMPARE(snapshot(), before);
     }
 
+    // One service answers call after call with the statements it prepared for the first:
+    // a stale original row is still a conflict, a failure halfway still leaves nothing, and
+    // other sets of changed fields get their own statements.
+    void setInvoiceOnOneConnection()
+    {
+        InvoiceService service(db);
+        const auto send = [&](const Delta& delta, int failAfterWrites = -1) {
+            service.setOptions({failAfterWrites});
+            return message(call(QStringLiteral("SetInvoice"),
+                                {arg("variant", delta.toJsonObject())}, {}, &service));
+        };
+        const DataPacket open = invoices(QStringLiteral("01"), QStringLiteral("A_"));
+        const Delta first = receiptDelta(open, 0);
+        QCOMPARE(send(first), QStringLiteral("<ok>"));
+
+        Delta stale = receiptDelta(open, 0); // the same shape, from the row before the change
+        stale.changes[0].set[0].second = QDateTime(QDate(2026, 2, 4), QTime());
+        QStringList before = snapshot();
+        QVERIFY2(send(stale).contains(QStringLiteral("outro usuário")), qPrintable(send(stale)));
+        QCOMPARE(snapshot(), before);
+
+        Delta two = receiptDelta(open, 1);
+        two.changes.append(receiptDelta(open, 2).changes.first());
+        QVERIFY2(send(two, 2).contains(QStringLiteral("Falha simulada")), "no failure");
+        QCOMPARE(snapshot(), before);
+        QCOMPARE(send(two), QStringLiteral("<ok>"));
+
+        Delta other = receiptDelta(open, 3);
+        other.changes[0].set = {{QStringLiteral("VRTXCAMBIOINVOI"), 5.25},
+                                {QStringLiteral("IDCHECK"), QStringLiteral("S")}};
+        QCOMPARE(send(other), QStringLiteral("<ok>"));
+        QCOMPARE(scalar(QStringLiteral("SELECT COUNT(*) FROM INVOICE WHERE CDEMPRESA = '01' AND "
+                                       "NRINVOICE = '%1' AND VRTXCAMBIOINVOI = 5.25")
+                            .arg(open.rows.at(3).at(at("NRINVOICE")).toString())),
+                 1);
+    }
+
     // ---- GeraNF --------------------------------------------------------------------------
 
     // Marks the ready invoices (received, exchanged, no note) of the first customers.
@@ -614,6 +664,203 @@ public:
         QCOMPARE(snapshot(), before);
     }
 
+    // The marks read from a packet's text by the scan, against the same packet read whole:
+    // the same invoices, or the same refusal.
+    static void markedFromTextData()
+    {
+        QTest::addColumn<QString>("change");  // what is done to the packet's text
+        QTest::addColumn<QString>("refusal"); // part of both messages; empty: accepted
+        QTest::newRow("plain") << ""
+                               << "";
+        QTest::newRow("mark written with an escape") << "escaped mark"
+                                                     << "";
+        QTest::newRow("marks that are not S") << "other marks"
+                                              << "";
+        QTest::newRow("keys written with escapes") << "escaped keys"
+                                                   << "";
+        QTest::newRow("rows before fields") << "rows first"
+                                            << "";
+        QTest::newRow("repeated rows: the last counts") << "rows twice"
+                                                        << "";
+        QTest::newRow("space everywhere") << "space"
+                                          << "";
+        QTest::newRow("marked row without company") << "null company"
+                                                    << "";
+        QTest::newRow("nothing marked") << "none"
+                                        << "deve(m) ser informado(s)";
+        QTest::newRow("two companies") << "two companies"
+                                       << "empresas";
+        QTest::newRow("row too short") << "short row"
+                                       << "Linha 2 tem 28 valores";
+        QTest::newRow("row no list") << "row object"
+                                     << "Linha 2 não é uma lista";
+        QTest::newRow("number as key") << "number key"
+                                       << "Valor do tipo número";
+        QTest::newRow("field missing") << "missing field"
+                                       << "DTRECINVOICE";
+        QTest::newRow("no rows") << "no rows"
+                                 << "sem a lista \"rows\"";
+        QTest::newRow("not JSON") << "cut"
+                                  << "JSON malformado";
+    }
+
+    void markedFromText() const
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, refusal);
+        // Four invoices that may get a note, two of them marked.
+        DataPacket packet = invoices(QStringLiteral("01"), QStringLiteral("N_"));
+        packet.rows.removeIf([](const Row& row) { return row.at(at("DTCAMBIOINVOICE")).isNull(); });
+        QVERIFY(packet.rows.size() >= 4);
+        packet.rows.resize(4);
+        const int mark = at("IDCHECK");
+        const int number = at("NRINVOICE");
+        const int company = at("CDEMPRESA");
+        packet.rows[1][mark] = QStringLiteral("S");
+        packet.rows[3][mark] = QStringLiteral("S");
+        if (change == QLatin1String("other marks")) {
+            packet.rows[0][mark] = QStringLiteral("s");
+            packet.rows[2][mark] = QStringLiteral("S ");
+            packet.rows[3][mark] = QVariant();
+        } else if (change == QLatin1String("none")) {
+            packet.rows[1][mark] = packet.rows[3][mark] = QStringLiteral("N");
+        } else if (change == QLatin1String("two companies")) {
+            packet.rows[3][company] = QStringLiteral("02");
+        } else if (change == QLatin1String("null company")) {
+            packet.rows[1][company] = QVariant();
+        } else if (change == QLatin1String("missing field")) {
+            packet.fields.removeAt(at("DTRECINVOICE"));
+            for (Row& row : packet.rows)
+                row.removeAt(at("DTRECINVOICE"));
+        }
+        QByteArray text = packet.toJson();
+        const QByteArray firstKey = '"' + packet.rows[1][number].toString().toUtf8() + '"';
+        const QByteArray rows = text.mid(text.indexOf("\"rows\":"));
+        const QByteArray fields = text.left(text.indexOf(",\"rows\":")).mid(1);
+        if (change == QLatin1String("escaped mark")) {
+            text.replace("\"S\"", "\"\\u0053\"");
+        } else if (change == QLatin1String("escaped keys")) {
+            QByteArray escaped = "\"";
+            for (char c : firstKey.mid(1, firstKey.size() - 2))
+                escaped += "\\u00" + QByteArray::number(uchar(c), 16);
+            escaped += '"';
+            text.replace(firstKey, escaped);
+        } else if (change == QLatin1String("rows first")) {
+            text = '{' + rows.chopped(1) + ',' + fields + '}';
+        } else if (change == QLatin1String("rows twice")) {
+            text = "{\"rows\":[[1]]," + text.mid(1);
+        } else if (change == QLatin1String("space")) {
+            text.replace("],[", "] ,\n\t[").replace("\":", "\" : ").replace("[[", "[ [");
+        } else if (change == QLatin1String("short row")) {
+            const qsizetype end = text.indexOf("],[", text.indexOf("],[") + 2);
+            const qsizetype lastCell = text.lastIndexOf(',', end);
+            text.remove(lastCell, end - lastCell);
+        } else if (change == QLatin1String("row object")) {
+            const qsizetype second = text.indexOf("],[") + 2;
+            text = text.left(second) + "{}" + text.mid(text.indexOf("],[", second) + 1);
+        } else if (change == QLatin1String("number key")) {
+            // NRINVOICE, not ORDENA2 before it, which holds the same number.
+            text.replace(text.indexOf(firstKey, text.indexOf(firstKey) + 1), firstKey.size(), "12");
+        } else if (change == QLatin1String("no rows")) {
+            text = '{' + fields + '}';
+        } else if (change == QLatin1String("cut")) {
+            text.chop(3);
+        }
+
+        const auto outcome = [](const std::function<MarkedInvoices()>& read) {
+            try {
+                const MarkedInvoices marked = read();
+                return std::make_pair(marked, QString());
+            } catch (const DataPacketError& failure) {
+                return std::make_pair(MarkedInvoices(), failure.text());
+            } catch (const ServiceFailure& failure) {
+                return std::make_pair(MarkedInvoices(), failure.message());
+            }
+        };
+        const auto whole =
+            outcome([&] { return InvoiceService::markedInvoices(DataPacket::fromJson(text)); });
+        const auto scanned = outcome([&] { return InvoiceService::markedInvoices(text); });
+        QVERIFY2(scanned.second.contains(refusal), qPrintable(scanned.second));
+        QVERIFY2(whole.second.contains(refusal), qPrintable(whole.second));
+        if (change != QLatin1String("cut"))
+            QCOMPARE(scanned.second, whole.second);
+        QCOMPARE(scanned.first, whole.first);
+        if (refusal.isEmpty())
+            QVERIFY(!scanned.first.numbers.empty());
+
+        // Through the wire: the same notes, or the same message, and nothing written then.
+        const QStringList before = snapshot();
+        const QByteArray body =
+            R"({"jsonrpc":"2.0","id":3,"method":"GeraNF","params":[{"type":"variant","value":)" +
+            text + R"(},{"type":"string","value":"Separadas"}]})";
+        InvoiceService service(db);
+        const QJsonObject answer =
+            QJsonDocument::fromJson(RpcDispatcher(service).handle(body).body).object();
+        if (change == QLatin1String("cut")) {
+            QCOMPARE(answer.value("error").toObject().value("code").toInt(), -32700);
+            QCOMPARE(snapshot(), before);
+            return;
+        }
+        QVERIFY2(message(answer).contains(refusal), qPrintable(message(answer)));
+        if (!refusal.isEmpty()) {
+            QCOMPARE(snapshot(), before);
+            return;
+        }
+        QStringList issued;
+        for (const QString& invoice : scanned.first.numbers) {
+            if (scalar(QStringLiteral("SELECT COUNT(*) FROM INVOICE WHERE CDEMPRESA = '01' AND "
+                                      "NRINVOICE = '%1' AND IDGERNFINVOI = 'S'")
+                           .arg(invoice)) == 1)
+                issued.append(invoice);
+        }
+        QCOMPARE(issued.size(), qsizetype(scanned.first.numbers.size()));
+    }
+
+    // The request as any JSON writer may put it: the answer is the one of the plain request.
+    // (How the request is read does not depend on the database: SQLite alone runs it.)
+    static void requestShapesData()
+    {
+        QTest::addColumn<QByteArray>("body");
+        const QByteArray params =
+            QJsonDocument(filterParams(QStringLiteral("01"), QStringLiteral("A_"), {}, {}))
+                .toJson(QJsonDocument::Compact);
+        QTest::newRow("plain") << R"({"jsonrpc":"2.0","id":7,"method":"GetInvoice","params":)" +
+                                      params + '}';
+        QTest::newRow("members in another order")
+            << R"({"params":)" + params + R"(,"method":"GetInvoice","id":7,"jsonrpc":"2.0"})";
+        QTest::newRow("space around everything")
+            << "\n{ \"jsonrpc\" : \"2.0\" ,\t\"id\" : 7 , \"method\" : \"GetInvoice\" , "
+               "\"params\" : " +
+                   QJsonDocument(filterParams(QStringLiteral("01"), QStringLiteral("A_"), {}, {}))
+                       .toJson(QJsonDocument::Indented) +
+                   " }\r\n";
+        QTest::newRow("escapes in names and texts")
+            << R"({"json\u0072pc":"2.0","id":7,"method":"Get\u0049nvoice","\u0070arams":)" +
+                   QByteArray(params).replace(R"("A_")", R"("A\u005f")") + '}';
+        QTest::newRow("repeated members: the last counts")
+            << R"({"jsonrpc":"1.0","method":"GetItem","params":[],"id":7,"jsonrpc":"2.0",)"
+               R"("method":"GetInvoice","params":)" +
+                   params + '}';
+        QTest::newRow("other members") << R"({"jsonrpc":"2.0","x":{"y":[1,{}]},"id":7,)"
+                                          R"("method":"GetInvoice","params":)" +
+                                              params + '}';
+    }
+
+    void requestShapes() const
+    {
+        QFETCH(QByteArray, body);
+        InvoiceService service(db);
+        RpcDispatcher dispatcher(service);
+        const QByteArray plain =
+            dispatcher
+                .handle(request(QStringLiteral("GetInvoice"),
+                                filterParams(QStringLiteral("01"), QStringLiteral("A_"), {}, {})))
+                .body;
+        const RpcDispatcher::Answer answer = dispatcher.handle(body);
+        QVERIFY2(answer.ok, qPrintable(answer.failure));
+        QCOMPARE(answer.body, plain);
+    }
+
     // ---- requests that do not fit --------------------------------------------------------
 
     static void badRequestData()
@@ -635,13 +882,37 @@ public:
             << head + R"("method":"GeraNF","params":[{"type":"variant","value":{}},)"
                       R"({"type":"date","value":"2026-01-01T00:00:00"}]})"
             << -32602 << "Argumento 2";
-        QTest::newRow("by value where by reference")
+        QTest::newRow("variant by reference")
             << head + R"("method":"SetInvoice","params":[{"type":"variant","byref":true,)"
                       R"("value":{}}]})"
             << -32602 << "variant";
         QTest::newRow("variant that is no packet")
             << head + R"("method":"SetInvoice","params":[{"type":"variant","value":"x"}]})"
             << -32602 << "pacote";
+        QTest::newRow("text where a date goes")
+            << head + R"("method":"GeraNF","params":[{"type":"variant","value":{}},)"
+                      R"({"type":"date","value":null}]})"
+            << -32602
+            << "Argumento 2 de GeraNF: recebido tipo \"date\"; esperado string por valor (0x48).";
+        QTest::newRow("too few arguments")
+            << head + R"("method":"GetItem","params":[{"type":"string","value":"01"},)"
+                      R"({"type":"string","value":"A_"}]})"
+            << -32602 << "GetItem espera 16 argumento(s), recebeu 2.";
+        QTest::newRow("params no list") << head + R"("method":"GetItem","params":{"a":1}})"
+                                        << -32602 << "GetItem: \"params\" deve ser uma lista";
+        QTest::newRow("unknown key")
+            << head + R"("method":"SetInvoice","params":[{"type":"variant","value":{},"x":1}]})"
+            << -32602 << "chave desconhecida \"x\"";
+        QTest::newRow("byref no boolean")
+            << head + R"("method":"SetInvoice","params":[{"type":"variant","byref":1,)"
+                      R"("value":{}}]})"
+            << -32602 << "\"byref\" não é booliano";
+        QTest::newRow("no value") << head +
+                                         R"("method":"SetInvoice","params":[{"type":"variant"}]})"
+                                  << -32602 << "falta \"value\"";
+        QTest::newRow("id an object")
+            << QByteArray(R"({"jsonrpc":"2.0","id":{},"method":"GetItem","params":[]})") << -32600
+            << "\"id\"";
         QTest::newRow("bad date")
             << QJsonDocument(QJsonObject{{QStringLiteral("jsonrpc"), QStringLiteral("2.0")},
                                          {QStringLiteral("id"), 1},

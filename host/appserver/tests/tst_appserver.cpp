@@ -43,18 +43,15 @@ private:
         suite.db = open(file, QStringLiteral("suite"));
     }
 
-    static InvoiceQuery everything(const QString& company, const QString& situation)
+    static FilterArgs everything(const QString& company, const QString& situation)
     {
-        InvoiceQuery query;
-        query.company = company;
+        FilterArgs query = FilterArgs::everything(company);
         query.situation = situation;
-        query.allCustomers = query.allIssue = query.allDue = query.allReceipt = query.allExchange =
-            QStringLiteral("T");
         return query;
     }
 
     // The listing of `query` read through SQLite's interface and through Qt SQL.
-    std::pair<QByteArray, QByteArray> bothReadings(bool items, const InvoiceQuery& query) const
+    std::pair<QByteArray, QByteArray> bothReadings(bool items, const FilterArgs& query) const
     {
         InvoiceService service(suite.db);
         if (!service.readsThroughSqlite())
@@ -84,10 +81,15 @@ private slots:
     void setInvoiceApplies() { suite.setInvoiceApplies(); }
     void setInvoiceRefused_data() { AppServerSuite::setInvoiceRefusedData(); }
     void setInvoiceRefused() { suite.setInvoiceRefused(); }
+    void setInvoiceOnOneConnection() { suite.setInvoiceOnOneConnection(); }
     void geraNF_data() { AppServerSuite::geraNFData(); }
     void geraNF() { suite.geraNF(); }
     void geraNFRefused_data() { AppServerSuite::geraNFRefusedData(); }
     void geraNFRefused() { suite.geraNFRefused(); }
+    void markedFromText_data() { AppServerSuite::markedFromTextData(); }
+    void markedFromText() { suite.markedFromText(); }
+    void requestShapes_data() { AppServerSuite::requestShapesData(); }
+    void requestShapes() { suite.requestShapes(); }
     void badRequest_data() { AppServerSuite::badRequestData(); }
     void badRequest() { suite.badRequest(); }
 

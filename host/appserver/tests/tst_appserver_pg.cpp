@@ -104,10 +104,13 @@ private slots:
     void setInvoiceApplies() { suite.setInvoiceApplies(); }
     void setInvoiceRefused_data() { AppServerSuite::setInvoiceRefusedData(); }
     void setInvoiceRefused() { suite.setInvoiceRefused(); }
+    void setInvoiceOnOneConnection() { suite.setInvoiceOnOneConnection(); }
     void geraNF_data() { AppServerSuite::geraNFData(); }
     void geraNF() { suite.geraNF(); }
     void geraNFRefused_data() { AppServerSuite::geraNFRefusedData(); }
     void geraNFRefused() { suite.geraNFRefused(); }
+    void markedFromText_data() { AppServerSuite::markedFromTextData(); }
+    void markedFromText() { suite.markedFromText(); }
     void badRequest_data() { AppServerSuite::badRequestData(); }
     void badRequest() { suite.badRequest(); }
 };

@@ -2,6 +2,7 @@
 // scanner still refuses), and the members it finds hold the values Qt reads.
 #include "JsonScan.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
@@ -14,6 +15,39 @@ const QByteArray answer =
     R"("type":"string","size":10,"fixed":false}],"rows":[["0001"],[null],[)"
     "\"a\\\"b\\\\c\\u00e7\"]]},"
     R"("byref":["A_N_E_","T",""]}})";
+
+// The value of the text, read through JsonReader alone: descends into every object and
+// array and takes the leaves from the reader's own text of them.
+QJsonValue walk(JsonReader& reader)
+{
+    switch (reader.peek()) {
+    case '{': {
+        QJsonObject object;
+        reader.enterObject();
+        QString name;
+        while (reader.nextMember(name))
+            object.insert(name, walk(reader));
+        return object;
+    }
+    case '[': {
+        QJsonArray array;
+        reader.enterArray();
+        while (reader.nextElement())
+            array.append(walk(reader));
+        return array;
+    }
+    default:
+        return JsonScan::parseValue(reader.skip());
+    }
+}
+
+QJsonValue walkAll(const QByteArray& text)
+{
+    JsonReader reader(text);
+    const QJsonValue value = walk(reader);
+    reader.end();
+    return value;
+}
 
 } // namespace
 
@@ -34,6 +68,14 @@ private slots:
             << QByteArray("{\"\\u006fk\":true,\"a\\/b\":\"\\ud83d\\ude00\"}") << true;
         QTest::newRow("numbers") << QByteArray(R"({"a":[0,-0,1.25,1E5,2e-3,123456789012]})")
                                  << true;
+        QTest::newRow("long texts")
+            << QByteArray("{\"a\":\"" + QByteArray(61, 'x') + "\\\"" + QByteArray(13, 'y') +
+                          "\xc3\xa7\",\"b\":\"" + QByteArray(40, '~') + "\"}")
+            << true;
+        QTest::newRow("control character deep in a long text")
+            << QByteArray("{\"a\":\"" + QByteArray(21, 'x') + '\x7f' + QByteArray(10, 'x') +
+                          '\x1f' + QByteArray(9, 'x') + "\"}")
+            << false;
         QTest::newRow("accented text") << QByteArray("{\"a\":\"a\xc3\xa7\xc3\xa3o \xe2\x82\xac "
                                                      "\xf0\x9f\x98\x80\"}")
                                        << true;
@@ -85,6 +127,18 @@ private slots:
             QVERIFY(error.offset() >= 0 && error.offset() <= text.size());
         }
         QCOMPARE(accepted, json);
+
+        // The reader takes any JSON value at the top, an object or not, and finds the same.
+        const QByteArray tag = QTest::currentDataTag();
+        const bool anyValue = json || tag == "array at top" || tag == "string at top";
+        try {
+            const QJsonValue value = walkAll(text);
+            QVERIFY(anyValue);
+            QCOMPARE(value, QJsonDocument::fromJson("[" + text + "]").array().at(0));
+        } catch (const JsonScanError& error) {
+            QVERIFY2(!anyValue, qPrintable(error.text()));
+            QVERIFY(error.offset() >= 0 && error.offset() <= text.size());
+        }
     }
 
     // An answer cut short anywhere is refused, never read past its end.
@@ -95,6 +149,7 @@ private slots:
             // under the address sanitizer, not a read of the rest of the answer.
             const QByteArray cut(answer.constData(), size);
             QVERIFY_THROWS_EXCEPTION(JsonScanError, JsonScan::objectMembers(cut));
+            QVERIFY_THROWS_EXCEPTION(JsonScanError, walkAll(cut));
         }
     }
 
@@ -107,6 +162,7 @@ private slots:
         } catch (const JsonScanError& error) {
             QVERIFY2(error.text().contains(QStringLiteral("profundo")), qPrintable(error.text()));
         }
+        QVERIFY_THROWS_EXCEPTION(JsonScanError, walkAll(deep));
     }
 
     void innerObjectMembersInOnePass_data()

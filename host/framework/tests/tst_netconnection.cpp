@@ -8,12 +8,17 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -24,13 +29,7 @@ QString serverProgram()
 
 QList<ServerArg> filterArgs(const QString& company)
 {
-    QList<ServerArg> args{ServerArg::string(company), ServerArg::byRef(QStringLiteral("A_N_E_"))};
-    for (int i = 0; i < 5; ++i)
-        args.append(ServerArg::byRef(QStringLiteral("T")));
-    args.append(ServerArg::byRef(QString()));
-    for (int i = 0; i < 8; ++i)
-        args.append(ServerArg::dateTime(QDateTime(QDate(1899, 12, 30), QTime(0, 0))));
-    return args;
+    return FilterArgs::everything(company).toArgs();
 }
 
 // A server that answers the handshake like the real one and every call with one fixed
@@ -42,6 +41,7 @@ public:
     {
         connect(this, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* socket = nextPendingConnection()) {
+                ++connections;
                 connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
                 connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { serve(*socket); });
             }
@@ -71,6 +71,8 @@ private:
         if (pending.size() < headerEnd + 4 + bodyLength)
             return;
         const bool handshake = pending.startsWith("GET ");
+        if (!handshake)
+            posts.append(pending.mid(headerEnd + 4, bodyLength));
         pending.clear();
         socket.write(handshake ? http(R"({"module":"FAS10000.rdmBCRInvoice","methods":[]})")
                                : answer);
@@ -78,6 +80,11 @@ private:
             socket.disconnectFromHost(); // an answer cut short ends with the connection
     }
 
+public:
+    QList<QByteArray> posts; // the bodies of the calls received
+    int connections = 0;
+
+private:
     QByteArray answer;
     QHash<QTcpSocket*, QByteArray> requests;
 };
@@ -275,6 +282,13 @@ private slots:
             R"("type":"string","size":10,"fixed":false}],"rows":[["0009"],["0010"]]},"byref":[]}})";
         const auto http = &CannedServer::http;
         QTest::newRow("well-formed") << http(good) << QString();
+        QByteArray chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+        for (qsizetype at = 0; at < good.size(); at += 50)
+            chunked += QByteArray::number(qMin<qsizetype>(50, good.size() - at), 16) + "\r\n" +
+                       good.mid(at, 50) + "\r\n";
+        QTest::newRow("in chunks") << chunked + "0\r\n\r\n" << QString();
+        QTest::newRow("no length, ended by the connection")
+            << "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + good << QString();
         QTest::newRow("JSON cut short")
             << http(good.left(good.size() - 30)) << "resposta inválida a GetInvoice (HTTP 200)";
         QTest::newRow("connection closed mid-body")
@@ -347,29 +361,163 @@ private slots:
         QCOMPARE(cds.FieldByName(QStringLiteral("NRINVOICE")).AsString(), QStringLiteral("0001"));
     }
 
+    // A call that does not fit its method is refused before anything is sent, with the texts
+    // the server gives for it.
     void refusedCallsAreErrors_data()
     {
         QTest::addColumn<QString>("method");
-        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("problem");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("unknown method") << "Apaga" << 1 << "Método desconhecido";
-        QTest::newRow("wrong argument count") << "GetInvoice" << 3 << "espera 16";
+        QTest::newRow("unknown method") << "Apaga"
+                                        << ""
+                                        << "Método desconhecido em FAS10000.rdmBCRInvoice";
+        QTest::newRow("wrong argument count") << "GetInvoice"
+                                              << "three"
+                                              << "GetInvoice espera 16 argumento(s), recebeu 3.";
+        QTest::newRow("by value where by reference")
+            << "GetItem"
+            << "situation by value"
+            << "Argumento 2 de GetItem: recebido tipo \"string\"; esperado string por "
+               "referência (0xC8).";
+        QTest::newRow("date where text goes")
+            << "GeraNF"
+            << "date mode"
+            << "Argumento 2 de GeraNF: recebido tipo \"date\"; esperado string";
+        QTest::newRow("variant that is no packet") << "SetInvoice"
+                                                   << "array"
+                                                   << "o valor não é um pacote de dados";
     }
 
     void refusedCallsAreErrors()
     {
         QFETCH(QString, method);
-        QFETCH(int, count);
+        QFETCH(QString, problem);
         QFETCH(QString, expected);
+        CannedServer canned(CannedServer::http(R"({"jsonrpc":"2.0","id":1,"result":{"ok":true}})"));
+        QVERIFY(canned.listen(QHostAddress::LocalHost));
         TNetConnection connection;
-        connectTo(connection, port);
-        QList<ServerArg> args = filterArgs(QStringLiteral("01")).mid(0, count);
-        try {
-            connection.GetServer().call(method, args);
-            QFAIL("the call should have failed");
-        } catch (const ENetConnection& failure) {
-            QVERIFY2(failure.text().contains(expected), qPrintable(failure.text()));
+        connectTo(connection, canned.serverPort());
+        QList<ServerArg> args = filterArgs(QStringLiteral("01"));
+        if (problem == QLatin1String("three"))
+            args = args.mid(0, 3);
+        else if (problem == QLatin1String("situation by value"))
+            args[1] = ServerArg::string(QStringLiteral("A_"));
+        else if (problem == QLatin1String("date mode"))
+            args = {ServerArg::variant(QByteArray("{}")), ServerArg::dateTime({})};
+        else if (problem == QLatin1String("array"))
+            args = {ServerArg::variant(QByteArray(" [1]"))};
+        for (const bool packet : {false, true}) {
+            try {
+                if (packet)
+                    connection.GetServer().callPacket(method, args);
+                else
+                    connection.GetServer().call(method, args);
+                QFAIL("the call should have failed");
+            } catch (const ENetConnection& failure) {
+                QVERIFY2(failure.text().contains(expected), qPrintable(failure.text()));
+            }
         }
+        QVERIFY(canned.posts.isEmpty());
+    }
+
+    // A variant's text goes into the request as it is; the filter's by-reference values come
+    // back into the filter.
+    void variantTextAndFilterByReference()
+    {
+        CannedServer canned(CannedServer::http(
+            R"({"jsonrpc":"2.0","id":1,"result":{"ok":true,"data":{"alteradas":0},)"
+            "\"byref\":[\"E_\",\"\",\"T\",\"T\",\"T\",\"T\",\"\\\"a,b\\\",c\"]}}"));
+        QVERIFY(canned.listen(QHostAddress::LocalHost));
+        TNetConnection connection;
+        connectTo(connection, canned.serverPort());
+        const QByteArray delta = " {\"fields\" : [], \"changes\":[ ]}\n";
+        QList<ServerArg> args{ServerArg::variant(delta)};
+        CheckResultServ(connection.GetServer().call(RemoteMethods::SetInvoice, args), true, 0);
+        QCOMPARE(canned.posts.size(), 1);
+        QVERIFY(canned.posts.first().contains(R"({"type":"variant","value": {"fields" : [])"));
+        QCOMPARE(QJsonDocument::fromJson(canned.posts.first())["params"][0]["value"].toObject(),
+                 QJsonDocument::fromJson(delta).object());
+
+        FilterArgs filter = FilterArgs::everything(QStringLiteral("01"));
+        connection.GetServer().call(RemoteMethods::GetInvoice, filter);
+        QCOMPARE(filter.situation, QStringLiteral("E_"));
+        QCOMPARE(filter.allCustomers, QString());
+        QCOMPARE(filter.customers, QStringLiteral("\"a,b\",c"));
+        QCOMPARE(filter.company, QStringLiteral("01"));
+        const QJsonArray sent = QJsonDocument::fromJson(canned.posts.last())["params"].toArray();
+        QCOMPARE(sent.size(), 16);
+        QCOMPARE(sent.at(8),
+                 QJsonValue(QJsonObject{{"type", "date"}, {"value", QJsonValue::Null}}));
+    }
+
+    // Calls share one connection; one the server closed in between is opened again, and a
+    // call made from an event handled during another's wait has a connection of its own.
+    void keptConnection()
+    {
+        CannedServer canned(CannedServer::http(
+            R"({"jsonrpc":"2.0","id":1,"result":{"ok":true,"data":{"alteradas":0},"byref":[]}})"));
+        QVERIFY(canned.listen(QHostAddress::LocalHost));
+        TNetConnection connection;
+        connectTo(connection, canned.serverPort());
+        connection.SetConnected(true);
+        QCOMPARE(canned.connections, 1);
+        QList<ServerArg> args{ServerArg::variant(QByteArray("{}"))};
+        for (int call = 1; call <= 3; ++call) {
+            // The canned server closes the connection after each call's answer.
+            const QJsonValue result = connection.GetServer().call(RemoteMethods::SetInvoice, args);
+            QCOMPARE(CheckResultServ(result, true, 0).toObject().value("alteradas").toInt(), 0);
+            QCOMPARE(canned.connections, call);
+        }
+
+        TNetConnection real;
+        connectTo(real, port);
+        FilterArgs inner = FilterArgs::everything(QStringLiteral("02"));
+        QJsonValue innerResult;
+        QTimer::singleShot(
+            0, [&] { innerResult = real.GetServer().call(RemoteMethods::GetItem, inner); });
+        FilterArgs outer = FilterArgs::everything(QStringLiteral("01"));
+        const QByteArray invoices =
+            CheckResultServ(real.GetServer().callPacket(RemoteMethods::GetInvoice, outer), true, 0);
+        QVERIFY(!innerResult.isUndefined());
+        QCOMPARE(DataPacket::fromJson(invoices).rows.size(), 30);
+        const DataPacket items =
+            DataPacket::fromJsonObject(CheckResultServ(innerResult, true, 0).toObject());
+        QVERIFY(items.rows.size() >= 30);
+        for (const Row& row : items.rows)
+            QCOMPARE(row.at(0).toString(), QStringLiteral("02"));
+
+        // Closed by an event handled during a call's wait: the call still gets its answer, and
+        // the connection is closed after it.
+        QTimer::singleShot(0, [&] { real.SetConnected(false); });
+        outer = FilterArgs::everything(QStringLiteral("03"));
+        const QByteArray third =
+            CheckResultServ(real.GetServer().callPacket(RemoteMethods::GetInvoice, outer), true, 0);
+        QCOMPARE(DataPacket::fromJson(third).rows.size(), 30);
+        QVERIFY(!real.Connected());
+    }
+
+    // The handshake answers the methods as the protocol publishes them.
+    void handshakeListsTheMethods()
+    {
+        QNetworkAccessManager manager;
+        manager.setProxy(QNetworkProxy::NoProxy);
+        QNetworkReply* reply = manager.get(QNetworkRequest(
+            QUrl(QStringLiteral("http://127.0.0.1:%1/FAS10000.rdmBCRInvoice").arg(port))));
+        QSignalSpy finished(reply, &QNetworkReply::finished);
+        QVERIFY(finished.wait(10000));
+        const QByteArray filter = "[72,200,200,200,200,200,200,200,7,7,7,7,7,7,7,7]";
+        QCOMPARE(QJsonDocument::fromJson(reply->readAll()).object(),
+                 QJsonDocument::fromJson(R"({"module":"FAS10000.rdmBCRInvoice","methods":[)"
+                                         R"({"name":"GetInvoice","params":)" +
+                                         filter +
+                                         "},"
+                                         R"({"name":"GetItem","params":)" +
+                                         filter +
+                                         "},"
+                                         R"({"name":"SetInvoice","params":[12]},)"
+                                         R"({"name":"GeraNF","params":[12,72]}]})")
+                     .object());
+        reply->deleteLater();
     }
 
     void unreachableServer_data()

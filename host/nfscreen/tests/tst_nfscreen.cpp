@@ -149,11 +149,8 @@ QJsonObject TestNfScreen::issueNotes(const QString& company, const QString& mode
     QJsonObject result;
     {
         InvoiceService service(db);
-        InvoiceQuery query;
-        query.company = company;
+        FilterArgs query = FilterArgs::everything(company);
         query.situation = QStringLiteral("N_");
-        query.allCustomers = query.allIssue = query.allDue = query.allReceipt = query.allExchange =
-            QStringLiteral("T");
         DataPacket packet = service.getInvoice(query);
         const int mark = packet.indexOf(QStringLiteral("IDCHECK"));
         const int exchanged = packet.indexOf(QStringLiteral("DTCAMBIOINVOICE"));
