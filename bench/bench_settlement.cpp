@@ -66,27 +66,15 @@ QString cachedDatabase(int invoices)
     return file;
 }
 
-// The sixteen arguments for every invoice of one company.
-QList<ServerArg> companyArgs(const QString& company)
-{
-    QList<ServerArg> args{ServerArg::string(company), ServerArg::byRef(QStringLiteral("A_N_E_"))};
-    for (int i = 0; i < 5; ++i)
-        args.append(ServerArg::byRef(QStringLiteral("T")));
-    args.append(ServerArg::byRef(QString()));
-    for (int i = 0; i < 8; ++i)
-        args.append(ServerArg::dateTime(QDateTime()));
-    return args;
-}
-
 // The filter's retrieval, as the screen does it: both packets into the screen's record sets.
 void retrieve(TfrmBCRInvoice& screen, const QString& company)
 {
-    QList<ServerArg> args = companyArgs(company);
+    FilterArgs filter = FilterArgs::everything(company);
     screen.cdsInvoice->SetData(CheckResultServ(
-        screen.netBCRInvoice->GetServer().callPacket(QStringLiteral("GetInvoice"), args), true, 0));
-    args = companyArgs(company);
+        screen.netBCRInvoice->GetServer().callPacket(RemoteMethods::GetInvoice, filter), true, 0));
+    filter = FilterArgs::everything(company);
     screen.cdsItem->SetData(CheckResultServ(
-        screen.netBCRInvoice->GetServer().callPacket(QStringLiteral("GetItem"), args), true, 0));
+        screen.netBCRInvoice->GetServer().callPacket(RemoteMethods::GetItem, filter), true, 0));
 }
 
 int countMarked(TClientDataSet& invoices)

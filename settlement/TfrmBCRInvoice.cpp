@@ -721,9 +721,8 @@ void TfrmBCRInvoice::cdsInvoiceAfterPost(TClientDataSet& dataSet)
         return;
     try {
         const BusyGuard busy(MainForm(), 1);
-        QList<ServerArg> args{ServerArg::variant(dataSet.GetDelta().toJsonObject())};
-        CheckResultServ(netBCRInvoice->GetServer().call(QStringLiteral("SetInvoice"), args), true,
-                        0);
+        QList<ServerArg> args{ServerArg::variant(dataSet.GetDeltaJson())};
+        CheckResultServ(netBCRInvoice->GetServer().call(RemoteMethods::SetInvoice, args), true, 0);
     } catch (...) {
         dataSet.CancelUpdates();
         throw;
@@ -887,9 +886,9 @@ void TfrmBCRInvoice::sbtGerarNFClick(QObject* sender)
     {
         const HourglassGuard hourglass;
         const BusyGuard busy(MainForm(), 1);
-        QList<ServerArg> args{ServerArg::variant(cdsInvoice->GetData().toJsonObject()),
+        QList<ServerArg> args{ServerArg::variant(cdsInvoice->GetDataJson()),
                               ServerArg::string(mode)};
-        CheckResultServ(netBCRInvoice->GetServer().call(QStringLiteral("GeraNF"), args), true, 0);
+        CheckResultServ(netBCRInvoice->GetServer().call(RemoteMethods::GeraNF, args), true, 0);
     }
     msgPadrao.ShowMsg(QStringLiteral("NF_Ok"), mtInformation, MessageService::Ok, 0);
     sbtVerificarClick(sender);

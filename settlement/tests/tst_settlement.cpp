@@ -243,13 +243,10 @@ CountingFilter* TestSettlement::chooseCompany(const QString& company)
 // over the screen's own connection.
 DataPacket TestSettlement::fetch(const QString& method, const QString& company)
 {
-    QList<ServerArg> args{ServerArg::string(company), ServerArg::byRef(QStringLiteral("A_N_E_"))};
-    for (int flag = 0; flag < 5; ++flag)
-        args << ServerArg::byRef(QStringLiteral("T"));
-    args << ServerArg::byRef(QString());
-    for (int date = 0; date < 8; ++date)
-        args << ServerArg::dateTime(QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
-    const QJsonValue result = screen()->netBCRInvoice->GetServer().call(method, args);
+    FilterArgs filter = FilterArgs::everything(company);
+    const QJsonValue result = screen()->netBCRInvoice->GetServer().call(
+        method == QLatin1String("GetItem") ? RemoteMethods::GetItem : RemoteMethods::GetInvoice,
+        filter);
     return DataPacket::fromJsonObject(CheckResultServ(result, true, 0).toObject());
 }
 
