@@ -36,7 +36,7 @@ void fillCustomers(TClientDataSet& cds)
     DataPacket packet;
     packet.fields = cds.FieldDefs();
     packet.rows = {{"C1", "Acme", "Acme Ltd"},
-                   {"C2", "Borealis", "Borealis Inc"},
+                   {"C2", "Borealis", "Boreal Grãos Inc"},
                    {"A, B", "Comma Co", "Comma \"Quoted\" Co"},
                    {"C4", "Sul Export", "Sul Export SA"}};
     cds.SetData(packet);
@@ -73,6 +73,7 @@ private slots:
     void pesquisaListaSearchBox();
     void pesquisaListaWithoutRows();
     void btnPesquisaPicksARow();
+    void btnPesquisaSearchThenEnter_data();
     void btnPesquisaSearchThenEnter();
     void btnPesquisaRefusedOrEmptyOrCancelled();
     void findRecord_data();
@@ -230,16 +231,28 @@ void TestLookup::btnPesquisaPicksARow()
     QTRY_COMPARE(QApplication::focusWidget(), edit);
 }
 
+void TestLookup::btnPesquisaSearchThenEnter_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("picked");
+    QTest::newRow("part of a name") << "export"
+                                    << "C4";
+    QTest::newRow("without accents") << "graos"
+                                     << "C2";
+}
+
 void TestLookup::btnPesquisaSearchThenEnter()
 {
+    QFETCH(QString, typed);
+    QFETCH(QString, picked);
     TBtnPesquisa btp;
     btp.SetDataSource(dts.get());
     whenModal<LookupListDialog>([&](LookupListDialog* dialog) {
-        QTest::keyClicks(dialog->searchBox(), "export");
+        QTest::keyClicks(dialog->searchBox(), typed);
         QTest::keyClick(dialog->searchBox(), Qt::Key_Return);
     });
     QVERIFY(btp.Pesquisa());
-    QCOMPARE(cds->FieldByName("CDCLIENTE").AsString(), QString("C4"));
+    QCOMPARE(cds->FieldByName("CDCLIENTE").AsString(), picked);
 }
 
 void TestLookup::btnPesquisaRefusedOrEmptyOrCancelled()
@@ -279,6 +292,8 @@ void TestLookup::findRecord_data()
                                             << "Co" << 2;
     QTest::newRow("inside") << "NMRAZSOCCLIE"
                             << "export" << 3;
+    QTest::newRow("accents and case ignored") << "NMRAZSOCCLIE"
+                                              << "GRAOS" << 1;
     QTest::newRow("key column") << "CDCLIENTE"
                                 << "c4" << 3;
     QTest::newRow("nothing") << "NMFANTCLIE"
