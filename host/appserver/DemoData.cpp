@@ -1,6 +1,7 @@
 #include "DemoData.h"
 
 #include "Schema.h"
+#include "SortKey.h"
 
 #include <QDate>
 #include <QSqlError>
@@ -163,15 +164,17 @@ void fillCompanies(QSqlDatabase& db)
 void fillCustomersAndProducts(QSqlDatabase& db)
 {
     Writer customer(db, QStringLiteral("INSERT INTO CLIENTE (CDCLIENTE, NRINSJURCLIE, NMFANTCLIE, "
-                                       "IDTPIJURCLIE, NMRAZSOCCLIE) VALUES (?, ?, ?, ?, ?)"));
+                                       "IDTPIJURCLIE, NMRAZSOCCLIE, NMFANTORDCLIE) VALUES "
+                                       "(?, ?, ?, ?, ?, ?)"));
     Writer address(db, QStringLiteral("INSERT INTO ENDECLIE (CDCLIENTE, IDTPENDECLIE, CDPAIS, "
                                       "DSENDERECO, NMCIDADE) VALUES (?, ?, ?, ?, ?)"));
     int n = 0;
     for (const Customer& c : customers) {
         ++n;
         const QString key = QString::fromLatin1(c.key);
-        customer.run(
-            {key, padded(n * 7919, 14), text(c.name), QStringLiteral("J"), text(c.legalName)});
+        const QString name = QString::fromUtf8(c.name);
+        customer.run({key, padded(n * 7919, 14), name, QStringLiteral("J"), text(c.legalName),
+                      SortKey::of(name)});
         // Every customer has a billing address; all but one also a main ("P") address.
         address.run({key, QStringLiteral("C"), text(c.country ? c.country : "0055"),
                      QStringLiteral("Rua da Cobrança, %1").arg(n), QStringLiteral("Santos")});

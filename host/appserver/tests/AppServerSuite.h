@@ -9,6 +9,7 @@
 #include "InvoiceLayout.h"
 #include "RpcDispatcher.h"
 #include "Schema.h"
+#include "SortKey.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -674,5 +675,42 @@ public:
         QCOMPARE(snapshot(), before);
         // The same dispatcher goes on serving.
         QVERIFY(invoices(QStringLiteral("01")).rows.size() > 0);
+    }
+
+    // ---- the order of the list -----------------------------------------------------------
+
+    // Customers in reading order, accents and case aside, each one's invoices together.
+    void listOrder() const
+    {
+        QStringList names;
+        for (const Row& row : invoices(QStringLiteral("01")).rows) {
+            const QString name = row.at(at("NMFANTCLIE")).toString();
+            if (names.isEmpty() || names.last() != name)
+                names.append(name);
+        }
+        QCOMPARE(QStringList(names).removeDuplicates(), 0);
+        const QStringList expected{"Açaí Trading",    "Auckland Brew",  "Café do Cerrado",
+                                   "Café Österreich", "Helsinki Kahvi", "Île-de-France Café",
+                                   "Istanbul Kahve",  "Zürich Handel"};
+        QList<qsizetype> positions;
+        for (const QString& name : expected)
+            positions.append(names.indexOf(name));
+        QVERIFY2(!positions.contains(-1) && std::is_sorted(positions.cbegin(), positions.cend()),
+                 qPrintable(names.join(QStringLiteral(" | "))));
+    }
+
+    // A database made before customers had their sort key gets it.
+    void upgradeAddsTheSortKey()
+    {
+        QSqlQuery query(db);
+        QVERIFY(query.exec(QStringLiteral("ALTER TABLE CLIENTE DROP COLUMN NMFANTORDCLIE")));
+        Schema::upgrade(db);
+        Schema::upgrade(db); // once there, nothing to do
+        QVERIFY(query.exec(QStringLiteral("SELECT NMFANTCLIE, NMFANTORDCLIE FROM CLIENTE")));
+        int customers = 0;
+        for (; query.next(); ++customers)
+            QCOMPARE(query.value(1).toString(), SortKey::of(query.value(0).toString()));
+        QCOMPARE(customers, 40);
+        listOrder();
     }
 };

@@ -90,6 +90,8 @@ private slots:
     void geraNFRefused() { suite.geraNFRefused(); }
     void badRequest_data() { AppServerSuite::badRequestData(); }
     void badRequest() { suite.badRequest(); }
+    void listOrder() { suite.listOrder(); }
+    void upgradeAddsTheSortKey() { suite.upgradeAddsTheSortKey(); }
 
     void sqliteReadingEqualsQtSql_data()
     {
