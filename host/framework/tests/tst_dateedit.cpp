@@ -16,6 +16,8 @@ private slots:
     void checkValidDate();
     void setDateAndClear();
     void changeHookAndColour();
+    void weekdayBesideTheWholeDate_data();
+    void weekdayBesideTheWholeDate();
 };
 
 void TestDateEdit::typedTexts_data()
@@ -127,6 +129,68 @@ void TestDateEdit::changeHookAndColour()
     edit.setText("");
     QCOMPARE(seen, (QStringList{"01/02/2026", "13/13/1313", ""}));
     QVERIFY(messages->messages.isEmpty());
+}
+
+void TestDateEdit::weekdayBesideTheWholeDate_data()
+{
+    QTest::addColumn<int>("pixelSize");
+    QTest::addColumn<QString>("width"); // "preferred", "minimum" or a fixed number of pixels
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("preferred") << 11 << "preferred"
+                               << "28/12/2026"
+                               << "Segunda";
+    QTest::newRow("minimum") << 11 << "minimum"
+                             << "31/12/2025"
+                             << "Qua";
+    QTest::newRow("fixed narrower") << 11 << "40"
+                                    << "29/12/2029"
+                                    << "Sáb";
+    QTest::newRow("larger font") << 16 << "100"
+                                 << "27/12/2026"
+                                 << "Dom";
+}
+
+void TestDateEdit::weekdayBesideTheWholeDate()
+{
+    QFETCH(int, pixelSize);
+    QFETCH(QString, width);
+    QFETCH(QString, date);
+    QFETCH(QString, shown);
+
+    QWidget form;
+    QFont font = form.font();
+    font.setPixelSize(pixelSize);
+    form.setFont(font);
+    auto* edit = new TDateEditPlus(&form);
+    if (width == QLatin1String("preferred") || width == QLatin1String("minimum")) {
+        edit->resize(width == QLatin1String("preferred") ? edit->sizeHint().width()
+                                                         : edit->minimumSizeHint().width(),
+                     edit->sizeHint().height());
+    } else { // as a form fixes it
+        edit->setMinimumWidth(width.toInt());
+        edit->setMaximumWidth(width.toInt());
+        edit->resize(width.toInt(), edit->sizeHint().height());
+    }
+    edit->setText(date);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    const auto* weekday = edit->findChild<QLabel*>("lblDiaSemana");
+    QCOMPARE(weekday->text(), shown);
+    QVERIFY(QFontMetrics(weekday->font()).horizontalAdvance(shown) <= weekday->width());
+    // The cursor at either end of the text, as painted: the first digit is where the line
+    // starts (nothing scrolled away) and the last ends before the weekday.
+    edit->home(false);
+    edit->grab();
+    const QRect start = edit->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    edit->end(false);
+    edit->grab();
+    const QRect end = edit->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    QCOMPARE(edit->cursorPositionAt(start.center()), 0);
+    QVERIFY(end.x() - start.x() >= QFontMetrics(edit->font()).horizontalAdvance(date) - 1);
+    QVERIFY2(end.right() < weekday->geometry().left(),
+             qPrintable(QStringLiteral("%1 %2").arg(end.right()).arg(weekday->x())));
 }
 
 QTEST_MAIN(TestDateEdit)
