@@ -5,29 +5,22 @@ namespace SortKey {
 namespace {
 
 // Lower-case letters that carry no decomposition into a base letter and a mark.
+struct PlainSpelling
+{
+    char16_t letter;
+    QStringView spelling;
+};
+constexpr PlainSpelling plainSpellings[] = {{u'ß', u"ss"}, {u'æ', u"ae"}, {u'œ', u"oe"},
+                                            {u'ø', u"o"},  {u'ł', u"l"},  {u'đ', u"d"},
+                                            {u'ð', u"d"},  {u'þ', u"th"}, {u'ı', u"i"}};
+
 QStringView plainSpelling(char16_t c)
 {
-    switch (c) {
-    case u'ß':
-        return u"ss";
-    case u'æ':
-        return u"ae";
-    case u'œ':
-        return u"oe";
-    case u'ø':
-        return u"o";
-    case u'ł':
-        return u"l";
-    case u'đ':
-    case u'ð':
-        return u"d";
-    case u'þ':
-        return u"th";
-    case u'ı':
-        return u"i";
-    default:
-        return {};
+    for (const PlainSpelling& plain : plainSpellings) {
+        if (plain.letter == c)
+            return plain.spelling;
     }
+    return {};
 }
 
 } // namespace

@@ -684,17 +684,14 @@ public:
     {
         QStringList names;
         for (const Row& row : invoices(QStringLiteral("01")).rows) {
-            const QString name = row.at(at("NMFANTCLIE")).toString();
-            if (names.isEmpty() || names.last() != name)
-                names.append(name);
+            if (names.isEmpty() || names.last() != row.at(at("NMFANTCLIE")).toString())
+                names.append(row.at(at("NMFANTCLIE")).toString());
         }
         QCOMPARE(QStringList(names).removeDuplicates(), 0);
-        const QStringList expected{"Açaí Trading",    "Auckland Brew",  "Café do Cerrado",
-                                   "Café Österreich", "Helsinki Kahvi", "Île-de-France Café",
-                                   "Istanbul Kahve",  "Zürich Handel"};
         QList<qsizetype> positions;
-        for (const QString& name : expected)
-            positions.append(names.indexOf(name));
+        for (const char* name : {"Açaí Trading", "Auckland Brew", "Café do Cerrado",
+                                 "Café Österreich", "Île-de-France Café", "Zürich Handel"})
+            positions.append(names.indexOf(QString::fromUtf8(name)));
         QVERIFY2(!positions.contains(-1) && std::is_sorted(positions.cbegin(), positions.cend()),
                  qPrintable(names.join(QStringLiteral(" | "))));
     }

@@ -73,7 +73,6 @@ private slots:
     void pesquisaListaSearchBox();
     void pesquisaListaWithoutRows();
     void btnPesquisaPicksARow();
-    void btnPesquisaSearchThenEnter_data();
     void btnPesquisaSearchThenEnter();
     void btnPesquisaRefusedOrEmptyOrCancelled();
     void findRecord_data();
@@ -231,28 +230,16 @@ void TestLookup::btnPesquisaPicksARow()
     QTRY_COMPARE(QApplication::focusWidget(), edit);
 }
 
-void TestLookup::btnPesquisaSearchThenEnter_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("picked");
-    QTest::newRow("part of a name") << "export"
-                                    << "C4";
-    QTest::newRow("without accents") << "graos"
-                                     << "C2";
-}
-
 void TestLookup::btnPesquisaSearchThenEnter()
 {
-    QFETCH(QString, typed);
-    QFETCH(QString, picked);
     TBtnPesquisa btp;
     btp.SetDataSource(dts.get());
     whenModal<LookupListDialog>([&](LookupListDialog* dialog) {
-        QTest::keyClicks(dialog->searchBox(), typed);
+        QTest::keyClicks(dialog->searchBox(), "graos"); // inside a name, without accents
         QTest::keyClick(dialog->searchBox(), Qt::Key_Return);
     });
     QVERIFY(btp.Pesquisa());
-    QCOMPARE(cds->FieldByName("CDCLIENTE").AsString(), picked);
+    QCOMPARE(cds->FieldByName("CDCLIENTE").AsString(), QString("C2"));
 }
 
 void TestLookup::btnPesquisaRefusedOrEmptyOrCancelled()
