@@ -339,7 +339,7 @@ void TstFormData::customerQuery()
         " WHERE C.CDCLIENTE = E.CDCLIENTE",
         "   AND E.IDTPENDECLIE = 'P'",
         "   AND E.CDPAIS <> '0055'",
-        " "};
+        " ORDER BY C.NMFANTORDCLIE, C.CDCLIENTE"};
     QCOMPARE(q.lines, expected);
     QCOMPARE(q.text(), expected.join('\n'));
     QVERIFY(q.params.isEmpty());

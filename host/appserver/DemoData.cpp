@@ -1,6 +1,7 @@
 #include "DemoData.h"
 
 #include "Schema.h"
+#include "SortKey.h"
 
 #include <QDate>
 #include <QSqlError>
@@ -163,15 +164,17 @@ void fillCompanies(QSqlDatabase& db)
 void fillCustomersAndProducts(QSqlDatabase& db)
 {
     Writer customer(db, QStringLiteral("INSERT INTO CLIENTE (CDCLIENTE, NRINSJURCLIE, NMFANTCLIE, "
-                                       "IDTPIJURCLIE, NMRAZSOCCLIE) VALUES (?, ?, ?, ?, ?)"));
+                                       "IDTPIJURCLIE, NMRAZSOCCLIE, NMFANTORDCLIE) VALUES "
+                                       "(?, ?, ?, ?, ?, ?)"));
     Writer address(db, QStringLiteral("INSERT INTO ENDECLIE (CDCLIENTE, IDTPENDECLIE, CDPAIS, "
                                       "DSENDERECO, NMCIDADE) VALUES (?, ?, ?, ?, ?)"));
     int n = 0;
     for (const Customer& c : customers) {
         ++n;
         const QString key = QString::fromLatin1(c.key);
-        customer.run(
-            {key, padded(n * 7919, 14), text(c.name), QStringLiteral("J"), text(c.legalName)});
+        const QString name = QString::fromUtf8(c.name);
+        customer.run({key, padded(n * 7919, 14), name, QStringLiteral("J"), text(c.legalName),
+                      SortKey::of(name)});
         // Every customer has a billing address; all but one also a main ("P") address.
         address.run({key, QStringLiteral("C"), text(c.country ? c.country : "0055"),
                      QStringLiteral("Rua da Cobrança, %1").arg(n), QStringLiteral("Santos")});
@@ -216,8 +219,11 @@ void DemoData::fill(QSqlDatabase& db) const
         Writer sequence(db, QStringLiteral("UPDATE SEQNOTAFISC SET NRULTNOTA = ? WHERE "
                                            "CDEMPRESA = ? AND CDFILIAL = ?"));
 
-        const QDate firstDay(2025, 1, 1);
-        const int days = int(firstDay.daysTo(QDate(2026, 12, 31)));
+        // Invoices are issued from the start of 2025 up to the creation day; a receipt, an
+        // exchange or a note that would fall after that day has not happened yet.
+        const QDate lastDay = today;
+        const QDate firstDay = std::min(QDate(2025, 1, 1), lastDay.addYears(-1));
+        const int days = int(firstDay.daysTo(lastDay));
         for (int c = 0; c < 3; ++c) {
             Sequence random(1000003ULL * quint64(c + 1));
             const QString company = padded(c + 1, 2);
@@ -245,23 +251,28 @@ void DemoData::fill(QSqlDatabase& db) const
                     const qint64 adjusted = unit - unit * random.below(11) / 100;
                     const qint64 quantity = 1 + random.below(20);
                     totalCents += adjusted * quantity;
-                    items.append({company, branch, number, padded(s, 4), code,
-                                  QStringLiteral("%1 sacas de %2")
-                                      .arg(quantity)
-                                      .arg(QString::fromUtf8(products[size_t(p)])),
-                                  double(unit) / 100, double(adjusted) / 100,
-                                  double(adjusted * quantity) / 100});
+                    items.append(
+                        {company, branch, number, padded(s, 4), code,
+                         QStringLiteral("%1 %2 de %3")
+                             .arg(quantity)
+                             .arg(quantity == 1 ? QStringLiteral("saca") : QStringLiteral("sacas"))
+                             .arg(QString::fromUtf8(products[size_t(p)])),
+                         double(unit) / 100, double(adjusted) / 100,
+                         double(adjusted * quantity) / 100});
                 }
                 const double totalValue = double(totalCents) / 100;
 
                 // Situation: 40% open, 35% paid without note (half of them exchanged),
-                // 25% paid with the note issued.
+                // 25% paid with the note issued on the exchange day; fewer among the last
+                // invoices, whose receipt or exchange would come after the creation day. The
+                // days are drawn whatever the situation, so that the draws of every later
+                // invoice stay the same.
                 const int situation = random.below(100);
-                const bool paid = situation >= 40 && issued.addDays(10) < QDate(2026, 12, 31);
-                const bool issuedNote = paid && situation >= 75;
-                const bool exchanged = issuedNote || (paid && situation >= 57);
                 const QDate received = issued.addDays(10 + random.below(80));
                 const QDate exchangeDay = received.addDays(random.below(5));
+                const bool paid = situation >= 40 && received <= lastDay;
+                const bool exchanged = paid && situation >= 57 && exchangeDay <= lastDay;
+                const bool issuedNote = exchanged && situation >= 75;
                 const int rateMillis = 4800 + random.below(801);
                 QVariant noteNumber = nullText();
                 if (issuedNote) {
@@ -273,7 +284,7 @@ void DemoData::fill(QSqlDatabase& db) const
                 const QString type = typeRoll < 10   ? QStringLiteral("M")
                                      : typeRoll < 19 ? QStringLiteral("A")
                                                      : QStringLiteral("E");
-                const bool apurado = random.below(10) == 0;
+                const bool apurado = random.below(10) == 0 && issued.addDays(5) <= lastDay;
                 const QVariant observation =
                     !paid ? nullText()
                     : random.below(3) == 0

@@ -25,7 +25,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcAppServer)
 namespace {
 
 const QString invoiceColumns = QStringLiteral(
-    "C.NMFANTCLIE, I.NRINVOICE, I.CDEMPRESA, EM.NMEMPRESA, I.CDFILIAL, I.NRINVOICE, "
+    "C.NMFANTORDCLIE, I.NRINVOICE, I.CDEMPRESA, EM.NMEMPRESA, I.CDFILIAL, I.NRINVOICE, "
     "I.CDCLIENTE, C.NMFANTCLIE, I.CDPRODUTO, I.DTEMISINVOICE, I.DTVENINVOICE, I.DTRECINVOICE, "
     "I.DTCAMBIOINVOICE, I.DTAPURFATFAS, I.DTMESAPURADO, I.NRLANCTONF, I.NRNOTAFISC, "
     "I.VRCAMBIOINVOICE, I.TOTALINVOICE, I.VRORDPGTOINVOI, I.VRTXCAMBIOINVOI, I.DSREFPGTOINVOI, "
@@ -325,13 +325,15 @@ QByteArray writePacket(QSqlQuery& query, const QList<FieldDef>& fields, qsizetyp
 }
 
 // The listing statements: the same SQL and bound values for both ways of reading them.
+// Invoices come by customer in reading order (ORDENA is the customer's sort key, so accents
+// and case do not count and both databases agree), then by number.
 Condition invoiceStatement(const FilterArgs& request)
 {
     Condition where = filterCondition(request);
     where.sql = QStringLiteral("SELECT ") + invoiceColumns +
                 QStringLiteral(" FROM INVOICE I JOIN EMPRESA EM ON EM.CDEMPRESA = I.CDEMPRESA"
                                " JOIN CLIENTE C ON C.CDCLIENTE = I.CDCLIENTE WHERE ") +
-                where.sql + QStringLiteral(" ORDER BY C.NMFANTCLIE, I.NRINVOICE");
+                where.sql + QStringLiteral(" ORDER BY C.NMFANTORDCLIE, I.CDCLIENTE, I.NRINVOICE");
     return where;
 }
 

@@ -1,13 +1,35 @@
 #include "Schema.h"
 
+#include "SortKey.h"
+
 #include <QDateTime>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QVariant>
 #include <stdexcept>
 
 namespace Schema {
 
-QStringList statements()
+namespace {
+
+const QString customerKeyColumn = QStringLiteral("NMFANTORDCLIE");
+
+// The sort key's type: compared by code points on both databases (SQLite's default binary
+// collation; PostgreSQL's would follow the database's locale otherwise).
+QString customerKeyType(QStringView driver)
+{
+    return driver == u"QPSQL" ? QStringLiteral("VARCHAR(100) COLLATE \"C\"")
+                              : QStringLiteral("VARCHAR(100)");
+}
+
+[[noreturn]] void fail(const QString& what, const QString& error)
+{
+    throw std::runtime_error(QStringLiteral("%1: %2").arg(what, error).toStdString());
+}
+
+} // namespace
+
+QStringList statements(QStringView driver)
 {
     return {
         QStringLiteral("CREATE TABLE EMPRESA ("
@@ -23,7 +45,9 @@ QStringList statements()
                        " NRINSJURCLIE VARCHAR(20),"
                        " NMFANTCLIE VARCHAR(50) NOT NULL,"
                        " IDTPIJURCLIE VARCHAR(1),"
-                       " NMRAZSOCCLIE VARCHAR(50))"),
+                       " NMRAZSOCCLIE VARCHAR(50),"
+                       " NMFANTORDCLIE ") +
+            customerKeyType(driver) + QStringLiteral(" NOT NULL)"),
         QStringLiteral("CREATE TABLE ENDECLIE ("
                        " CDCLIENTE VARCHAR(21) NOT NULL REFERENCES CLIENTE (CDCLIENTE),"
                        " IDTPENDECLIE VARCHAR(1) NOT NULL,"
@@ -121,7 +145,7 @@ void create(QSqlDatabase& db)
         throw std::runtime_error(QStringLiteral("Não foi possível iniciar a transação: %1")
                                      .arg(db.lastError().text())
                                      .toStdString());
-    for (const QString& statement : statements()) {
+    for (const QString& statement : statements(db.driverName())) {
         QSqlQuery query(db);
         if (!query.exec(statement)) {
             const QString error = query.lastError().text();
@@ -136,6 +160,56 @@ void create(QSqlDatabase& db)
         throw std::runtime_error(QStringLiteral("Falha ao gravar o esquema: %1")
                                      .arg(db.lastError().text())
                                      .toStdString());
+}
+
+void upgrade(QSqlDatabase& db)
+{
+    // Asked of the table itself: outside a transaction, so a failure here aborts nothing.
+    const auto hasKey = [&db] {
+        QSqlQuery probe(db);
+        return probe.exec(
+            QStringLiteral("SELECT %1 FROM CLIENTE WHERE 1 = 0").arg(customerKeyColumn));
+    };
+    if (hasKey())
+        return;
+    const QString what = QStringLiteral("Falha ao acrescentar %1 a CLIENTE").arg(customerKeyColumn);
+    if (!db.transaction())
+        fail(what, db.lastError().text());
+    QSqlQuery query(db);
+    QSqlQuery update(db);
+    const auto undo = [&](const QSqlQuery& failed) {
+        const QString error = failed.lastError().text();
+        query.finish();
+        update.finish();
+        db.rollback();
+        // Another server sharing the database may have made the same change meanwhile.
+        if (!hasKey())
+            fail(what, error);
+    };
+    if (!query.exec(QStringLiteral("ALTER TABLE CLIENTE ADD COLUMN %1 %2 DEFAULT '' NOT NULL")
+                        .arg(customerKeyColumn, customerKeyType(db.driverName())))) {
+        undo(query);
+        return;
+    }
+    if (!query.exec(QStringLiteral("SELECT CDCLIENTE, NMFANTCLIE FROM CLIENTE"))) {
+        undo(query);
+        return;
+    }
+    QList<std::pair<QString, QString>> keys;
+    while (query.next())
+        keys.append({query.value(0).toString(), SortKey::of(query.value(1).toString())});
+    update.prepare(
+        QStringLiteral("UPDATE CLIENTE SET %1 = ? WHERE CDCLIENTE = ?").arg(customerKeyColumn));
+    for (const auto& [customer, key] : keys) {
+        update.addBindValue(key);
+        update.addBindValue(customer);
+        if (!update.exec()) {
+            undo(update);
+            return;
+        }
+    }
+    if (!db.commit())
+        fail(what, db.lastError().text());
 }
 
 QString dateText(const QDateTime& value)

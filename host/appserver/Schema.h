@@ -6,13 +6,15 @@
 #include <QStringList>
 
 // The database of the application server and of the screen's read-only queries: one SQL text
-// that SQLite and PostgreSQL both accept. Date-times are kept as text "yyyy-MM-ddTHH:mm:ss"
-// (sorts and compares like the value on both), money as double precision, note values in
-// integer cents.
+// that SQLite and PostgreSQL both accept (one collation apart). Date-times are kept as text
+// "yyyy-MM-ddTHH:mm:ss" (sorts and compares like the value on both), money as double
+// precision, note values in integer cents. Customers are listed by NMFANTORDCLIE, the
+// SortKey of their fantasy name: whatever writes a customer writes that key with it.
 namespace Schema {
 
-// The statements, in order.
-QStringList statements();
+// The statements for the driver ("QSQLITE" or "QPSQL"), in order. They differ only in the
+// collation of the customers' sort key NMFANTORDCLIE, which both compare by code points.
+QStringList statements(QStringView driver = u"QSQLITE");
 
 // True when the database already holds the schema (table INVOICE exists).
 bool exists(const QSqlDatabase& db);
@@ -20,6 +22,10 @@ bool exists(const QSqlDatabase& db);
 // Creates every table and index in one transaction; throws std::runtime_error (text in
 // Portuguese) when a statement fails.
 void create(QSqlDatabase& db);
+
+// Brings a database made by an earlier version up to date: adds the customers' sort key
+// (SortKey::of their fantasy name) when it is missing. Throws std::runtime_error on failure.
+void upgrade(QSqlDatabase& db);
 
 // The text form of a stored date-time, both ways.
 QString dateText(const QDateTime& value);

@@ -178,6 +178,7 @@ int runAppServer(int argc, char** argv)
                            .arg(database.describe()));
             return 1;
         }
+        Schema::upgrade(db);
 
         SignalQuit signalQuit;
         AppServer server(db);

@@ -1,5 +1,6 @@
 #include "LookupListDialog.h"
 
+#include "SortKey.h"
 #include "TClientDataSet.h"
 
 #include <QDialogButtonBox>
@@ -12,7 +13,8 @@
 
 namespace {
 constexpr int positionRole = Qt::UserRole + 1;
-}
+constexpr int searchKeyRole = Qt::UserRole + 2; // the cell's text without accents or case
+} // namespace
 
 LookupListDialog::LookupListDialog(TClientDataSet& dataSet, Mode mode, const QString& title,
                                    QWidget* parent)
@@ -38,7 +40,9 @@ LookupListDialog::LookupListDialog(TClientDataSet& dataSet, Mode mode, const QSt
     m_table->setHorizontalHeaderLabels(headers);
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns.size(); ++c) {
-            auto* item = new QTableWidgetItem(dataSet.displayTextAt(r, columns.at(c)));
+            const QString text = dataSet.displayTextAt(r, columns.at(c));
+            auto* item = new QTableWidgetItem(text);
+            item->setData(searchKeyRole, SortKey::of(text));
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
             if (c == 0) {
                 item->setData(positionRole, r);
@@ -80,12 +84,12 @@ LookupListDialog::LookupListDialog(TClientDataSet& dataSet, Mode mode, const QSt
 
 void LookupListDialog::applySearch(const QString& text)
 {
-    const QString wanted = text.trimmed();
+    const QString wanted = SortKey::of(text.trimmed());
     int firstShown = -1;
     for (int r = 0; r < m_table->rowCount(); ++r) {
         bool match = wanted.isEmpty();
         for (int c = 0; !match && c < m_table->columnCount(); ++c)
-            match = m_table->item(r, c)->text().contains(wanted, Qt::CaseInsensitive);
+            match = m_table->item(r, c)->data(searchKeyRole).toString().contains(wanted);
         m_table->setRowHidden(r, !match);
         if (match && firstShown < 0)
             firstShown = r;

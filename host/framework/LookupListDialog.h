@@ -8,8 +8,9 @@ class QLineEdit;
 class QTableWidget;
 class TClientDataSet;
 
-// A list over the visible records of a record set, with a search box that keeps only the rows
-// holding the typed text in one of their shown columns. In single mode the user picks one row
+// A list over the visible records of a record set, in their order, with a search box that
+// keeps only the rows holding the typed text in one of their shown columns (accents and case
+// ignored: "graos" finds "Grãos"). In single mode the user picks one row
 // (double click, Enter or "OK"); in multiple mode each row has a check box.
 class LookupListDialog : public QDialog
 {

@@ -1,6 +1,7 @@
 #include "Procura.h"
 
 #include "MessageService.h"
+#include "SortKey.h"
 #include "TClientDataSet.h"
 
 #include <QApplication>
@@ -15,15 +16,15 @@ int FindRecord(TClientDataSet& dataSet, const QString& fieldName, const QString&
     if (!dataSet.Active())
         return -1;
     const int field = dataSet.FieldByName(fieldName).Index();
-    const QString wanted = text.trimmed();
+    const QString wanted = SortKey::of(text.trimmed());
     if (wanted.isEmpty())
         return -1;
     int containing = -1;
     for (int position = 0; position < dataSet.RecordCount(); ++position) {
-        const QString value = dataSet.displayTextAt(position, field).trimmed();
-        if (value.startsWith(wanted, Qt::CaseInsensitive))
+        const QString value = SortKey::of(dataSet.displayTextAt(position, field).trimmed());
+        if (value.startsWith(wanted))
             return position;
-        if (containing < 0 && value.contains(wanted, Qt::CaseInsensitive))
+        if (containing < 0 && value.contains(wanted))
             containing = position;
     }
     return containing;

@@ -7,8 +7,8 @@ class QLineEdit;
 class TClientDataSet;
 
 // Searches the record set by a column and a typed text: the first visible record whose text
-// in that column starts with the typed text (letter case ignored), else the first that holds
-// it. Returns the 0-based visible position, -1 when none.
+// in that column starts with the typed text (accents and letter case ignored), else the first that
+// holds it. Returns the 0-based visible position, -1 when none.
 int FindRecord(TClientDataSet& dataSet, const QString& fieldName, const QString& text);
 
 // The search dialog: a column, a text, "Procurar". A record found becomes the current one and

@@ -9,8 +9,10 @@
 class QLabel;
 
 // A date edit typed as dd/mm/aaaa behind a mask. Its text is empty while no digit is typed.
-// A valid date is shown in ValidDateColor, with its weekday name (NomeSemana) at the right end
-// of the edit.
+// A valid date is shown in ValidDateColor, with its weekday name (NomeSemana) in a smaller
+// font in the edit's right text margin, so the typed text never runs under it: the whole name
+// when the edit is wide enough, else its first three letters ("Seg"). The edit asks for at
+// least the width that shows the whole date beside the short name.
 class TDateEditPlus : public QLineEdit
 {
     Q_OBJECT
@@ -51,13 +53,28 @@ public:
     std::function<void()> OnEnter;
     std::function<void()> OnExit;
 
+    QSize sizeHint() const override;        // room for the whole weekday names
+    QSize minimumSizeHint() const override; // room for the short names
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void textWasChanged();
     void refreshLook();
+    void fontsChanged();
+    void keepRoomForTheDate();
+    void layoutWeekday();
+    // Widths, in pixels, of the edit's frame (both sides), of the date text with the line's
+    // own margins and cursor, and of the widest weekday label, whole or short.
+    int frameWidth() const;
+    int dateWidth() const;
+    int weekdayWidth(bool whole) const;
+    QString weekdayText(bool whole) const;
     QString rawText() const { return QLineEdit::text(); }
 
     QLabel* m_weekday;
+    bool m_wholeNames = true;
 };

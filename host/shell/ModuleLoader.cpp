@@ -43,9 +43,11 @@ ModuleLoader::Module& ModuleLoader::load(const QString& code)
         throw ModuleError(QStringLiteral("Código de tela inválido: \"%1\".").arg(code));
 
     const QString path = modulePath(code);
-    if (!QFileInfo::exists(path))
-        throw ModuleError(QStringLiteral("A tela %1 não está instalada (módulo %2 não encontrado).")
-                              .arg(code, QFileInfo(path).fileName()));
+    if (!QFileInfo::exists(path)) {
+        // The user asked for a screen: the file looked for is for the log only.
+        qCInfo(lcLoader) << "no module for screen" << code << "at" << path;
+        throw ModuleError(QStringLiteral("Tela %1 não encontrada.").arg(code));
+    }
 
     Module module;
     module.library = std::make_unique<QLibrary>(path);

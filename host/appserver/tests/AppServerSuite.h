@@ -9,6 +9,7 @@
 #include "InvoiceLayout.h"
 #include "RpcDispatcher.h"
 #include "Schema.h"
+#include "SortKey.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -945,5 +946,39 @@ public:
         QCOMPARE(snapshot(), before);
         // The same dispatcher goes on serving.
         QVERIFY(invoices(QStringLiteral("01")).rows.size() > 0);
+    }
+
+    // ---- the order of the list -----------------------------------------------------------
+
+    // Customers in reading order, accents and case aside, each one's invoices together.
+    void listOrder() const
+    {
+        QStringList names;
+        for (const Row& row : invoices(QStringLiteral("01")).rows) {
+            if (names.isEmpty() || names.last() != row.at(at("NMFANTCLIE")).toString())
+                names.append(row.at(at("NMFANTCLIE")).toString());
+        }
+        QCOMPARE(QStringList(names).removeDuplicates(), 0);
+        QList<qsizetype> positions;
+        for (const char* name : {"Açaí Trading", "Auckland Brew", "Café do Cerrado",
+                                 "Café Österreich", "Île-de-France Café", "Zürich Handel"})
+            positions.append(names.indexOf(QString::fromUtf8(name)));
+        QVERIFY2(!positions.contains(-1) && std::is_sorted(positions.cbegin(), positions.cend()),
+                 qPrintable(names.join(QStringLiteral(" | "))));
+    }
+
+    // A database made before customers had their sort key gets it.
+    void upgradeAddsTheSortKey()
+    {
+        QSqlQuery query(db);
+        QVERIFY(query.exec(QStringLiteral("ALTER TABLE CLIENTE DROP COLUMN NMFANTORDCLIE")));
+        Schema::upgrade(db);
+        Schema::upgrade(db); // once there, nothing to do
+        QVERIFY(query.exec(QStringLiteral("SELECT NMFANTCLIE, NMFANTORDCLIE FROM CLIENTE")));
+        int customers = 0;
+        for (; query.next(); ++customers)
+            QCOMPARE(query.value(1).toString(), SortKey::of(query.value(0).toString()));
+        QCOMPARE(customers, 40);
+        listOrder();
     }
 };

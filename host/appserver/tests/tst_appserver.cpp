@@ -92,6 +92,8 @@ private slots:
     void requestShapes() { suite.requestShapes(); }
     void badRequest_data() { AppServerSuite::badRequestData(); }
     void badRequest() { suite.badRequest(); }
+    void listOrder() { suite.listOrder(); }
+    void upgradeAddsTheSortKey() { suite.upgradeAddsTheSortKey(); }
 
     void sqliteReadingEqualsQtSql_data()
     {
@@ -216,6 +218,25 @@ private slots:
     {
         QVERIFY(Schema::exists(suite.db));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, Schema::create(suite.db));
+    }
+
+    void demoDataOfADay()
+    {
+        // Made on 15/09/2025: nothing happened after that day.
+        AppServerSuite made;
+        made.db = open(dir.filePath(QStringLiteral("day.db")), QStringLiteral("day"));
+        Schema::create(made.db);
+        DemoData(DemoData::DefaultInvoices, QDate(2025, 9, 15)).fill(made.db);
+        const auto count = [&made](const char* sql) { return made.scalar(QString::fromUtf8(sql)); };
+        QCOMPARE(count("SELECT COUNT(*) FROM INVOICE WHERE DTEMISINVOICE >= '2025-09-16' OR "
+                       "DTRECINVOICE >= '2025-09-16' OR DTCAMBIOINVOICE >= '2025-09-16'"),
+                 0);
+        QCOMPARE(count("SELECT COUNT(*) FROM NOTAFISCAL WHERE DTEMISNOTA >= '2025-09-16'"), 0);
+        QVERIFY(count("SELECT COUNT(*) FROM INVOICE WHERE DTRECINVOICE >= '2025-09-01'") > 0);
+        QCOMPARE(count("SELECT COUNT(*) FROM INVOICEITEM WHERE DSEMISSINVOI LIKE '1 sacas %'"), 0);
+        QVERIFY(count("SELECT COUNT(*) FROM INVOICEITEM WHERE DSEMISSINVOI LIKE '1 saca de %'") >
+                0);
+        close(made, QStringLiteral("day"));
     }
 
     void demoDataIsDeterministic()

@@ -113,6 +113,8 @@ private slots:
     void markedFromText() { suite.markedFromText(); }
     void badRequest_data() { AppServerSuite::badRequestData(); }
     void badRequest() { suite.badRequest(); }
+    void listOrder() { suite.listOrder(); }
+    void upgradeAddsTheSortKey() { suite.upgradeAddsTheSortKey(); }
 };
 
 QTEST_GUILESS_MAIN(TstAppServerPg)

@@ -16,6 +16,8 @@ private slots:
     void checkValidDate();
     void setDateAndClear();
     void changeHookAndColour();
+    void weekdayBesideTheWholeDate_data();
+    void weekdayBesideTheWholeDate();
 };
 
 void TestDateEdit::typedTexts_data()
@@ -127,6 +129,52 @@ void TestDateEdit::changeHookAndColour()
     edit.setText("");
     QCOMPARE(seen, (QStringList{"01/02/2026", "13/13/1313", ""}));
     QVERIFY(messages->messages.isEmpty());
+}
+
+void TestDateEdit::weekdayBesideTheWholeDate_data()
+{
+    QTest::addColumn<int>("width"); // 0: the edit's preferred width; -1: its minimum
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("preferred width") << 0 << "28/12/2026"
+                                     << "Segunda";
+    QTest::newRow("minimum width") << -1 << "31/12/2025"
+                                   << "Qua";
+    QTest::newRow("form asks for less") << 40 << "29/12/2029"
+                                        << "Sáb";
+}
+
+void TestDateEdit::weekdayBesideTheWholeDate()
+{
+    QFETCH(int, width);
+    QFETCH(QString, date);
+    QFETCH(QString, shown);
+    QWidget form;
+    QFont font = form.font();
+    font.setPixelSize(11); // the suite's font
+    form.setFont(font);
+    auto* edit = new TDateEditPlus(&form);
+    const int wanted = width == 0    ? edit->sizeHint().width()
+                       : width == -1 ? edit->minimumSizeHint().width()
+                                     : width;
+    edit->setFixedWidth(wanted);
+    edit->setText(date);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+    const auto* weekday = edit->findChild<QLabel*>("lblDiaSemana");
+    QCOMPARE(weekday->text(), shown);
+    QVERIFY(QFontMetrics(weekday->font()).horizontalAdvance(shown) <= weekday->width());
+    // The cursor at either end of the text as painted: nothing scrolled out on the left, and
+    // the text ends before the weekday.
+    edit->home(false);
+    edit->grab();
+    const QRect start = edit->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    edit->end(false);
+    edit->grab();
+    const QRect end = edit->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    QCOMPARE(edit->cursorPositionAt(start.center()), 0);
+    QVERIFY(end.right() < weekday->geometry().left());
 }
 
 QTEST_MAIN(TestDateEdit)

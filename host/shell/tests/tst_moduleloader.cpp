@@ -26,9 +26,9 @@ void TestModuleLoader::refusesWhatCannotBeLoaded_data()
     QTest::addColumn<QString>("fileContent"); // "" = no file; "lib" = a shared object; else text
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("missing module") << "XYZ99999"
+    QTest::newRow("missing module") << "FAS99999"
                                     << ""
-                                    << "não está instalada";
+                                    << "Tela FAS99999 não encontrada.";
     QTest::newRow("code with a path") << "../etc"
                                       << ""
                                       << "Código de tela inválido";
@@ -82,7 +82,7 @@ void TestModuleLoader::loadBplReportsAndAborts()
     QVERIFY_THROWS_EXCEPTION(EAbort, LoadBPL(QStringLiteral("DFS15001")));
     QCOMPARE(messages->messages.size(), 1);
     QCOMPARE(messages->messages.first().kind, MessageService::Kind::Error);
-    QVERIFY(messages->messages.first().text.contains(QStringLiteral("DFS15001")));
+    QCOMPARE(messages->messages.first().text, QStringLiteral("Tela DFS15001 não encontrada."));
     SetModuleOpener({});
 }
 
