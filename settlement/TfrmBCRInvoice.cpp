@@ -184,6 +184,7 @@ TfrmBCRInvoice::TfrmBCRInvoice(QWidget* parent)
 
     lblResumo = new QLabel(dbtNome->parentWidget());
     lblResumo->setObjectName(QStringLiteral("lblResumo"));
+    lblResumo->setContentsMargins(16, 0, 0, 0); // apart from the customer's name
     if (auto* row = qobject_cast<QBoxLayout*>(dbtNome->parentWidget()->layout()))
         row->insertWidget(row->indexOf(dbtNome) + 1, lblResumo, 1);
 
