@@ -4,18 +4,16 @@
 #include "ToolIcons.h"
 
 #include <QAbstractButton>
-#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QToolButton>
 
-TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget* parent) : QDialog(parent) {}
+TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget* parent) : FormDialog(parent) {}
 
 TfrmFiltroPadrao::~TfrmFiltroPadrao() = default;
 
 void TfrmFiltroPadrao::setupBaseForm(const QStringList& messages)
 {
-    msgPadrao.Messages = messages;
     // The buttons show icons only: their hints name them, also when no icon could be drawn
     // and the letter stays.
     for (const char* name : {"sbtConfirma", "btfSaveOpc", "btfLoadOpc"}) {
@@ -23,14 +21,10 @@ void TfrmFiltroPadrao::setupBaseForm(const QStringList& messages)
         if (button && button->accessibleName().isEmpty())
             button->setAccessibleName(button->toolTip());
     }
-    ApplyToolIcons(this);
+    setupDialog(messages);
     if (auto* lblCodTela = findChild<QLabel*>(QStringLiteral("lblCodTela")))
         m_screenCode = lblCodTela->text().trimmed();
 
-    m_confirm = findChild<QAbstractButton*>(QStringLiteral("sbtConfirma"));
-    if (QAbstractButton* sbtConfirma = m_confirm)
-        connectHandler(sbtConfirma, &QAbstractButton::clicked, this,
-                       [this, sbtConfirma] { sbtConfirmaClick(sbtConfirma); });
     // Alt+S and Alt+C: the letters the option buttons showed before they had icons.
     if (auto* btfSaveOpc = findChild<QAbstractButton*>(QStringLiteral("btfSaveOpc"))) {
         btfSaveOpc->setShortcut(QKeySequence(Qt::ALT | Qt::Key_S));
@@ -55,15 +49,6 @@ void TfrmFiltroPadrao::FormCreate(QObject*)
     Opcoes = OptionStore::Load(m_screenCode);
 }
 
-void TfrmFiltroPadrao::FormClose(QObject*, TCloseAction& action)
-{
-    action = caHide;
-}
-
-void TfrmFiltroPadrao::FormActivate(QObject*) {}
-
-void TfrmFiltroPadrao::sbtConfirmaClick(QObject*) {}
-
 void TfrmFiltroPadrao::btfSaveOpcClick(QObject*)
 {
     OptionStore::Save(m_screenCode, Opcoes);
@@ -74,26 +59,12 @@ void TfrmFiltroPadrao::btfLoadOpcClick(QObject*)
     Opcoes = OptionStore::Load(m_screenCode);
 }
 
-bool TfrmFiltroPadrao::Close()
-{
-    if (isVisible())
-        return close();
-    QCloseEvent event;
-    QCoreApplication::sendEvent(this, &event);
-    return event.isAccepted();
-}
-
-void TfrmFiltroPadrao::reject()
-{
-    close();
-}
-
 void TfrmFiltroPadrao::keyPressEvent(QKeyEvent* event)
 {
     const bool enter = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
                        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
     if (!enter) {
-        QDialog::keyPressEvent(event);
+        FormDialog::keyPressEvent(event);
         return;
     }
     // Only an Enter that no control used reaches the dialog: a control that takes Enter
@@ -104,19 +75,14 @@ void TfrmFiltroPadrao::keyPressEvent(QKeyEvent* event)
         return;
     // A tool button that has the focus (reached by Tab) is pressed, as Space does.
     auto* focused = qobject_cast<QToolButton*>(focusWidget());
-    QAbstractButton* target = focused ? focused : m_confirm.data();
+    QAbstractButton* target = focused ? focused : confirmButton();
     if (target && target->isEnabled() && target->isVisible())
         target->click();
-}
-
-void TfrmFiltroPadrao::closeEvent(QCloseEvent* event)
-{
-    ApplyDialogClose(*this, *event, [this](TCloseAction& action) { FormClose(this, action); });
 }
 
 bool TfrmFiltroPadrao::event(QEvent* event)
 {
     if (event->type() == QEvent::WindowActivate)
         Dispatch([this] { FormActivate(this); });
-    return QDialog::event(event);
+    return FormDialog::event(event);
 }

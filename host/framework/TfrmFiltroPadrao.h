@@ -1,13 +1,8 @@
 #pragma once
 
-#include "TCloseAction.h"
-#include "TMessages.h"
+#include "FormDialog.h"
 
-#include <QDialog>
-#include <QPointer>
 #include <QStringList>
-
-class QAbstractButton;
 
 // The base of the suite's filter dialogs: a criteria frame grbFiltroPadrao, a button panel
 // panMenu/panBotoes with the confirm button sbtConfirma and the option buttons btfSaveOpc and
@@ -16,12 +11,12 @@ class QAbstractButton;
 //
 // The descendant builds the whole form from its .ui and then calls setupBaseForm(), which
 // finds the inherited controls by name, binds them to the virtual handlers and runs
-// FormCreate once. Closing the dialog (window button, Esc, close()) always runs FormClose,
-// whose base leaves caHide: the dialog is kept, hidden, for the next showing.
+// FormCreate once. Closing runs FormClose as FormDialog describes; FormActivate runs on every
+// activation of the dialog.
 //
 // By keyboard: Enter confirms as sbtConfirma does (on a tool button that has the focus, it
 // presses that button); Alt+S saves and Alt+C loads the options.
-class TfrmFiltroPadrao : public QDialog
+class TfrmFiltroPadrao : public FormDialog
 {
     Q_OBJECT
 
@@ -29,7 +24,6 @@ public:
     explicit TfrmFiltroPadrao(QWidget* parent = nullptr);
     ~TfrmFiltroPadrao() override;
 
-    TMessages msgPadrao;
     // The saved-options list: name=value lines. Before btfLoadOpcClick runs, it holds what is
     // stored for the user and screen.
     QStringList Opcoes;
@@ -38,29 +32,17 @@ public:
     QString ScreenCode() const { return m_screenCode; }
 
     virtual void FormCreate(QObject* sender);
-    virtual void FormClose(QObject* sender, TCloseAction& action);
-    virtual void FormActivate(QObject* sender);
-    virtual void sbtConfirmaClick(QObject* sender);
     // Stores Opcoes for the user and screen.
     virtual void btfSaveOpcClick(QObject* sender);
     // Reads the stored options into Opcoes.
     virtual void btfLoadOpcClick(QObject* sender);
 
-    // Closes the dialog through FormClose. Unlike QWidget::close(), it runs the close handler
-    // also when the dialog is hidden (a confirmation run without showing the dialog).
-    bool Close();
-
-    // Esc ends the dialog as its close button does, through FormClose.
-    void reject() override;
-
 protected:
     void setupBaseForm(const QStringList& messages);
 
-    void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QString m_screenCode;
-    QPointer<QAbstractButton> m_confirm;
 };

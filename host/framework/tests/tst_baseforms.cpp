@@ -118,7 +118,15 @@ public:
     QList<QObject*> senders;
 };
 
-template <typename Base> class DialogForm : public Base
+// What a test dialog's handlers record, and how its close handler answers.
+struct DialogScript
+{
+    QStringList calls;
+    bool refuseClose = false; // leaves caNone
+    bool failClose = false;   // throws EAbort
+};
+
+template <typename Base> class DialogForm : public Base, public DialogScript
 {
 public:
     explicit DialogForm(bool setUp = true)
@@ -138,6 +146,10 @@ public:
     {
         Base::FormClose(sender, action);
         calls << QStringLiteral("FormClose");
+        if (failClose)
+            throw EAbort();
+        if (refuseClose)
+            action = caNone;
     }
     void FormActivate(QObject*) override { calls << QStringLiteral("FormActivate"); }
     void sbtConfirmaClick(QObject* sender) override
@@ -148,7 +160,6 @@ public:
 
     TButtonFlat* sbtConfirma;
     QObject* confirmSender = nullptr;
-    QStringList calls;
 };
 
 class FilterForm : public DialogForm<TfrmFiltroPadrao>
@@ -164,6 +175,30 @@ public:
     }
     int creates = 0;
 };
+
+std::unique_ptr<FormDialog> newDialog(const QString& base)
+{
+    if (base == QLatin1String("RotiGeral"))
+        return std::make_unique<DialogForm<TfrmRotiGeral>>();
+    return std::make_unique<FilterForm>();
+}
+
+DialogScript& scriptOf(FormDialog& dialog)
+{
+    return dynamic_cast<DialogScript&>(dialog);
+}
+
+// Rows for each dialog base ("base": what newDialog takes), with `flag` false and true.
+void addDialogRows(const char* flag, const char* whenFalse, const char* whenTrue)
+{
+    QTest::addColumn<QString>("base");
+    QTest::addColumn<bool>(flag);
+    for (const auto& [base, label] :
+         {std::pair{"RotiGeral", "routine"}, {"FiltroPadrao", "filter"}}) {
+        QTest::addRow("%s, %s", label, whenFalse) << QString::fromLatin1(base) << false;
+        QTest::addRow("%s, %s", label, whenTrue) << QString::fromLatin1(base) << true;
+    }
+}
 
 } // namespace
 
@@ -186,6 +221,8 @@ private slots:
     void navigatorAndNameFollowRecords();
     void dialogCloses_data();
     void dialogCloses();
+    void dialogCloseRefused_data();
+    void dialogCloseRefused();
     void dialogConfirm();
     void filterOptionsSaveAndLoad();
 
@@ -373,12 +410,7 @@ void TestBaseForms::navigatorAndNameFollowRecords()
 
 void TestBaseForms::dialogCloses_data()
 {
-    QTest::addColumn<QString>("base");
-    QTest::addColumn<bool>("escape");
-    QTest::newRow("routine, close") << "RotiGeral" << false;
-    QTest::newRow("routine, Esc") << "RotiGeral" << true;
-    QTest::newRow("filter, close") << "FiltroPadrao" << false;
-    QTest::newRow("filter, Esc") << "FiltroPadrao" << true;
+    addDialogRows("escape", "close", "Esc");
 }
 
 void TestBaseForms::dialogCloses()
@@ -386,17 +418,8 @@ void TestBaseForms::dialogCloses()
     QFETCH(QString, base);
     QFETCH(bool, escape);
 
-    std::unique_ptr<QDialog> dialog;
-    QStringList* calls = nullptr;
-    if (base == QLatin1String("RotiGeral")) {
-        auto* form = new DialogForm<TfrmRotiGeral>;
-        calls = &form->calls;
-        dialog.reset(form);
-    } else {
-        auto* form = new FilterForm;
-        calls = &form->calls;
-        dialog.reset(form);
-    }
+    std::unique_ptr<FormDialog> dialog = newDialog(base);
+    const QStringList& calls = scriptOf(*dialog).calls;
 
     ModalHelper::whenModal([escape](QDialog& shown) {
         if (escape)
@@ -406,15 +429,35 @@ void TestBaseForms::dialogCloses()
     });
     dialog->exec();
     QVERIFY(!dialog->isVisible());
-    QVERIFY(calls->contains(QStringLiteral("FormActivate")));
-    QCOMPARE(calls->count(QStringLiteral("FormClose")), 1);
+    QVERIFY(calls.contains(QStringLiteral("FormActivate")));
+    QCOMPARE(calls.count(QStringLiteral("FormClose")), 1);
 
     // Closing the hidden dialog by code runs the close handler too.
-    if (auto* routine = dynamic_cast<TfrmRotiGeral*>(dialog.get()))
-        QVERIFY(routine->Close());
-    else
-        QVERIFY(dynamic_cast<TfrmFiltroPadrao*>(dialog.get())->Close());
-    QCOMPARE(calls->count(QStringLiteral("FormClose")), 2);
+    QVERIFY(dialog->Close());
+    QCOMPARE(calls.count(QStringLiteral("FormClose")), 2);
+}
+
+void TestBaseForms::dialogCloseRefused_data()
+{
+    addDialogRows("fail", "caNone", "handler fails");
+}
+
+void TestBaseForms::dialogCloseRefused()
+{
+    QFETCH(QString, base);
+    QFETCH(bool, fail);
+
+    std::unique_ptr<FormDialog> dialog = newDialog(base);
+    DialogScript& script = scriptOf(*dialog);
+    (fail ? script.failClose : script.refuseClose) = true;
+    dialog->show();
+    QVERIFY(!dialog->close());
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    QVERIFY(dialog->isVisible());
+    dialog->hide();
+    QVERIFY(!dialog->Close()); // hidden: the handler runs and refuses all the same
+    QCOMPARE(script.calls.count(QStringLiteral("FormClose")), 3);
+    QVERIFY((*messages)->messages.isEmpty()); // EAbort is silent
 }
 
 void TestBaseForms::dialogConfirm()
