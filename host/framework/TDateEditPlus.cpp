@@ -40,16 +40,7 @@ TDateEditPlus::TDateEditPlus(QWidget* parent) : QLineEdit(parent), m_weekday(new
     m_weekday->setForegroundRole(QPalette::WindowText);
     fontsChanged();
     connect(this, &QLineEdit::textChanged, this, &TDateEditPlus::textWasChanged);
-    FocusTracker::setHandlers(
-        this,
-        [this] {
-            if (OnEnter)
-                OnEnter();
-        },
-        [this] {
-            if (OnExit)
-                OnExit();
-        });
+    FocusTracker::setHandlerMembers(this, OnEnter, OnExit);
     refreshLook();
 }
 

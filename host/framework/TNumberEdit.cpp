@@ -48,16 +48,7 @@ TNumberEdit::TNumberEdit(QWidget* parent) : QLineEdit(parent)
         if (!m_reformatting && OnChange)
             Dispatch(OnChange);
     });
-    FocusTracker::setHandlers(
-        this,
-        [this] {
-            if (OnEnter)
-                OnEnter();
-        },
-        [this] {
-            if (OnExit)
-                OnExit();
-        });
+    FocusTracker::setHandlerMembers(this, OnEnter, OnExit);
 }
 
 void TNumberEdit::SetDecimals(int decimals)

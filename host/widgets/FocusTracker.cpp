@@ -66,6 +66,20 @@ void FocusTracker::setOnExit(QWidget* control, Handler onExit)
     instance().handlersOf(control).onExit = std::move(onExit);
 }
 
+void FocusTracker::setHandlerMembers(QWidget* control, const Handler& onEnter,
+                                     const Handler& onExit)
+{
+    setHandlers(control, forwardTo(onEnter), forwardTo(onExit));
+}
+
+FocusTracker::Handler FocusTracker::forwardTo(const Handler& member)
+{
+    return [&member] {
+        if (member)
+            member();
+    };
+}
+
 void FocusTracker::clearHandlers(QWidget* control)
 {
     FocusTracker& tracker = instance();

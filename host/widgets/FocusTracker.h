@@ -28,6 +28,12 @@ public:
     static void setOnEnter(QWidget* control, Handler onEnter);
     static void setOnExit(QWidget* control, Handler onExit);
     static void clearHandlers(QWidget* control);
+    // For a control whose OnEnter/OnExit are assignable members: the tracker runs what the
+    // member holds when the focus moves (nothing while it is empty). The members must live
+    // as long as the control.
+    static void setHandlerMembers(QWidget* control, const Handler& onEnter, const Handler& onExit);
+    // A handler that runs what `member` holds at the time it is called.
+    static Handler forwardTo(const Handler& member);
 
     // The control of `form` that had the focus last (nullptr when none).
     QWidget* lastFocus(QWidget* form) const;

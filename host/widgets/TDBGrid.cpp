@@ -82,10 +82,7 @@ TDBGrid::TDBGrid(QWidget* parent)
             [this](const QModelIndex& index) { cellClicked(index); });
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this,
             [this](int section) { titleClicked(section); });
-    FocusTracker::setOnEnter(this, [this] {
-        if (OnEnter)
-            OnEnter();
-    });
+    FocusTracker::setOnEnter(this, FocusTracker::forwardTo(OnEnter));
 }
 
 TDBGrid::~TDBGrid()

@@ -8,6 +8,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -63,6 +64,7 @@ private slots:
     void shownAgainEntersAfresh();
     void clickOnMdiWindowLeavesNoControl_data();
     void clickOnMdiWindowLeavesNoControl();
+    void memberHandlersRunWhatTheyHoldNow();
 
 private:
     std::unique_ptr<Form> form;
@@ -277,6 +279,25 @@ void TestFocusTracker::clickOnMdiWindowLeavesNoControl()
     inner->onExit.clear();
     inner->b()->setFocus();
     QCOMPARE(inner->log, (QStringList{"exit:a", "enter:b"}));
+}
+
+// A control whose OnEnter/OnExit are members assigned at any time, as the framework's edits.
+void TestFocusTracker::memberHandlersRunWhatTheyHoldNow()
+{
+    std::function<void()> onEnter;
+    std::function<void()> onExit;
+    FocusTracker::setHandlerMembers(form->b(), onEnter, onExit);
+    const auto unbind = qScopeGuard([this] { FocusTracker::clearHandlers(form->b()); });
+    form->b()->setFocus(); // both empty: nothing runs, and the move goes on
+    form->c()->setFocus();
+    QCOMPARE(form->log, (QStringList{"exit:a", "enter:c"}));
+
+    onEnter = [this] { form->log.append("member enter"); };
+    onExit = [this] { form->log.append("member exit"); };
+    form->log.clear();
+    form->b()->setFocus();
+    form->a()->setFocus();
+    QCOMPARE(form->log, (QStringList{"exit:c", "member enter", "member exit", "enter:a"}));
 }
 
 QTEST_MAIN(TestFocusTracker)
