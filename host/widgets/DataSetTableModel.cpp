@@ -12,7 +12,8 @@ void DataSetTableModel::setDataSet(TClientDataSet* dataSet)
         m_connections << connect(m_dataSet, &TClientDataSet::dataReset, this,
                                  &DataSetTableModel::refresh);
         m_connections << connect(m_dataSet, &TClientDataSet::rowChanged, this, [this](int row) {
-            if (row >= 0 && row < m_rows)
+            // Without columns a row has no cells to name: nothing to tell.
+            if (row >= 0 && row < m_rows && columnCount() > 0)
                 emit dataChanged(index(row, 0), index(row, columnCount() - 1));
         });
     }
@@ -46,9 +47,13 @@ void DataSetTableModel::refresh()
 
 TField* DataSetTableModel::fieldOf(int column) const
 {
-    if (!m_dataSet || column < 0 || column >= m_fieldIndex.size() || m_fieldIndex.at(column) < 0)
+    if (!m_dataSet || column < 0 || column >= m_fieldIndex.size())
         return nullptr;
-    return &m_dataSet->Fields(m_fieldIndex.at(column));
+    // The record set may have dropped its fields (ClearFields while closed) without a reset.
+    const int fieldIndex = m_fieldIndex.at(column);
+    if (fieldIndex < 0 || fieldIndex >= m_dataSet->FieldCount())
+        return nullptr;
+    return &m_dataSet->Fields(fieldIndex);
 }
 
 int DataSetTableModel::rowCount(const QModelIndex& parent) const

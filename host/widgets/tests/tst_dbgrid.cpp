@@ -1,6 +1,7 @@
 #include "MessageService.h"
 #include "TDBGrid.h"
 
+#include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QImage>
 #include <QPainter>
@@ -204,6 +205,82 @@ private slots:
         f.cds.EnableControls();
         QCOMPARE(resets.size(), 1);
         QCOMPARE(f.grid.GridModel().rowCount(), 1);
+    }
+    // The model checker follows the grid's model through a whole working session of its
+    // record set; in Fatal mode any inconsistency ends the test run.
+    void modelStaysConsistent_data()
+    {
+        QTest::addColumn<bool>("columnsFirst");
+        QTest::newRow("columns, then data") << true;
+        QTest::newRow("data, then columns") << false;
+    }
+
+    void modelStaysConsistent()
+    {
+        QFETCH(bool, columnsFirst);
+        TClientDataSet cds;
+        TDataSource dts;
+        TDBGrid grid;
+        DataSetTableModel& model = grid.GridModel();
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::Fatal);
+        dts.SetDataSet(&cds);
+        grid.SetDataSource(&dts);
+        auto addColumns = [&] {
+            grid.AddColumn("IDCHECK", "4", 16);
+            grid.AddColumn("NRINVOICE", {}, 80);
+        };
+        auto setField = [&](const char* name, const QString& value) {
+            cds.Edit();
+            cds.FieldByName(name).SetAsString(value);
+            cds.Post();
+        };
+        if (columnsFirst)
+            addColumns();
+        cds.SetData(packet(12));
+        cds.SetRecNo(3);
+        setField("IDCHECK", QStringLiteral("S")); // marked
+        if (!columnsFirst)
+            addColumns();
+        QCOMPARE(model.data(model.index(2, 0)).toString(), QStringLiteral("S"));
+
+        cds.SetFilter("NRINVOICE ='INV004'");
+        cds.SetFiltered(true);
+        QCOMPARE(model.rowCount(), 1);
+        setField("IDCHECK", QStringLiteral("S"));
+        setField("NRINVOICE", QStringLiteral("INV099")); // edited out of the filter
+        QCOMPARE(model.rowCount(), 0);
+        cds.SetFiltered(false);
+
+        cds.DisableControls();
+        for (cds.First(); !cds.Eof(); cds.Next())
+            setField("IDCHECK", QStringLiteral("S"));
+        cds.EnableControls();
+        QCOMPARE(model.data(model.index(11, 0)).toString(), QStringLiteral("S"));
+        cds.CancelUpdates();
+        QCOMPARE(model.data(model.index(11, 0)).toString(), QStringLiteral("N"));
+
+        cds.SetData(packet(0)); // emptied
+        QCOMPARE(model.rowCount(), 0);
+        cds.Close();
+        cds.SetData(packet(5)); // reloaded
+        QCOMPARE(model.rowCount(), 5);
+        QCOMPARE(model.data(model.index(4, 1)).toString(), QStringLiteral("INV004"));
+    }
+
+    // Fields cleared on the closed record set: the grid keeps its columns and reads nothing
+    // of fields that are gone, until new data brings fields again.
+    void clearedFieldsReadAsMissing()
+    {
+        Fixture f(3);
+        f.cds.Close();
+        f.cds.ClearFields();
+        DataSetTableModel& model = f.grid.GridModel();
+        QCOMPARE(model.fieldOf(1), nullptr);
+        QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("NRINVOICE"));
+        f.grid.viewport()->grab();
+        f.cds.SetData(packet(2));
+        QCOMPARE(model.data(model.index(1, 1)).toString(), QStringLiteral("INV001"));
     }
 };
 
