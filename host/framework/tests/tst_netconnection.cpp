@@ -32,6 +32,15 @@ QList<ServerArg> filterArgs(const QString& company)
     return FilterArgs::everything(company).toArgs();
 }
 
+// GeraNF over an empty packet in a generation mode the server does not know: a failure the
+// server reports to the user.
+QList<ServerArg> refusedGeraNFArgs()
+{
+    return {ServerArg::variant(QJsonObject{{QStringLiteral("fields"), QJsonArray()},
+                                           {QStringLiteral("rows"), QJsonArray()}}),
+            ServerArg::string(QStringLiteral("Todas"))};
+}
+
 // A server that answers the handshake like the real one and every call with one fixed
 // HTTP answer: for answers the real server never gives (cut short, damaged, mistyped).
 class CannedServer : public QTcpServer
@@ -192,10 +201,7 @@ private slots:
     {
         TNetConnection connection;
         connectTo(connection, port);
-        QList<ServerArg> args{
-            ServerArg::variant(QJsonObject{{QStringLiteral("fields"), QJsonArray()},
-                                           {QStringLiteral("rows"), QJsonArray()}}),
-            ServerArg::string(QStringLiteral("Todas"))};
+        QList<ServerArg> args = refusedGeraNFArgs();
         const QJsonValue result = connection.GetServer().call(QStringLiteral("GeraNF"), args);
         QVERIFY_THROWS_EXCEPTION(EAbort, CheckResultServ(result, true, 0));
         QCOMPARE(messages->messages.size(), 1);
@@ -243,10 +249,7 @@ private slots:
         TNetConnection connection;
         connectTo(connection, port);
         // A failure the server reports: the same message, then the silent abort.
-        QList<ServerArg> args{
-            ServerArg::variant(QJsonObject{{QStringLiteral("fields"), QJsonArray()},
-                                           {QStringLiteral("rows"), QJsonArray()}}),
-            ServerArg::string(QStringLiteral("Todas"))};
+        QList<ServerArg> args = refusedGeraNFArgs();
         const ServerPacketResult result =
             connection.GetServer().callPacket(QStringLiteral("GeraNF"), args);
         QVERIFY_THROWS_EXCEPTION(EAbort, CheckResultServ(result, true, 0));
