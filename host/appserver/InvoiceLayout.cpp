@@ -1,5 +1,7 @@
 #include "InvoiceLayout.h"
 
+#include "ServiceFailure.h"
+
 namespace InvoiceLayout {
 
 namespace {
@@ -97,6 +99,15 @@ QString compare(const QList<FieldDef>& actual, const QList<FieldDef>& expected)
     if (actual.size() > expected.size())
         return QStringLiteral("campo a mais: %1").arg(actual.at(expected.size()).name);
     return {};
+}
+
+qsizetype indexOf(const QList<FieldDef>& fields, const QString& name)
+{
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (fields.at(i).name == name)
+            return i;
+    }
+    throw ServiceFailure(QStringLiteral("Campo desconhecido: %1.").arg(name));
 }
 
 } // namespace InvoiceLayout

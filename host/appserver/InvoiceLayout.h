@@ -18,6 +18,9 @@ const QStringList& editableFields();
 // The invoice fields kept in table INVOICE (the others are derived when reading).
 const QStringList& storedFields();
 
+// The position of the field of this name; ServiceFailure when there is none.
+qsizetype indexOf(const QList<FieldDef>& fields, const QString& name);
+
 // Empty when the fields equal the layout (names, types, sizes, order); otherwise what differs.
 QString compare(const QList<FieldDef>& actual, const QList<FieldDef>& expected);
 

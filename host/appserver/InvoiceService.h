@@ -1,44 +1,22 @@
 #pragma once
 
 #include "DataPacket.h"
+#include "MarkedInvoices.h"
 #include "RemoteMethods.h"
+#include "ServerSql.h"
+#include "ServiceFailure.h"
 
 #include <QByteArrayView>
-#include <QDateTime>
 #include <QJsonObject>
 #include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QString>
-#include <map>
-#include <set>
-#include <stdexcept>
-
-// A failure the server reports to the user ({"ok":false,"message":…}): the text is Portuguese
-// and says what to do; nothing of the call was written.
-class ServiceFailure : public std::runtime_error
-{
-public:
-    explicit ServiceFailure(const QString& message)
-        : std::runtime_error(message.toStdString()), text(message)
-    {}
-    QString message() const { return text; }
-
-private:
-    QString text;
-};
-
-// The invoices an invoice packet marks "S" for GeraNF: their company and numbers.
-struct MarkedInvoices
-{
-    QString company;
-    std::set<QString> numbers;
-    bool operator==(const MarkedInvoices&) const = default;
-};
 
 // The four methods of the remote data module over one database connection. Every value
 // reaches SQL as a bound parameter. Writes run in one transaction each call: all or nothing.
 // The write statements are prepared once per connection and kept (SetInvoice: one per set
-// of changed fields), so a service lives no longer than its connection.
+// of changed fields), so a service lives no longer than its connection. The work is done by
+// ListingQuery and the packet writers (the listings), InvoiceUpdate (SetInvoice) and
+// NoteIssuer (GeraNF).
 class InvoiceService
 {
 public:
@@ -89,19 +67,12 @@ public:
     bool readsThroughSqlite() const;
 
 private:
-    class WriteCounter;
-
-    QJsonObject issueNotes(const MarkedInvoices& marked, const QString& mode);
-    // The statement prepared once on this connection and kept.
-    QSqlQuery& statement(const QString& sql, const char* what);
-    // The kept statement run with the values bound: a write that `writes` counts, or a read
-    // (positioned before its first row; finish() it when done).
-    QSqlQuery& write(WriteCounter& writes, const QString& sql, const QVariantList& values,
-                     const char* what);
-    QSqlQuery& read(const QString& sql, const QVariantList& values, const char* what);
+    // A listing's JSON form, read the way the row reader says.
+    QByteArray listingJson(const BoundSql& statement, const QList<FieldDef>& fields,
+                           qsizetype* rows, const char* what) const;
 
     QSqlDatabase db;
     Options options;
     RowReader rowReader = RowReader::Automatic;
-    std::map<QString, QSqlQuery> statements;
+    StatementCache statements;
 };

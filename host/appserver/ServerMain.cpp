@@ -84,6 +84,12 @@ int number(const QCommandLineParser& parser, const QString& option, int fallback
     return value;
 }
 
+// The exit codes (docs/appserver.md): the scripts that create the database on first use tell
+// an existing schema from a failure by the code alone.
+constexpr int ExitFailure = 1;      // the database cannot be opened, has no schema; port taken
+constexpr int ExitBadCommand = 2;   // the command line does not fit
+constexpr int ExitSchemaExists = 3; // --init/--init-demo on a database that has the schema
+
 } // namespace
 
 int runAppServer(int argc, char** argv)
@@ -150,7 +156,7 @@ int runAppServer(int argc, char** argv)
         ok = false;
     }
     if (!ok)
-        return 2;
+        return ExitBadCommand;
 
     const bool init = parser.isSet(QStringLiteral("init"));
     const bool initDemo = parser.isSet(QStringLiteral("init-demo"));
@@ -160,7 +166,7 @@ int runAppServer(int argc, char** argv)
             if (Schema::exists(db)) {
                 printError(QStringLiteral("o banco %1 já tem o esquema; nada foi alterado.")
                                .arg(database.describe()));
-                return 1;
+                return ExitSchemaExists;
             }
             Schema::create(db);
             if (initDemo)
@@ -176,7 +182,7 @@ int runAppServer(int argc, char** argv)
             printError(QStringLiteral("o banco %1 não tem o esquema (crie-o com --init ou "
                                       "--init-demo).")
                            .arg(database.describe()));
-            return 1;
+            return ExitFailure;
         }
         Schema::upgrade(db);
 
@@ -188,7 +194,7 @@ int runAppServer(int argc, char** argv)
                                       "endereço indisponível).")
                            .arg(address.toString())
                            .arg(port));
-            return 1;
+            return ExitFailure;
         }
         QTextStream(stdout) << "fas-appserver listening on " << address.toString() << ':' << chosen
                             << Qt::endl;
@@ -199,6 +205,6 @@ int runAppServer(int argc, char** argv)
         return code;
     } catch (const std::exception& failure) {
         printError(QString::fromUtf8(failure.what()));
-        return 1;
+        return ExitFailure;
     }
 }

@@ -8,12 +8,11 @@
 #include <QRandomGenerator>
 #include <QSqlError>
 
-class TstAppServerPg : public QObject
+class TstAppServerPg : public AppServerSuite
 {
     Q_OBJECT
 
 private:
-    AppServerSuite suite;
     ServerDatabase admin;
     QString name;             // the test database, dropped at the end
     QStringList demoSnapshot; // the written tables as the demo data leaves them
@@ -34,7 +33,7 @@ private:
 
     bool run(const QString& sql)
     {
-        QSqlQuery query(suite.db);
+        QSqlQuery query(db);
         if (query.exec(sql))
             return true;
         qWarning() << sql << query.lastError().text();
@@ -59,21 +58,21 @@ private slots:
         QVERIFY(exec(QStringLiteral("CREATE DATABASE ") + name));
         ServerDatabase settings = admin;
         settings.name = name;
-        suite.db = settings.open(QStringLiteral("suite"), true);
-        suite.fill();
+        db = settings.open(QStringLiteral("suite"), true);
+        fill();
 
         // A copy of every table beside it, from which each test starts afresh: far cheaper
         // than a new database per test.
         QVERIFY(run(QStringLiteral("CREATE SCHEMA pristine")));
         for (const QString& table : AppServerSuite::tables())
             QVERIFY(run(QStringLiteral("CREATE TABLE pristine.%1 AS SELECT * FROM %1").arg(table)));
-        demoSnapshot = suite.snapshot();
+        demoSnapshot = snapshot();
         QVERIFY(!demoSnapshot.isEmpty());
     }
 
     void cleanupTestCase()
     {
-        suite.db = QSqlDatabase();
+        db = QSqlDatabase();
         QSqlDatabase::removeDatabase(QStringLiteral("suite"));
         if (!name.isEmpty())
             exec(QStringLiteral("DROP DATABASE IF EXISTS ") + name);
@@ -84,7 +83,7 @@ private slots:
     void init()
     {
         const QStringList tables = AppServerSuite::tables();
-        QVERIFY(suite.db.transaction());
+        QVERIFY(db.transaction());
         bool ok = true;
         // DELETE rather than TRUNCATE: a few thousand rows, and no new files per table.
         for (auto table = tables.crbegin(); table != tables.crend(); ++table)
@@ -92,29 +91,12 @@ private slots:
         for (const QString& table : tables)
             ok = ok && run(QStringLiteral("INSERT INTO %1 SELECT * FROM pristine.%1").arg(table));
         if (!ok) {
-            suite.db.rollback();
+            db.rollback();
             QFAIL("the demo data could not be restored");
         }
-        QVERIFY(suite.db.commit());
-        QCOMPARE(suite.snapshot(), demoSnapshot);
+        QVERIFY(db.commit());
+        QCOMPARE(snapshot(), demoSnapshot);
     }
-
-    void filter_data() { AppServerSuite::filterData(); }
-    void filter() { suite.filter(); }
-    void setInvoiceApplies() { suite.setInvoiceApplies(); }
-    void setInvoiceRefused_data() { AppServerSuite::setInvoiceRefusedData(); }
-    void setInvoiceRefused() { suite.setInvoiceRefused(); }
-    void setInvoiceOnOneConnection() { suite.setInvoiceOnOneConnection(); }
-    void geraNF_data() { AppServerSuite::geraNFData(); }
-    void geraNF() { suite.geraNF(); }
-    void geraNFRefused_data() { AppServerSuite::geraNFRefusedData(); }
-    void geraNFRefused() { suite.geraNFRefused(); }
-    void markedFromText_data() { AppServerSuite::markedFromTextData(); }
-    void markedFromText() { suite.markedFromText(); }
-    void badRequest_data() { AppServerSuite::badRequestData(); }
-    void badRequest() { suite.badRequest(); }
-    void listOrder() { suite.listOrder(); }
-    void upgradeAddsTheSortKey() { suite.upgradeAddsTheSortKey(); }
 };
 
 QTEST_GUILESS_MAIN(TstAppServerPg)

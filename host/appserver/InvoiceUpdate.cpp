@@ -1,0 +1,177 @@
+#include "InvoiceUpdate.h"
+
+#include "InvoiceLayout.h"
+#include "Schema.h"
+
+#include <QStringList>
+
+namespace {
+
+QVariant nullFor(FieldType type)
+{
+    switch (type) {
+    case FieldType::String:
+    case FieldType::DateTime:
+        return QVariant(QMetaType(QMetaType::QString));
+    case FieldType::Float:
+        return QVariant(QMetaType(QMetaType::Double));
+    }
+    return {};
+}
+
+// A packet value as the database keeps it (dates as text).
+QVariant stored(const QVariant& value, FieldType type)
+{
+    if (value.isNull() || !value.isValid())
+        return nullFor(type);
+    if (type == FieldType::DateTime)
+        return Schema::dateText(value.toDateTime());
+    return value;
+}
+
+const QList<FieldDef>& fields()
+{
+    return InvoiceLayout::invoiceFields();
+}
+
+qsizetype indexOf(const QString& name)
+{
+    return InvoiceLayout::indexOf(fields(), name);
+}
+
+// The optimistic check compares every stored field but the key with the delta's original
+// row; the same fields for every change.
+const QList<qsizetype>& checkedFields()
+{
+    static const QList<qsizetype> checked = [] {
+        QList<qsizetype> list;
+        for (qsizetype i = 0; i < fields().size(); ++i) {
+            const QString& name = fields().at(i).name;
+            if (InvoiceLayout::storedFields().contains(name) &&
+                name != QLatin1String("CDEMPRESA") && name != QLatin1String("NRINVOICE"))
+                list.append(i);
+        }
+        return list;
+    }();
+    return checked;
+}
+
+} // namespace
+
+InvoiceUpdate::InvoiceUpdate(StatementCache& cache, int failAfterWrites)
+    : statements(cache), writes(failAfterWrites)
+{}
+
+QJsonObject InvoiceUpdate::run(const Delta& delta)
+{
+    const QString company = validate(delta);
+    Transaction transaction(statements.database());
+    int changed = 0;
+    for (const DeltaChange& change : delta.changes) {
+        if (apply(change, company))
+            ++changed;
+    }
+    transaction.commit();
+    return QJsonObject{{QStringLiteral("alteradas"), changed}};
+}
+
+QString InvoiceUpdate::validate(const Delta& delta)
+{
+    const QString layout = InvoiceLayout::compare(delta.fields, fields());
+    if (!layout.isEmpty())
+        throw ServiceFailure(QStringLiteral("Alterações inválidas: %1.").arg(layout));
+
+    const qsizetype companyAt = indexOf(QStringLiteral("CDEMPRESA"));
+    const qsizetype numberAt = indexOf(QStringLiteral("NRINVOICE"));
+    const QStringList& editable = InvoiceLayout::editableFields();
+    QString company;
+    for (const DeltaChange& change : delta.changes) {
+        if (change.op != QLatin1String("modify"))
+            throw ServiceFailure(
+                QStringLiteral("Operação \"%1\" não permitida nas invoices.").arg(change.op));
+        if (change.old.size() != fields().size())
+            throw ServiceFailure(QStringLiteral("Alterações inválidas: a linha original tem %1 "
+                                                "valores, esperados %2.")
+                                     .arg(change.old.size())
+                                     .arg(fields().size()));
+        const QString rowCompany = nullableText(change.old.at(companyAt));
+        if (company.isNull())
+            company = rowCompany;
+        else if (rowCompany != company)
+            throw ServiceFailure(
+                QStringLiteral("As alterações misturam invoices das empresas %1 e %2.")
+                    .arg(company, rowCompany));
+        for (const auto& [name, value] : change.set) {
+            if (name == QLatin1String("IDCHECK"))
+                continue;
+            if (!editable.contains(name))
+                throw ServiceFailure(
+                    QStringLiteral("O campo %1 da Invoice %2 não pode ser alterado.")
+                        .arg(name, nullableText(change.old.at(numberAt))));
+            const FieldDef& field = fields().at(indexOf(name));
+            if (field.type == FieldType::String && !value.isNull() &&
+                value.toString().size() > field.size)
+                throw ServiceFailure(
+                    QStringLiteral("O campo %1 da Invoice %2 passa de %3 caracteres.")
+                        .arg(name, nullableText(change.old.at(numberAt)))
+                        .arg(field.size));
+        }
+    }
+    return company;
+}
+
+bool InvoiceUpdate::apply(const DeltaChange& change, const QString& company)
+{
+    const qsizetype numberAt = indexOf(QStringLiteral("NRINVOICE"));
+    // The changed fields, in the order of the editable fields: one statement per set of them.
+    QVariantList values;
+    QStringList names;
+    for (const QString& name : InvoiceLayout::editableFields()) {
+        for (const auto& [setName, value] : change.set) {
+            if (setName == name) {
+                names.append(name);
+                values.append(stored(value, fields().at(indexOf(name)).type));
+                break;
+            }
+        }
+    }
+    if (names.isEmpty())
+        return false; // only the mark changed: nothing to store
+    const QString number = nullableText(change.old.at(numberAt));
+    QString sql = QStringLiteral("UPDATE INVOICE SET ") + names.join(QStringLiteral(" = ?, ")) +
+                  QStringLiteral(" = ? WHERE CDEMPRESA = ? AND NRINVOICE = ? AND "
+                                 "IDGERNFINVOI <> 'S'");
+    for (qsizetype at : checkedFields())
+        sql += QStringLiteral(" AND ") + fields().at(at).name +
+               QStringLiteral(" IS NOT DISTINCT FROM ?");
+    values.append(company);
+    values.append(number);
+    for (qsizetype at : checkedFields())
+        values.append(stored(change.old.at(at), fields().at(at).type));
+    const QSqlQuery& update = statements.write(writes, sql, values, "storing invoice changes");
+    if (update.numRowsAffected() != 1)
+        explainConflict(company, number);
+    return true;
+}
+
+void InvoiceUpdate::explainConflict(const QString& company, const QString& number)
+{
+    QSqlQuery& state = statements.read(
+        QStringLiteral("SELECT IDGERNFINVOI FROM INVOICE WHERE CDEMPRESA = ? AND NRINVOICE = ?"),
+        {company, number}, "checking an invoice");
+    const bool exists = state.next();
+    const bool issued = exists && state.value(0).toString() == QLatin1String("S");
+    state.finish();
+    if (!exists)
+        throw ServiceFailure(
+            QStringLiteral("A Invoice %1 não existe na empresa %2. Nada foi gravado.")
+                .arg(number, company));
+    if (issued)
+        throw ServiceFailure(QStringLiteral("A Invoice %1 já tem Nota Fiscal emitida e não "
+                                            "pode ser alterada. Nada foi gravado.")
+                                 .arg(number));
+    throw ServiceFailure(QStringLiteral("A Invoice %1 foi alterada por outro usuário. "
+                                        "Atualize a lista e repita a operação. Nada foi "
+                                        "gravado.")
+                             .arg(number));
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "DataPacket.h"
+#include "ServerSql.h"
+
+#include <QJsonObject>
+
+// SetInvoice: a whole delta of the invoice list stored in one transaction or not at all. It
+// runs in stages: the delta is validated as a whole before the database is touched, then each
+// change is applied under the optimistic check, and a change that found no row to write is
+// explained (no such invoice, note already issued, changed by another user).
+class InvoiceUpdate
+{
+public:
+    InvoiceUpdate(StatementCache& statements, int failAfterWrites);
+
+    // Returns {"alteradas": number of invoices written}.
+    QJsonObject run(const Delta& delta);
+
+private:
+    // The company of all the changes; ServiceFailure for any change the screen may not make.
+    static QString validate(const Delta& delta);
+    // True when the change was written; false when it is only the mark (nothing to store).
+    bool apply(const DeltaChange& change, const QString& company);
+    [[noreturn]] void explainConflict(const QString& company, const QString& number);
+
+    StatementCache& statements;
+    WriteCounter writes;
+};

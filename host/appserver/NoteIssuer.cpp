@@ -1,0 +1,168 @@
+#include "NoteIssuer.h"
+
+#include "ReaisCents.h"
+#include "Schema.h"
+
+#include <memory>
+#include <optional>
+
+NoteIssuer::NoteIssuer(StatementCache& cache, int failAfterWrites)
+    : statements(cache), writes(failAfterWrites)
+{}
+
+void NoteIssuer::checkMode(const QString& mode)
+{
+    if (mode != QLatin1String("Unificada") && mode != QLatin1String("Separadas"))
+        throw ServiceFailure(
+            QStringLiteral("Modo de geração inválido: \"%1\" (use Unificada ou Separadas).")
+                .arg(mode));
+}
+
+QJsonObject NoteIssuer::issue(const MarkedInvoices& marked, const QString& mode)
+{
+    QJsonArray alreadyIssued;
+    Transaction transaction(statements.database());
+    const Notes notes = collect(marked, mode == QLatin1String("Unificada"), alreadyIssued);
+    const QJsonArray issued =
+        write(marked.company, mode, notes, takeNumbers(marked.company, notes));
+    transaction.commit();
+    return QJsonObject{{QStringLiteral("notas"), issued},
+                       {QStringLiteral("jaEmitidas"), alreadyIssued}};
+}
+
+NoteIssuer::Notes NoteIssuer::collect(const MarkedInvoices& marked, bool unified,
+                                      QJsonArray& alreadyIssued)
+{
+    const QString& company = marked.company;
+    Notes notes;
+    QSqlQuery& invoiceRow = statements.statement(
+        QStringLiteral("SELECT CDFILIAL, CDCLIENTE, DTRECINVOICE, DTCAMBIOINVOICE, "
+                       "TOTALINVOICE, VRCAMBIOINVOICE, IDGERNFINVOI FROM INVOICE "
+                       "WHERE CDEMPRESA = ? AND NRINVOICE = ?"),
+        "reading marked invoices");
+    // The statement is left without a pending row on every way out.
+    const std::unique_ptr<QSqlQuery, void (*)(QSqlQuery*)> done(
+        &invoiceRow, [](QSqlQuery* query) { query->finish(); });
+    for (const QString& number : marked.numbers) {
+        bindAll(invoiceRow, {company, number});
+        if (!invoiceRow.exec())
+            databaseFailure(invoiceRow, "reading marked invoices");
+        if (!invoiceRow.next())
+            throw ServiceFailure(
+                QStringLiteral("A Invoice %1 não existe na empresa %2. Nenhuma Nota Fiscal "
+                               "foi gerada.")
+                    .arg(number, company));
+        if (invoiceRow.value(6).toString() == QLatin1String("S")) {
+            alreadyIssued.append(number);
+            continue;
+        }
+        if (invoiceRow.value(2).isNull())
+            throw ServiceFailure(QStringLiteral("A Invoice %1 não tem Data de Recebimento. "
+                                                "Nenhuma Nota Fiscal foi gerada.")
+                                     .arg(number));
+        if (invoiceRow.value(3).isNull() || invoiceRow.value(5).isNull())
+            throw ServiceFailure(QStringLiteral("A Invoice %1 não tem Data de Câmbio. "
+                                                "Nenhuma Nota Fiscal foi gerada.")
+                                     .arg(number));
+        const std::optional<qint64> reais =
+            ReaisCents::ofInvoice(invoiceRow.value(4).toDouble(), invoiceRow.value(5).toDouble());
+        if (!reais)
+            throw ServiceFailure(QStringLiteral("O valor em reais da Invoice %1 passa do "
+                                                "limite. Nenhuma Nota Fiscal foi gerada.")
+                                     .arg(number));
+        Invoice invoice{number, invoiceRow.value(0).toString(), invoiceRow.value(1).toString(),
+                        *reais};
+        const auto key = unified ? std::make_pair(invoice.branch, invoice.customer)
+                                 : std::make_pair(invoice.branch, number);
+        notes[key].append(invoice);
+    }
+    return notes;
+}
+
+std::map<QString, qint64> NoteIssuer::takeNumbers(const QString& company, const Notes& notes)
+{
+    std::map<QString, qint64> notesOfBranch;
+    for (const auto& [key, invoices] : notes)
+        ++notesOfBranch[key.first];
+    std::map<QString, qint64> nextNumber;
+    for (const auto& [branch, count] : notesOfBranch) {
+        QSqlQuery& take =
+            statements.write(writes,
+                             QStringLiteral("UPDATE SEQNOTAFISC SET NRULTNOTA = NRULTNOTA + ? "
+                                            "WHERE CDEMPRESA = ? AND CDFILIAL = ?"),
+                             {count, company, branch}, "numbering a note");
+        if (take.numRowsAffected() != 1) {
+            statements.write(writes,
+                             QStringLiteral("INSERT INTO SEQNOTAFISC (CDEMPRESA, CDFILIAL, "
+                                            "NRULTNOTA) VALUES (?, ?, ?)"),
+                             {company, branch, count}, "numbering a note");
+        }
+        QSqlQuery& last = statements.read(
+            QStringLiteral("SELECT NRULTNOTA FROM SEQNOTAFISC WHERE CDEMPRESA = ? AND "
+                           "CDFILIAL = ?"),
+            {company, branch}, "numbering a note");
+        if (!last.next())
+            databaseFailure(last, "numbering a note");
+        nextNumber[branch] = last.value(0).toLongLong() - count + 1;
+        last.finish();
+    }
+    return nextNumber;
+}
+
+QJsonArray NoteIssuer::write(const QString& company, const QString& mode, const Notes& notes,
+                             std::map<QString, qint64> nextNumber)
+{
+    QSqlQuery& note = statements.statement(
+        QStringLiteral("INSERT INTO NOTAFISCAL (CDEMPRESA, CDFILIAL, NRNOTAFISC, "
+                       "CDCLIENTE, DTEMISNOTA, IDMODONOTA, VRNOTACENTAVOS) VALUES "
+                       "(?, ?, ?, ?, ?, ?, ?)"),
+        "writing a note");
+    QSqlQuery& link =
+        statements.statement(QStringLiteral("INSERT INTO NOTAFISCALINVOICE (CDEMPRESA, NRINVOICE, "
+                                            "CDFILIAL, NRNOTAFISC, VRREAISCENTAVOS) VALUES "
+                                            "(?, ?, ?, ?, ?)"),
+                             "writing a note");
+    QSqlQuery& flag =
+        statements.statement(QStringLiteral("UPDATE INVOICE SET IDGERNFINVOI = 'S', NRNOTAFISC = ? "
+                                            "WHERE CDEMPRESA = ? AND NRINVOICE = ? AND "
+                                            "IDGERNFINVOI <> 'S'"),
+                             "flagging an invoice");
+    const QString today = Schema::dateText(QDateTime::currentDateTime());
+    QJsonArray issued;
+    for (const auto& [key, invoices] : notes) {
+        const QString& branch = key.first;
+        const QString noteNumber =
+            QStringLiteral("%1").arg(nextNumber[branch]++, 9, 10, QLatin1Char('0'));
+        QList<qint64> reais;
+        for (const Invoice& invoice : invoices)
+            reais.append(invoice.reais);
+        const std::optional<qint64> sum = ReaisCents::sum(reais);
+        if (!sum)
+            throw ServiceFailure(QStringLiteral("O valor em reais da Nota Fiscal do cliente %1 "
+                                                "passa do limite. Nenhuma Nota Fiscal foi gerada.")
+                                     .arg(invoices.first().customer));
+        const qint64 total = *sum;
+        bindAll(note, {company, branch, noteNumber, invoices.first().customer, today, mode, total});
+        writes.exec(note, "writing a note");
+
+        QJsonArray covered;
+        for (const Invoice& invoice : invoices) {
+            bindAll(link, {company, invoice.number, branch, noteNumber, invoice.reais});
+            writes.exec(link, "writing a note");
+            bindAll(flag, {noteNumber, company, invoice.number});
+            writes.exec(flag, "flagging an invoice");
+            if (flag.numRowsAffected() != 1)
+                throw ServiceFailure(QStringLiteral("A Nota Fiscal da Invoice %1 foi gerada por "
+                                                    "outro usuário. Nada foi gravado.")
+                                         .arg(invoice.number));
+            covered.append(invoice.number);
+        }
+        issued.append(QJsonObject{{QStringLiteral("CDFILIAL"), branch},
+                                  {QStringLiteral("NRNOTAFISC"), noteNumber},
+                                  {QStringLiteral("CDCLIENTE"), invoices.first().customer},
+                                  {QStringLiteral("VRNOTACENTAVOS"), total},
+                                  {QStringLiteral("VRNOTA"), double(total) / 100},
+                                  {QStringLiteral("invoices"), covered}});
+    }
+    return issued;
+}

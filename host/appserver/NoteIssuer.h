@@ -1,0 +1,52 @@
+#pragma once
+
+#include "MarkedInvoices.h"
+#include "ServerSql.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <map>
+#include <utility>
+
+// GeraNF: the fiscal notes of the marked invoices. Amounts and dates come from the database
+// and are checked there (received, exchanged, not yet issued); "Unificada" makes one note per
+// branch and customer, "Separadas" one per invoice. The notes take their numbers from each
+// branch's sequence, and the notes, their invoices' links and the invoices' flags are written
+// in one transaction, so that a retry after a failure never issues twice.
+class NoteIssuer
+{
+public:
+    NoteIssuer(StatementCache& statements, int failAfterWrites);
+
+    // ServiceFailure for a mode other than "Unificada" and "Separadas".
+    static void checkMode(const QString& mode);
+
+    // Returns {"notas":[{CDFILIAL, NRNOTAFISC, CDCLIENTE, VRNOTA, invoices:[…]}],
+    //          "jaEmitidas":[invoice numbers whose note already existed]}.
+    QJsonObject issue(const MarkedInvoices& marked, const QString& mode);
+
+private:
+    struct Invoice
+    {
+        QString number;
+        QString branch;
+        QString customer;
+        qint64 reais = 0; // in cents
+    };
+    // The invoices of each note in a fixed order: by branch and customer (one note per
+    // customer) or by branch and invoice.
+    using Notes = std::map<std::pair<QString, QString>, QList<Invoice>>;
+
+    // The marked invoices read and checked, grouped into notes; those already issued go to
+    // `alreadyIssued`.
+    Notes collect(const MarkedInvoices& marked, bool unified, QJsonArray& alreadyIssued);
+    // The first number of each branch's notes, all taken from its sequence at once.
+    std::map<QString, qint64> takeNumbers(const QString& company, const Notes& notes);
+    // The notes, their links to the invoices and the invoices' flags.
+    QJsonArray write(const QString& company, const QString& mode, const Notes& notes,
+                     std::map<QString, qint64> nextNumber);
+
+    StatementCache& statements;
+    WriteCounter writes;
+};

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "ServiceFailure.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+#include <map>
+
+// The SQL plumbing of the service's calls: failures, binding, the transaction of a call, the
+// count of its writes and the statements kept prepared on the connection.
+
+// A statement (or a WHERE clause) and the values bound to its marks, in order.
+struct BoundSql
+{
+    QString sql;
+    QVariantList values;
+};
+
+// A failure of the database itself: logged in full, reported to the user in general terms
+// (`what` names what the server was doing).
+[[noreturn]] void databaseFailure(const QString& detail, const char* what);
+[[noreturn]] void databaseFailure(const QSqlQuery& query, const char* what);
+
+void prepare(QSqlQuery& query, const QString& sql, const char* what);
+void bindAll(QSqlQuery& query, const QVariantList& values);
+// Prepared, bound and executed through Qt SQL, positioned before the first row.
+QSqlQuery execute(const QSqlDatabase& db, const BoundSql& statement, const char* what);
+
+// A value's text; a null value gives a null text.
+inline QString nullableText(const QVariant& value)
+{
+    return value.isNull() ? QString() : value.toString();
+}
+
+// The transaction of one writing call: rolled back unless committed.
+class Transaction
+{
+public:
+    explicit Transaction(QSqlDatabase& database);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    void commit();
+
+private:
+    QSqlDatabase& db;
+    bool done = false;
+};
+
+// Counts the write statements of one call and fails where a test asked it to (after
+// `failAfter` writes; negative: never).
+class WriteCounter
+{
+public:
+    explicit WriteCounter(int failAfter) : limit(failAfter) {}
+    void exec(QSqlQuery& query, const char* what);
+
+private:
+    int limit;
+    int count = 0;
+};
+
+// The statements prepared once on one connection and kept for as long as it lives.
+class StatementCache
+{
+public:
+    explicit StatementCache(const QSqlDatabase& database) : db(database) {}
+
+    QSqlDatabase& database() { return db; }
+    // The kept statement of this text, prepared on first use.
+    QSqlQuery& statement(const QString& sql, const char* what);
+    // The kept statement run with the values bound: a write that `writes` counts, or a read
+    // (positioned before its first row; finish() it when done).
+    QSqlQuery& write(WriteCounter& writes, const QString& sql, const QVariantList& values,
+                     const char* what);
+    QSqlQuery& read(const QString& sql, const QVariantList& values, const char* what);
+
+private:
+    QSqlDatabase db;
+    std::map<QString, QSqlQuery> statements;
+};

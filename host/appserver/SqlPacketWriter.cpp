@@ -1,0 +1,355 @@
+// The listings' rows straight from the database into packet bytes: through Qt SQL, or
+// through SQLite's own interface on the same connection with the same text on the wire.
+#include "SqlPacketWriter.h"
+
+#include "JsonWriter.h"
+#include "Schema.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <sqlite3.h>
+
+namespace {
+
+QVariant cell(const QVariant& value, FieldType type)
+{
+    if (value.isNull())
+        return {};
+    switch (type) {
+    case FieldType::String:
+        return value.toString();
+    case FieldType::DateTime: {
+        if (value.metaType().id() == QMetaType::QDateTime)
+            return value;
+        const QDateTime date = Schema::dateFromText(value.toString());
+        return date.isValid() ? QVariant(date) : QVariant();
+    }
+    case FieldType::Float:
+        return value.toDouble();
+    }
+    return {};
+}
+
+// The stored form of a date, "yyyy-MM-ddTHH:mm:ss", is already its form on the wire. The
+// shape and the ranges of the calendar fields are checked here so that a damaged value goes
+// out as null (as a failed conversion would) without building a QDateTime for each cell.
+// `at(i)` gives the i-th code unit (UTF-16 or UTF-8: the shape is ASCII alone).
+template <typename Unit> bool isStoredDateText(qsizetype size, Unit at)
+{
+    if (size != 19)
+        return false;
+    const auto digits = [&at](qsizetype from, qsizetype count) {
+        int value = 0;
+        for (qsizetype i = from; i < from + count; ++i) {
+            const unsigned c = at(i);
+            if (c < '0' || c > '9')
+                return -1;
+            value = value * 10 + int(c - '0');
+        }
+        return value;
+    };
+    if (at(4) != '-' || at(7) != '-' || at(10) != 'T' || at(13) != ':' || at(16) != ':')
+        return false;
+    const int hour = digits(11, 2);
+    const int minute = digits(14, 2);
+    const int second = digits(17, 2);
+    return QDate::isValid(digits(0, 4), digits(5, 2), digits(8, 2)) && hour >= 0 && hour < 24 &&
+           minute >= 0 && minute < 60 && second >= 0 && second < 60;
+}
+
+bool isStoredDateText(QStringView text)
+{
+    return isStoredDateText(text.size(),
+                            [&text](qsizetype i) { return unsigned(text[i].unicode()); });
+}
+
+void writeStoredDate(JsonWriter& out, QStringView text)
+{
+    char quoted[21];
+    quoted[0] = '"';
+    for (qsizetype i = 0; i < 19; ++i)
+        quoted[i + 1] = char(text[i].unicode());
+    quoted[20] = '"';
+    out.raw(quoted, sizeof quoted);
+}
+
+void writeStoredDate(JsonWriter& out, const unsigned char* text)
+{
+    out.put('"');
+    out.raw(reinterpret_cast<const char*>(text), 19);
+    out.put('"');
+}
+
+// One cell straight from the database into the JSON form of the packet, with the same value
+// the packet row would carry.
+void writeCell(JsonWriter& out, const QVariant& value, const FieldDef& field, qsizetype row)
+{
+    if (value.isNull()) {
+        out.null();
+        return;
+    }
+    switch (field.type) {
+    case FieldType::String:
+        break;
+    case FieldType::DateTime:
+        if (value.typeId() == QMetaType::QString) {
+            const QString& text = *static_cast<const QString*>(value.constData());
+            if (isStoredDateText(text))
+                writeStoredDate(out, text);
+            else
+                out.null();
+            return;
+        }
+        writeJsonValue(out, field, cell(value, field.type), row);
+        return;
+    case FieldType::Float:
+        writeJsonValue(out, field, value.toDouble(), row);
+        return;
+    }
+    writeJsonValue(out, field, value, row);
+}
+
+// One prepared SQLite statement, finalized on every way out.
+class SqliteStatement
+{
+public:
+    SqliteStatement(sqlite3* connection, const QString& sql, const char* what)
+        : db(connection), what(what)
+    {
+        const QByteArray text = sql.toUtf8();
+        if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) !=
+            SQLITE_OK)
+            fail();
+    }
+    ~SqliteStatement() { sqlite3_finalize(statement); }
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
+
+    // Binds as Qt SQL binds: a null value (a null text included) as NULL, numbers as
+    // numbers, everything else as its text.
+    void bind(const QVariantList& values)
+    {
+        for (qsizetype i = 0; i < values.size(); ++i) {
+            const QVariant& value = values.at(i);
+            const int at = int(i + 1);
+            int result = SQLITE_OK;
+            const bool nullText = value.typeId() == QMetaType::QString &&
+                                  static_cast<const QString*>(value.constData())->isNull();
+            if (value.isNull() || nullText) {
+                result = sqlite3_bind_null(statement, at);
+            } else if (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong) {
+                result = sqlite3_bind_int64(statement, at, value.toLongLong());
+            } else if (value.typeId() == QMetaType::Double) {
+                result = sqlite3_bind_double(statement, at, value.toDouble());
+            } else {
+                const QByteArray text = value.toString().toUtf8();
+                result = sqlite3_bind_text(statement, at, text.constData(), int(text.size()),
+                                           SQLITE_TRANSIENT);
+            }
+            if (result != SQLITE_OK)
+                fail();
+        }
+    }
+    // True with a row to read, false at the end.
+    bool step()
+    {
+        const int result = sqlite3_step(statement);
+        if (result == SQLITE_ROW)
+            return true;
+        if (result != SQLITE_DONE)
+            fail();
+        return false;
+    }
+    sqlite3_stmt* get() const { return statement; }
+
+private:
+    [[noreturn]] void fail() const { databaseFailure(QString::fromUtf8(sqlite3_errmsg(db)), what); }
+
+    sqlite3* db;
+    const char* what;
+    sqlite3_stmt* statement = nullptr;
+};
+
+// A cell as Qt SQL's SQLite driver hands it out (texts read as UTF-16, as it reads them).
+QVariant qtSqlValue(sqlite3_stmt* statement, int column)
+{
+    switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_INTEGER:
+        return qlonglong(sqlite3_column_int64(statement, column));
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(statement, column);
+    case SQLITE_BLOB:
+        return QByteArray(static_cast<const char*>(sqlite3_column_blob(statement, column)),
+                          sqlite3_column_bytes(statement, column));
+    case SQLITE_NULL:
+        return QVariant(QMetaType::fromType<QString>());
+    default:
+        return QString(static_cast<const QChar*>(sqlite3_column_text16(statement, column)),
+                       sqlite3_column_bytes16(statement, column) / qsizetype(sizeof(QChar)));
+    }
+}
+
+// Length of the well-formed UTF-8 sequence at p (end excluded), or 0. Code points that
+// SQLite turns into U+FFFD on its way to UTF-16 (noncharacters U+FFFE and U+FFFF) count as
+// not well-formed here, so that they take the UTF-16 way and come out the same.
+int utf8Sequence(const unsigned char* p, const unsigned char* end)
+{
+    const unsigned char lead = p[0];
+    const auto continuation = [&](int i) { return p + i < end && (p[i] & 0xC0) == 0x80; };
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return continuation(1) ? 2 : 0;
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        if (!continuation(1) || !continuation(2))
+            return 0;
+        if ((lead == 0xE0 && p[1] < 0xA0) || (lead == 0xED && p[1] >= 0xA0))
+            return 0; // overlong, or a surrogate
+        if (lead == 0xEF && p[1] == 0xBF && p[2] >= 0xBE)
+            return 0;
+        return 3;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        if (!continuation(1) || !continuation(2) || !continuation(3))
+            return 0;
+        if ((lead == 0xF0 && p[1] < 0x90) || (lead == 0xF4 && p[1] >= 0x90))
+            return 0; // overlong, or beyond U+10FFFF
+        return 4;
+    }
+    return 0;
+}
+
+// Writes stored UTF-8 text as a JSON string, byte for byte what JsonWriter::string writes
+// for the same text in UTF-16. False, with nothing written, when the bytes are not
+// well-formed UTF-8: the caller then takes SQLite's conversion to UTF-16, as Qt SQL does.
+bool writeUtf8String(JsonWriter& out, const unsigned char* text, qsizetype size)
+{
+    const unsigned char* const end = text + size;
+    for (const unsigned char* p = text; p < end;) {
+        const int length = *p < 0x80 ? 1 : utf8Sequence(p, end);
+        if (length == 0)
+            return false;
+        p += length;
+    }
+    out.utf8String(reinterpret_cast<const char*>(text), size);
+    return true;
+}
+
+// One cell of an SQLite row into the JSON answer, with the text writeCell gives for the
+// value Qt SQL would have read. The common cases (texts into text and date fields, numbers
+// into float fields, nulls) go straight from SQLite's buffers; the rest takes Qt SQL's value.
+void writeSqliteCell(JsonWriter& out, sqlite3_stmt* statement, int column, const FieldDef& field,
+                     qsizetype row)
+{
+    const int type = sqlite3_column_type(statement, column);
+    if (type == SQLITE_NULL) {
+        out.null();
+        return;
+    }
+    if (type == SQLITE_TEXT && field.type != FieldType::Float) {
+        const unsigned char* text = sqlite3_column_text(statement, column);
+        const qsizetype size = sqlite3_column_bytes(statement, column);
+        if (field.type == FieldType::DateTime) {
+            // The shape is ASCII alone, so the bytes decide as the UTF-16 units would.
+            if (isStoredDateText(size, [text](qsizetype i) { return unsigned(text[i]); }))
+                writeStoredDate(out, text);
+            else
+                out.null();
+            return;
+        }
+        if (writeUtf8String(out, text, size))
+            return;
+    } else if ((type == SQLITE_FLOAT || type == SQLITE_INTEGER) && field.type == FieldType::Float) {
+        writeJsonValue(out, field, sqlite3_column_double(statement, column), row);
+        return;
+    }
+    writeCell(out, qtSqlValue(statement, column), field, row);
+}
+
+// The packet's JSON form ({"fields":…,"rows":…}) of the rows `next` steps to, each cell
+// written by `cellWriter(out, column, row)`.
+template <typename Next, typename WriteCell>
+QByteArray writeRows(const QList<FieldDef>& fields, qsizetype* rowCount, Next next,
+                     WriteCell cellWriter)
+{
+    JsonWriter out(1 << 20);
+    out.literal("{\"fields\":");
+    writeJsonFields(out, fields);
+    out.literal(",\"rows\":[");
+    const int count = int(fields.size());
+    qsizetype rows = 0;
+    while (next()) {
+        if (rows > 0)
+            out.put(',');
+        out.put('[');
+        for (int i = 0; i < count; ++i) {
+            if (i > 0)
+                out.put(',');
+            cellWriter(out, i, rows);
+        }
+        out.put(']');
+        ++rows;
+    }
+    out.literal("]}");
+    if (rowCount)
+        *rowCount = rows;
+    return out.take();
+}
+
+} // namespace
+
+DataPacket readPacket(QSqlQuery& query, const QList<FieldDef>& fields)
+{
+    DataPacket packet;
+    packet.fields = fields;
+    const int count = int(fields.size());
+    while (query.next()) {
+        Row row;
+        row.reserve(count);
+        for (int i = 0; i < count; ++i)
+            row.append(cell(query.value(i), fields.at(i).type));
+        packet.rows.append(std::move(row));
+    }
+    if (query.lastError().isValid())
+        databaseFailure(query, "reading");
+    return packet;
+}
+
+QByteArray writePacket(QSqlQuery& query, const QList<FieldDef>& fields, qsizetype* rowCount)
+{
+    QByteArray json = writeRows(
+        fields, rowCount, [&query] { return query.next(); },
+        [&query, &fields](JsonWriter& out, int column, qsizetype row) {
+            writeCell(out, query.value(column), fields.at(column), row);
+        });
+    if (query.lastError().isValid())
+        databaseFailure(query, "reading");
+    return json;
+}
+
+sqlite3* sqliteHandle(const QSqlDatabase& db)
+{
+    const QSqlDriver* driver = db.driver();
+    if (!driver || !db.isOpen())
+        return nullptr;
+    const QVariant handle = driver->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.constData());
+}
+
+QByteArray writeSqlitePacket(sqlite3* db, const BoundSql& statement, const QList<FieldDef>& fields,
+                             qsizetype* rowCount, const char* what)
+{
+    SqliteStatement query(db, statement.sql, what);
+    query.bind(statement.values);
+    const int count = int(fields.size());
+    if (sqlite3_column_count(query.get()) != count)
+        databaseFailure(QStringLiteral("the statement has %1 columns, the layout %2")
+                            .arg(sqlite3_column_count(query.get()))
+                            .arg(count),
+                        what);
+    return writeRows(
+        fields, rowCount, [&query] { return query.step(); },
+        [&query, &fields](JsonWriter& out, int column, qsizetype row) {
+            writeSqliteCell(out, query.get(), column, fields.at(column), row);
+        });
+}
