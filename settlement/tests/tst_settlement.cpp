@@ -1,3 +1,7 @@
+// Kept as one file (over the usual size) on purpose: every topic below (the list, the company
+// field, marking, notes, registration) drives the same screen through the same helpers of this
+// test object (the counting filter, loading a company, typing into the company field, reading
+// the grids), and one executable starts the application server once for all of them.
 // The settlement screen driven as a user drives it (keys, tab, clicks) inside a real main
 // window, against the real fas-appserver process on a free port and its demo database.
 #include "BusyAnimation.h"
