@@ -20,34 +20,65 @@ function(fas_add_test name)
     endif()
 endfunction()
 
-# fas_subsystem(<target> <STATIC|SHARED> [DEPS <targets...>] [TEST_LIBS <targets...>]
-#               [TEST_LABELS <labels...>] [EXCLUDE <file names...>])
+# fas_add_folder_tests(LIBS <targets...> [LABELS <labels...>] [DEPENDS <targets...>])
 #
-# The library of one folder: every .cpp/.h/.ui/.qrc directly in the folder (minus EXCLUDE),
-# public include path on the folder itself, and one CTest test per tests/tst_*.cpp,
-# linked with the library (never recompiling its sources).
-function(fas_subsystem target type)
-    cmake_parse_arguments(ARG "" "" "DEPS;TEST_LIBS;TEST_LABELS;EXCLUDE" ${ARGN})
-    file(GLOB sources CONFIGURE_DEPENDS
-        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp
-        ${CMAKE_CURRENT_SOURCE_DIR}/*.h
-        ${CMAKE_CURRENT_SOURCE_DIR}/*.ui
-        ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
-    foreach(ex IN LISTS ARG_EXCLUDE)
-        list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${ex})
-    endforeach()
-    add_library(${target} ${type} ${sources})
-    target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-    target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+# One CTest test per tests/tst_*.cpp of the current folder, linked with LIBS (never
+# recompiling the folder's sources). DEPENDS are built before every test of the folder
+# (e.g. fas-appserver for tests that start the real server).
+function(fas_add_folder_tests)
+    cmake_parse_arguments(ARG "" "" "LIBS;LABELS;DEPENDS" ${ARGN})
     file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/tst_*.cpp)
     foreach(test_source IN LISTS tests)
         get_filename_component(test_name ${test_source} NAME_WE)
-        set(labels ${ARG_TEST_LABELS})
+        set(labels ${ARG_LABELS})
         # A test whose name ends in _pg needs the throwaway PostgreSQL cluster.
         if(test_name MATCHES "_pg$")
             list(APPEND labels postgres)
         endif()
-        fas_add_test(${test_name} SOURCES ${test_source} LIBS ${target} ${ARG_TEST_LIBS}
-                     LABELS ${labels})
+        fas_add_test(${test_name} SOURCES ${test_source} LIBS ${ARG_LIBS} LABELS ${labels})
+        if(ARG_DEPENDS)
+            add_dependencies(${test_name} ${ARG_DEPENDS})
+        endif()
     endforeach()
+endfunction()
+
+# The sources of the current folder: every .cpp/.h/.qrc directly in it, minus the EXCLUDE names.
+function(fas_folder_sources out)
+    cmake_parse_arguments(ARG "" "" "EXCLUDE" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS
+        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp
+        ${CMAKE_CURRENT_SOURCE_DIR}/*.h
+        ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+    foreach(ex IN LISTS ARG_EXCLUDE)
+        list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${ex})
+    endforeach()
+    set(${out} ${sources} PARENT_SCOPE)
+endfunction()
+
+# fas_subsystem(<target> <STATIC|SHARED> [DEPS <targets...>] [TEST_LIBS <targets...>]
+#               [TEST_LABELS <labels...>] [EXCLUDE <file names...>])
+#
+# The library of one folder: its sources (see fas_folder_sources), public include path on
+# the folder itself, and one CTest test per tests/tst_*.cpp, linked with the library.
+function(fas_subsystem target type)
+    cmake_parse_arguments(ARG "" "" "DEPS;TEST_LIBS;TEST_LABELS;EXCLUDE" ${ARGN})
+    fas_folder_sources(sources EXCLUDE ${ARG_EXCLUDE})
+    add_library(${target} ${type} ${sources})
+    target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+    target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+    fas_add_folder_tests(LIBS ${target} ${ARG_TEST_LIBS} LABELS ${ARG_TEST_LABELS})
+endfunction()
+
+# fas_module_part(<target> MODULE <module> [EXCLUDE <file names...>])
+#
+# One folder's share of a screen module whose folders reach each other (the screen opens
+# the dialogs, the dialogs read the screen): an OBJECT library of the folder's sources,
+# compiled against <module>_interface (every folder of the module on the include path, and
+# the libraries below the module). The module's own folder archives the parts into the one
+# static library <module>; nothing links a part by itself.
+function(fas_module_part target)
+    cmake_parse_arguments(ARG "" "MODULE" "EXCLUDE" ${ARGN})
+    fas_folder_sources(sources EXCLUDE ${ARG_EXCLUDE})
+    add_library(${target} OBJECT ${sources})
+    target_link_libraries(${target} PUBLIC ${ARG_MODULE}_interface)
 endfunction()

@@ -20,11 +20,8 @@ TfrmPrevCambDolar::TfrmPrevCambDolar(QWidget* parent) : TfrmRotiGeral(parent)
     setupBaseForm(data.messages());
 }
 
-TfrmPrevCambDolar::~TfrmPrevCambDolar()
-{
-    if (Cli_FAS10003::frmPrevCambDolar == this)
-        Cli_FAS10003::frmPrevCambDolar = nullptr;
-}
+// The unit's variable clears itself (see UnitForm.h).
+TfrmPrevCambDolar::~TfrmPrevCambDolar() = default;
 
 void TfrmPrevCambDolar::applyDesignData(const FormData& data)
 {

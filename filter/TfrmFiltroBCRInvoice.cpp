@@ -75,11 +75,8 @@ TfrmFiltroBCRInvoice::TfrmFiltroBCRInvoice(QWidget* parent)
     setupBaseForm(FormData::load(QStringLiteral("Cli_FAS10001")).messages());
 }
 
-TfrmFiltroBCRInvoice::~TfrmFiltroBCRInvoice()
-{
-    if (Cli_FAS10001::frmFiltroBCRInvoice == this)
-        Cli_FAS10001::frmFiltroBCRInvoice = nullptr;
-}
+// The unit's variable clears itself (see UnitForm.h).
+TfrmFiltroBCRInvoice::~TfrmFiltroBCRInvoice() = default;
 
 void TfrmFiltroBCRInvoice::applyDesignData()
 {

@@ -1,23 +1,18 @@
 #include "Cli_FAS10000.h"
 
-#include "BusyAnimation.h"
-#include "FasApplication.h"
 #include "TfrmBCRInvoice.h"
+#include "UnitForm.h"
 
 namespace Cli_FAS10000 {
 
 bool boIdCriado = false;
-TfrmBCRInvoice* frmBCRInvoice = nullptr;
+QPointer<TfrmBCRInvoice> frmBCRInvoice;
 bool boTodos = false;
 
 void CriaBCRInvoice()
 {
     const HourglassGuard hourglass;
-    if (!boIdCriado) {
-        frmBCRInvoice = FasApplication::CreateForm<TfrmBCRInvoice>();
-        boIdCriado = true;
-    }
-    FasApplication::ShowMdiChild(frmBCRInvoice);
+    FasApplication::ShowMdiChild(&UnitForm(boIdCriado, frmBCRInvoice));
 }
 
 void Initialization()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QPointer>
+
 class TfrmBCRInvoice;
 
 // The settlement screen's unit: its single instance and the unit-level state.
@@ -7,8 +9,9 @@ namespace Cli_FAS10000 {
 
 // True while the screen instance exists and may be reused.
 extern bool boIdCriado;
-// The screen instance; null while no screen exists.
-extern TfrmBCRInvoice* frmBCRInvoice;
+// The screen instance; null while none exists. It clears itself when the screen is destroyed (see
+// UnitForm.h for what that means while its destructor runs).
+extern QPointer<TfrmBCRInvoice> frmBCRInvoice;
 // The select-all switch of the mark column.
 extern bool boTodos;
 

@@ -1,27 +1,19 @@
 #include "Cli_FAS10001.h"
 
-#include "BusyAnimation.h"
-#include "FasApplication.h"
-#include "ShowModal.h"
 #include "TfrmFiltroBCRInvoice.h"
+#include "UnitForm.h"
 
 namespace Cli_FAS10001 {
 
 bool boIdCriado = false;
-TfrmFiltroBCRInvoice* frmFiltroBCRInvoice = nullptr;
+QPointer<TfrmFiltroBCRInvoice> frmFiltroBCRInvoice;
 QString stCliente;
 
 void CriaFiltroBCRInvoice()
 {
-    {
-        const HourglassGuard hourglass;
-        if (!boIdCriado) {
-            frmFiltroBCRInvoice = FasApplication::CreateForm<TfrmFiltroBCRInvoice>();
-            boIdCriado = true;
-        }
-    }
-    ShowModal(*frmFiltroBCRInvoice);
-    frmFiltroBCRInvoice->setWindowState(Qt::WindowNoState);
+    ShowUnitDialog(boIdCriado, frmFiltroBCRInvoice);
+    if (frmFiltroBCRInvoice)
+        frmFiltroBCRInvoice->setWindowState(Qt::WindowNoState);
 }
 
 void Initialization()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 
 class TfrmFiltroBCRInvoice;
@@ -9,8 +10,9 @@ namespace Cli_FAS10001 {
 
 // True while the dialog instance exists and may be reused.
 extern bool boIdCriado;
-// The dialog instance; null until it is first created.
-extern TfrmFiltroBCRInvoice* frmFiltroBCRInvoice;
+// The dialog instance; null while none exists. It clears itself when the dialog is destroyed (see
+// UnitForm.h for what that means while its destructor runs).
+extern QPointer<TfrmFiltroBCRInvoice> frmFiltroBCRInvoice;
 // The customer list of the filter (the keys of the chosen customers).
 extern QString stCliente;
 

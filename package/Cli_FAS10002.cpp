@@ -1,25 +1,16 @@
 #include "Cli_FAS10002.h"
 
-#include "BusyAnimation.h"
-#include "FasApplication.h"
-#include "ShowModal.h"
 #include "TfrmConfReceb.h"
+#include "UnitForm.h"
 
 namespace Cli_FAS10002 {
 
 bool boIdCriado = false;
-TfrmConfReceb* frmConfReceb = nullptr;
+QPointer<TfrmConfReceb> frmConfReceb;
 
 void CriaConfReceb()
 {
-    {
-        const HourglassGuard hourglass;
-        if (!boIdCriado) {
-            frmConfReceb = FasApplication::CreateForm<TfrmConfReceb>();
-            boIdCriado = true;
-        }
-    }
-    ShowModal(*frmConfReceb);
+    ShowUnitDialog(boIdCriado, frmConfReceb);
 }
 
 void Initialization()

@@ -1,25 +1,16 @@
 #include "Cli_FAS10003.h"
 
-#include "BusyAnimation.h"
-#include "FasApplication.h"
-#include "ShowModal.h"
 #include "TfrmPrevCambDolar.h"
+#include "UnitForm.h"
 
 namespace Cli_FAS10003 {
 
 bool boIdCriado = false;
-TfrmPrevCambDolar* frmPrevCambDolar = nullptr;
+QPointer<TfrmPrevCambDolar> frmPrevCambDolar;
 
 void CriaPrevCambDolar()
 {
-    {
-        const HourglassGuard hourglass;
-        if (!boIdCriado) {
-            frmPrevCambDolar = FasApplication::CreateForm<TfrmPrevCambDolar>();
-            boIdCriado = true;
-        }
-    }
-    ShowModal(*frmPrevCambDolar);
+    ShowUnitDialog(boIdCriado, frmPrevCambDolar);
 }
 
 void Initialization()

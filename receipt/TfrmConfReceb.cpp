@@ -48,9 +48,9 @@ TfrmConfReceb::TfrmConfReceb(QWidget* parent) : TfrmRotiGeral(parent)
 
 TfrmConfReceb::~TfrmConfReceb()
 {
+    // First, so that no handler of the dialog runs while it is being destroyed. The unit's
+    // variable clears itself (see UnitForm.h).
     FocusTracker::clearHandlers(edtVrOrdPgto);
-    if (Cli_FAS10002::frmConfReceb == this)
-        Cli_FAS10002::frmConfReceb = nullptr;
 }
 
 void TfrmConfReceb::FormActivate(QObject*)

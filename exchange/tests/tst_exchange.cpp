@@ -1,18 +1,18 @@
 // The exchange dialog driven as the user drives it, over company 01's list on the settlement
 // screen, against the real fas-appserver process and its demo database.
-#include "AppServerProcess.h"
 #include "Cli_FAS10000.h"
 #include "Cli_FAS10001.h"
 #include "Cli_FAS10003.h"
 #include "FasApplication.h"
 #include "MessageService.h"
 #include "ModalHelper.h"
+#include "ScreenFixture.h"
 #include "TfrmBCRInvoice.h"
 #include "TfrmFiltroBCRInvoice.h"
 #include "TfrmPrevCambDolar.h"
 
 #include <QMainWindow>
-#include <QMdiArea>
+
 #include <QSqlQuery>
 #include <QtTest>
 
@@ -62,24 +62,23 @@ private:
     bool runDialog(const std::function<void(TfrmPrevCambDolar&)>& drive);
     QString value(int row, const char* field) const;
 
-    QTemporaryDir dir;
-    AppServerProcess appServer;
-    QMainWindow mainWindow;
-    Messages* shown = new Messages;
+    ScreenFixture fixture;
+    Messages* shown = nullptr;
+    QMainWindow* mainWindow = nullptr;
 };
 
 void TestExchange::initTestCase()
 {
-    const QString problem = appServer.start(dir.path());
+    auto messages = std::make_unique<Messages>();
+    shown = messages.get();
+    const QString problem = fixture.start(std::move(messages));
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
-    MessageService::install(std::unique_ptr<MessageService>(shown));
     QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
-    database.setDatabaseName(appServer.database);
+    database.setDatabaseName(fixture.server().database);
     QVERIFY(database.open());
-    auto* area = new QMdiArea(&mainWindow);
-    mainWindow.setCentralWidget(area);
-    FasApplication::SetMainForm(&mainWindow, area);
-    mainWindow.show();
+    fixture.makeMainWindow();
+    mainWindow = fixture.mainWindow();
+    QVERIFY(fixture.showMainWindow());
 }
 
 void TestExchange::init()
@@ -87,7 +86,7 @@ void TestExchange::init()
     shown->clear();
     Cli_FAS10003::Initialization();
     Cli_FAS10000::Initialization();
-    QApplication::setActiveWindow(&mainWindow);
+    QApplication::setActiveWindow(mainWindow);
     Cli_FAS10000::CriaBCRInvoice();
     QTRY_VERIFY(screen().netBCRInvoice->Connected());
 }
@@ -241,7 +240,7 @@ void TestExchange::confirm()
         if (!dialog.isVisible())
             return;
         seen << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : "");
-        QApplication::setActiveWindow(&mainWindow); // as a message box would
+        QApplication::setActiveWindow(mainWindow); // as a message box would
         QApplication::setActiveWindow(&dialog);
         seen << dialog.nedVrDolarDia->text() << dialog.nedTaxaCambio->text();
         if (otherUser) // the refused save took the marks back: nothing is left to record

@@ -1,3 +1,6 @@
+// Kept as one file (over the usual size) on purpose: every topic below shares the recording
+// server over one demo database and the helpers of this test object that read the recorded
+// calls; one executable builds that database once for all of them.
 // The filter dialog against the real application server (in this process, on a real SQLite demo
 // database), with every call recorded as it came off the wire: the criteria controls, the date
 // validation, the arguments of GetInvoice and GetItem, the saved filter and the failure paths.

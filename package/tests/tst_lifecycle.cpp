@@ -6,8 +6,8 @@
 #include "ModalHelper.h"
 #include "ModuleLoader.h"
 #include "PackageInfo.h"
+#include "ScreenFixture.h"
 
-#include "AppServerProcess.h"
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QLabel>
@@ -15,7 +15,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QRadioButton>
-#include <QTemporaryDir>
 
 #include <QtTest>
 #include <memory>
@@ -63,29 +62,21 @@ private:
     QWidget* theScreen();
     void clickFilter(QWidget* screen, const ModalHelper::Callback& callback);
 
-    QTemporaryDir dir;
-    AppServerProcess appServer;
+    ScreenFixture fixture;
     std::unique_ptr<ModuleLoader> loader;
     std::unique_ptr<MainWindow> window;
-    std::unique_ptr<ScopedScriptedMessages> messages;
 };
 
 void TestLifecycle::initTestCase()
 {
-    QVERIFY(dir.isValid());
-    // Every activation of the screen connects to the application server.
-    const QString serverProblem = appServer.start(dir.path());
-    QVERIFY2(serverProblem.isEmpty(), qPrintable(serverProblem));
-    qputenv("FAS_OPTIONS_FILE", dir.filePath(QStringLiteral("options.ini")).toLocal8Bit());
-    const QString binDir = qEnvironmentVariable("FAS_BIN_DIR");
-    QVERIFY2(!binDir.isEmpty(), "FAS_BIN_DIR names the folder of libPKG_FAS10000.so");
-    loader = std::make_unique<ModuleLoader>(binDir);
+    const QString problem = fixture.start();
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    loader = std::make_unique<ModuleLoader>(qEnvironmentVariable("FAS_BIN_DIR"));
     window = std::make_unique<MainWindow>([this](const QString& c) { loader->open(c); });
     FasApplication::SetMainForm(window.get(), window->mdiArea());
     window->resize(1000, 700);
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    messages = std::make_unique<ScopedScriptedMessages>();
 }
 
 void TestLifecycle::cleanup()
@@ -95,7 +86,8 @@ void TestLifecycle::cleanup()
         screen->close();
     QTRY_VERIFY(widgetsOfClass("TfrmBCRInvoice").isEmpty());
     QTRY_VERIFY(window->mdiArea()->subWindowList().isEmpty());
-    QVERIFY2((*messages)->messages.isEmpty(), qPrintable((*messages)->texts().join('\n')));
+    QVERIFY2(fixture.messages().messages.isEmpty(),
+             qPrintable(fixture.messages().texts().join('\n')));
 }
 
 void TestLifecycle::cleanupTestCase()
@@ -103,7 +95,6 @@ void TestLifecycle::cleanupTestCase()
     loader.reset();
     FasApplication::DestroyAllForms();
     window.reset();
-    messages.reset();
 }
 
 QWidget* TestLifecycle::theScreen()

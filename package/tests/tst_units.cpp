@@ -7,13 +7,11 @@
 #include "FasApplication.h"
 #include "MessageService.h"
 #include "ModalHelper.h"
+#include "ScreenFixture.h"
 #include "TfrmBCRInvoice.h"
 #include "TfrmConfReceb.h"
 #include "TfrmFiltroBCRInvoice.h"
 #include "TfrmPrevCambDolar.h"
-
-#include "AppServerProcess.h"
-#include <QTemporaryDir>
 
 #include <QtTest>
 #include <functional>
@@ -78,23 +76,19 @@ private slots:
     void confirmationOnHiddenDialogDoesNotReenter();
     void dialogCloseDropsUnpostedEdit_data();
     void dialogCloseDropsUnpostedEdit();
+    void formDestroyedWithoutClosingComesBackNew_data();
+    void formDestroyedWithoutClosingComesBackNew();
 
 private:
     CountingFilter* installCountingFilter();
 
-    QTemporaryDir dir;
-    AppServerProcess appServer;
-    std::unique_ptr<ScopedScriptedMessages> messages;
+    ScreenFixture fixture;
 };
 
 void TestUnits::initTestCase()
 {
-    QVERIFY(dir.isValid());
-    // Every activation of the screen connects to the application server.
-    const QString serverProblem = appServer.start(dir.path());
-    QVERIFY2(serverProblem.isEmpty(), qPrintable(serverProblem));
-    qputenv("FAS_OPTIONS_FILE", dir.filePath(QStringLiteral("options.ini")).toLocal8Bit());
-    messages = std::make_unique<ScopedScriptedMessages>();
+    const QString problem = fixture.start();
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
 }
 
 void TestUnits::init()
@@ -115,7 +109,8 @@ void TestUnits::cleanup()
     Cli_FAS10001::Finalization();
     FasApplication::DestroyAllForms();
     QVERIFY(!Cli_FAS10000::frmBCRInvoice);
-    QVERIFY2((*messages)->messages.isEmpty(), qPrintable((*messages)->texts().join('\n')));
+    QVERIFY2(fixture.messages().messages.isEmpty(),
+             qPrintable(fixture.messages().texts().join('\n')));
 }
 
 CountingFilter* TestUnits::installCountingFilter()
@@ -278,6 +273,60 @@ void TestUnits::dialogCloseDropsUnpostedEdit()
     cria();
     QCOMPARE(instance(), first.data());
     QCOMPARE(cds.State(), TDataSetState::Browse);
+}
+
+void TestUnits::formDestroyedWithoutClosingComesBackNew_data()
+{
+    QTest::addColumn<QString>("unit");
+    for (const char* unit : {"Cli_FAS10000", "Cli_FAS10001", "Cli_FAS10002", "Cli_FAS10003"})
+        QTest::newRow(unit) << QString::fromLatin1(unit);
+}
+
+void TestUnits::formDestroyedWithoutClosingComesBackNew()
+{
+    QFETCH(QString, unit);
+
+    // Each unit's create procedure and its variable; a dialog is closed as soon as it shows.
+    struct Entry
+    {
+        std::function<void()> cria;
+        std::function<QWidget*()> instance;
+        bool dialog;
+    };
+    const QHash<QString, Entry> units{
+        {"Cli_FAS10000",
+         {Cli_FAS10000::CriaBCRInvoice, [] { return Cli_FAS10000::frmBCRInvoice.data(); }, false}},
+        {"Cli_FAS10001",
+         {Cli_FAS10001::CriaFiltroBCRInvoice,
+          [] { return Cli_FAS10001::frmFiltroBCRInvoice.data(); }, true}},
+        {"Cli_FAS10002",
+         {Cli_FAS10002::CriaConfReceb, [] { return Cli_FAS10002::frmConfReceb.data(); }, true}},
+        {"Cli_FAS10003",
+         {Cli_FAS10003::CriaPrevCambDolar, [] { return Cli_FAS10003::frmPrevCambDolar.data(); },
+          true}},
+    };
+    const Entry& entry = units.value(unit);
+    // A company is loaded: closing the filter dialog loads nothing.
+    Cli_FAS10000::frmBCRInvoice->CdEmpresaAnterior = QStringLiteral("01");
+    auto cria = [&entry] {
+        if (entry.dialog)
+            ModalHelper::closeWhenModal();
+        entry.cria();
+    };
+
+    cria();
+    QPointer<QWidget> first = entry.instance();
+    QVERIFY(first);
+    // Destroyed without its close handler, as the forms of an unloaded module are.
+    delete first.data();
+    QVERIFY2(!entry.instance(), "the unit's variable clears itself");
+
+    cria();
+    QVERIFY2(entry.instance(), "the next request makes the form again");
+    if (entry.dialog)
+        QVERIFY(!entry.instance()->isVisible());
+    else
+        QVERIFY(entry.instance()->isVisible());
 }
 
 QTEST_MAIN(TestUnits)

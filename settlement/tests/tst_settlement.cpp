@@ -1,6 +1,9 @@
+// Kept as one file (over the usual size) on purpose: every topic below (the list, the company
+// field, marking, notes, registration) drives the same screen through the same helpers of this
+// test object (the counting filter, loading a company, typing into the company field, reading
+// the grids), and one executable starts the application server once for all of them.
 // The settlement screen driven as a user drives it (keys, tab, clicks) inside a real main
 // window, against the real fas-appserver process on a free port and its demo database.
-#include "AppServerProcess.h"
 #include "BusyAnimation.h"
 #include "CheckResultServ.h"
 #include "Cli_FAS10000.h"
@@ -16,6 +19,7 @@
 #include "MessageService.h"
 #include "ModalHelper.h"
 #include "OptionStore.h"
+#include "ScreenFixture.h"
 #include "TDBGrid.h"
 #include "TfrmBCRInvoice.h"
 #include "TfrmConfReceb.h"
@@ -29,7 +33,6 @@
 #include <QSqlQuery>
 #include <QTableWidget>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -37,11 +40,6 @@ namespace {
 
 // Keys typed into a field: key code and modifiers.
 using Keys = QList<QPair<int, int>>;
-
-QString binDir()
-{
-    return qEnvironmentVariable("FAS_BIN_DIR");
-}
 
 // A filter dialog that counts its confirmations and showings; the first `failures`
 // confirmations fail as a server failure would.
@@ -156,44 +154,32 @@ private:
     void leaveCompany();
     void enterCompany();
     void activateScreen();
-    ScriptedMessageService& shown() const { return **messages; }
+    ScriptedMessageService& shown() const { return fixture.messages(); }
 
-    QTemporaryDir dir;
-    AppServerProcess appServer;
+    ScreenFixture fixture;
     QString demoDb;
     int serverPort = 0;
-    std::unique_ptr<QMainWindow> mainWindow;
+    QMainWindow* mainWindow = nullptr;
     QMdiArea* area = nullptr;
     QMdiSubWindow* otherWindow = nullptr;
-    std::unique_ptr<ScopedScriptedMessages> messages;
 };
 
 void TestSettlement::initTestCase()
 {
-    QVERIFY(dir.isValid());
-    QVERIFY2(!binDir().isEmpty(), "FAS_BIN_DIR is not set");
-    const QString problem = appServer.start(dir.path());
+    const QString problem = fixture.start();
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
-    demoDb = appServer.database;
-    serverPort = appServer.port;
-    qputenv("FAS_OPTIONS_FILE", dir.filePath(QStringLiteral("options.ini")).toLocal8Bit());
+    demoDb = fixture.server().database;
+    serverPort = fixture.server().port;
 
-    messages = std::make_unique<ScopedScriptedMessages>();
-    mainWindow = std::make_unique<QMainWindow>();
-    area = new QMdiArea(mainWindow.get());
-    mainWindow->setCentralWidget(area);
-    mainWindow->resize(1000, 700);
-    FasApplication::SetMainForm(mainWindow.get(), area);
+    area = &fixture.makeMainWindow(QSize(1000, 700));
+    mainWindow = fixture.mainWindow();
     otherWindow = area->addSubWindow(new QWidget);
-    mainWindow->show();
-    QVERIFY(QTest::qWaitForWindowActive(mainWindow.get()));
+    QVERIFY(fixture.showMainWindow());
 }
 
 void TestSettlement::cleanupTestCase()
 {
     FasApplication::DestroyAllForms();
-    FasApplication::SetMainForm(nullptr, nullptr);
-    mainWindow.reset();
 }
 
 void TestSettlement::init()
@@ -204,7 +190,7 @@ void TestSettlement::init()
     Cli_FAS10003::Initialization();
     Cli_FAS10000::Initialization();
     // The offscreen platform does not give the activation back after a modal dialog.
-    QApplication::setActiveWindow(mainWindow.get());
+    QApplication::setActiveWindow(mainWindow);
     Cli_FAS10000::CriaBCRInvoice();
     QVERIFY(screen());
     QTRY_COMPARE(QApplication::focusWidget(), screen()->medCdEmpresa);
@@ -813,7 +799,7 @@ void TestSettlement::companyLookup()
     QCOMPARE(frm->edtNmEmpresa->text(), QStringLiteral("Companhia Açucareira Paulista"));
     QCOMPARE(filter->confirmations, 0);
     QVERIFY(!frm->sbtFiltrar->isEnabled());
-    QApplication::setActiveWindow(mainWindow.get()); // the offscreen platform does not give it back
+    QApplication::setActiveWindow(mainWindow); // the offscreen platform does not give it back
     QTRY_COMPARE(QApplication::focusWidget(), frm->medCdEmpresa);
 
     leaveCompany();
@@ -856,7 +842,7 @@ void TestSettlement::refreshReloadsWithSavedCriteria()
     QCOMPARE(frm->cdsInvoice->RecordCount(), 1);
     const int confirmations = filter->confirmations;
     // The offscreen platform does not give the activation back after the modal dialog.
-    QApplication::setActiveWindow(mainWindow.get());
+    QApplication::setActiveWindow(mainWindow);
     QVERIFY(frm->sbtVerificar->isEnabled());
     if (fromMenu)
         frm->mnuVerificar->trigger();

@@ -1,8 +1,8 @@
 // The three base forms, driven through descendants built like the real forms: the inherited
 // controls under their names, then setupBaseForm.
-#include "../../widgets/tests/ModalHelper.h"
 #include "EAbort.h"
 #include "MessageService.h"
+#include "ModalHelper.h"
 #include "OptionStore.h"
 #include "TButtonFlat.h"
 #include "TDBGrid.h"

@@ -4,13 +4,13 @@
 // confirms the filter and sees the invoices with the items of the current one; a second
 // company reloads at once. Then the clerk's day on company 01: two open invoices marked, their
 // receipt, their exchange, their notes, found in DFS15001 and greyed in the reloaded list.
-#include "../../appserver/tests/AppServerProcess.h"
-#include "../../widgets/tests/ModalHelper.h"
 #include "FasApplication.h"
 #include "LoadBPL.h"
 #include "MainWindow.h"
 #include "MessageService.h"
+#include "ModalHelper.h"
 #include "ModuleLoader.h"
+#include "ScreenFixture.h"
 #include "SuiteSetup.h"
 
 #include <QAbstractButton>
@@ -19,7 +19,6 @@
 #include <QLineEdit>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
 #include <memory>
@@ -44,28 +43,22 @@ private:
     // Leaves the company field with Tab, as a user does.
     static void leaveCompany(QLineEdit* field) { QTest::keyClick(field, Qt::Key_Tab); }
 
-    QTemporaryDir dir;
-    QString dbFile;
-    AppServerProcess appServer;
+    ScriptedMessageService& messages() const { return fixture.messages(); }
+
+    ScreenFixture fixture;
     std::unique_ptr<ModuleLoader> loader;
     std::unique_ptr<MainWindow> window;
-    std::unique_ptr<ScopedScriptedMessages> messages;
 };
 
 void TestEndToEnd::initTestCase()
 {
-    QVERIFY(dir.isValid());
-    const QString binDir = qEnvironmentVariable("FAS_BIN_DIR");
-    QVERIFY2(!binDir.isEmpty(), "FAS_BIN_DIR names the folder of fas-appserver and the modules");
     // The suite reads companies and customers from the same database, and reaches the server
     // through the same variables ./fas run sets.
-    const QString problem = appServer.start(dir.path());
+    const QString problem = fixture.start();
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
-    dbFile = appServer.database;
-    qputenv("FAS_OPTIONS_FILE", dir.filePath(QStringLiteral("options.ini")).toLocal8Bit());
 
     setUpSuiteLocale();
-    loader = std::make_unique<ModuleLoader>(binDir);
+    loader = std::make_unique<ModuleLoader>(qEnvironmentVariable("FAS_BIN_DIR"));
     const ModuleOpener opener = [this](const QString& code) { openModule(*loader, code); };
     window = std::make_unique<MainWindow>(opener);
     FasApplication::SetMainForm(window.get(), window->mdiArea());
@@ -73,10 +66,9 @@ void TestEndToEnd::initTestCase()
     window->resize(1100, 750);
     window->show();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
-    messages = std::make_unique<ScopedScriptedMessages>();
 
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
-    db.setDatabaseName(dbFile);
+    db.setDatabaseName(fixture.server().database);
     QVERIFY(db.open());
 }
 
@@ -88,7 +80,6 @@ void TestEndToEnd::cleanupTestCase()
     SetModuleOpener({});
     FasApplication::SetMainForm(nullptr, nullptr);
     window.reset();
-    messages.reset();
     QSqlDatabase::removeDatabase(QStringLiteral("check"));
 }
 
@@ -159,7 +150,7 @@ void TestEndToEnd::companyFilterAndGrids()
     QVERIFY(!nameWhileFiltering.trimmed().isEmpty());
     QCOMPARE(edtNmEmpresa->text(), nameWhileFiltering);
     QTRY_VERIFY(invoices->model()->rowCount() > 0);
-    QVERIFY2((*messages)->messages.isEmpty(), qPrintable((*messages)->texts().join('\n')));
+    QVERIFY2(messages().messages.isEmpty(), qPrintable(messages().texts().join('\n')));
 
     const QString invoicesOf = QStringLiteral("SELECT COUNT(*) FROM INVOICE WHERE CDEMPRESA = ?");
     const QString itemsOf =
@@ -194,7 +185,7 @@ void TestEndToEnd::companyFilterAndGrids()
     QTest::keyClicks(medCdEmpresa, QStringLiteral("02"));
     leaveCompany(medCdEmpresa);
     QVERIFY(!filterShown);
-    QVERIFY2((*messages)->messages.isEmpty(), qPrintable((*messages)->texts().join('\n')));
+    QVERIFY2(messages().messages.isEmpty(), qPrintable(messages().texts().join('\n')));
     const int company02 = count(invoicesOf, {QStringLiteral("02")});
     QVERIFY(company02 > 0);
     QCOMPARE(invoices->model()->rowCount(), company02);
@@ -260,10 +251,10 @@ void TestEndToEnd::clerksDay()
         QTest::keyClicks(dialog.findChild<QLineEdit*>(QStringLiteral("dbdCambio")), day);
     });
     shortcut(Qt::Key_P);
-    (*messages)->queueAnswer(MessageService::Answer::No); // one note per invoice
+    messages().queueAnswer(MessageService::Answer::No); // one note per invoice
     shortcut(Qt::Key_N);
 
-    QCOMPARE((*messages)->texts(),
+    QCOMPARE(messages().texts(),
              (QStringList{"Recebimento cadastrado com sucesso!", "Câmbio cadastrado com sucesso!",
                           "Gerar Nota(s) Fiscal(is) unificada(s) para Invoice(s) de mesmo "
                           "Cliente?",
@@ -290,7 +281,7 @@ void TestEndToEnd::clerksDay()
 // another company, Esc in the filter must leave the list as it is.
 void TestEndToEnd::escapeAfterReopenChangesNothing()
 {
-    (*messages)->clear();
+    messages().clear();
     QApplication::setActiveWindow(window.get());
     QTest::mouseClick(theScreen()->findChild<QAbstractButton*>(QStringLiteral("sbtFechar")),
                       Qt::LeftButton);
@@ -319,7 +310,7 @@ void TestEndToEnd::escapeAfterReopenChangesNothing()
     QTest::keyClick(screen, Qt::Key_L, Qt::ControlModifier);
     QVERIFY(escaped);
     QCOMPARE(list.rowCount(), company02);
-    QVERIFY2((*messages)->messages.isEmpty(), qPrintable((*messages)->texts().join('\n')));
+    QVERIFY2(messages().messages.isEmpty(), qPrintable(messages().texts().join('\n')));
 }
 
 QTEST_MAIN(TestEndToEnd)

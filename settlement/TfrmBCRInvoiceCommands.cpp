@@ -1,0 +1,175 @@
+// The settlement screen's registration commands (receipt, exchange, the fiscal notes' screen),
+// the generation of fiscal notes, and reloading the list.
+#include "TfrmBCRInvoice.h"
+
+#include "BusyAnimation.h"
+#include "CheckResultServ.h"
+#include "Cli_FAS10001.h"
+#include "Cli_FAS10002.h"
+#include "Cli_FAS10003.h"
+#include "ControlsSuspended.h"
+#include "FrameworkUtils.h"
+#include "LoadBPL.h"
+#include "TfrmFiltroBCRInvoice.h"
+
+#include <QScopeGuard>
+#include <QScopedValueRollback>
+
+// ---- registration commands ------------------------------------------------------------------
+
+void TfrmBCRInvoice::sbtCadAutoClick(QObject*)
+{
+    if (sbtCadAuto->isEnabled())
+        pmnCadAuto->popup(sbtCadAuto->mapToGlobal(QPoint(0, sbtCadAuto->height())));
+}
+
+void TfrmBCRInvoice::addUpMarked(bool receiptRequired)
+{
+    NrInvoiceAtual = cdsInvoice->FieldByName(QStringLiteral("NRINVOICE")).AsString();
+    bool noReceipt = false;
+    {
+        cdsInvoice->First();
+        const WindowUpdateLock locked(this);
+        const ControlsSuspended invoices(*cdsInvoice);
+        const ControlsSuspended items(*cdsItem);
+        const TField& mark = cdsInvoice->FieldByName(QStringLiteral("IDCHECK"));
+        const TField& total = cdsInvoice->FieldByName(QStringLiteral("TOTALINVOICE"));
+        const TField& received = cdsInvoice->FieldByName(QStringLiteral("DTRECINVOICE"));
+        VrInvoices = 0;
+        for (; !cdsInvoice->Eof(); cdsInvoice->Next()) {
+            if (mark.AsString() != QLatin1String("S"))
+                continue;
+            if (receiptRequired && received.IsNull()) {
+                noReceipt = true;
+                break; // the list stays on the invoice without receipt
+            }
+            VrInvoices += total.AsFloat();
+        }
+    }
+    if (noReceipt)
+        MensErro(msgPadrao.Msg(QStringLiteral("Camb_Not")), true);
+    LocateNrInvoiceAtual();
+}
+
+void TfrmBCRInvoice::mnuConfRecebClick(QObject*)
+{
+    addUpMarked(false);
+    if (VrInvoices > 0)
+        Cli_FAS10002::CriaConfReceb();
+    else
+        MensErro(msgPadrao.Msg(QStringLiteral("Inv_Inf_Receb")), true);
+}
+
+void TfrmBCRInvoice::mnuPrevCambClick(QObject*)
+{
+    addUpMarked(true);
+    if (VrInvoices > 0)
+        Cli_FAS10003::CriaPrevCambDolar();
+    else
+        MensErro(msgPadrao.Msg(QStringLiteral("Inv_Inf_Camb")), true);
+}
+
+void TfrmBCRInvoice::mnuEmissNFClick(QObject*)
+{
+    LoadBPL(QStringLiteral("DFS15001"));
+}
+
+void TfrmBCRInvoice::mnuMainConfRecebClick(QObject* sender)
+{
+    mnuConfRecebClick(sender);
+}
+
+void TfrmBCRInvoice::mnuMainPrevCambClick(QObject* sender)
+{
+    mnuPrevCambClick(sender);
+}
+
+void TfrmBCRInvoice::mnuMainEmissNFClick(QObject* sender)
+{
+    mnuEmissNFClick(sender);
+}
+
+// ---- Nota Fiscal ----------------------------------------------------------------------------
+
+void TfrmBCRInvoice::ValidaItemMarcado()
+{
+    // The walk runs with both lists' controls suspended; a failing check is shown once they
+    // are back, with the invoice that failed as the current record.
+    QString failure;
+    {
+        const HourglassGuard hourglass;
+        const ControlsSuspended invoices(*cdsInvoice);
+        const ControlsSuspended items(*cdsItem);
+        const TField& mark = cdsInvoice->FieldByName(QStringLiteral("IDCHECK"));
+        const TField& received = cdsInvoice->FieldByName(QStringLiteral("DTRECINVOICE"));
+        const TField& exchanged = cdsInvoice->FieldByName(QStringLiteral("DTCAMBIOINVOICE"));
+        TBookmark firstMarked;
+        for (cdsInvoice->First(); !cdsInvoice->Eof(); cdsInvoice->Next()) {
+            if (mark.AsString() != QLatin1String("S"))
+                continue;
+            if (firstMarked.isNull())
+                firstMarked = cdsInvoice->GetBookmark();
+            if (EmptyString(received.AsString()))
+                failure = QStringLiteral("Receb_Inf");
+            else if (EmptyString(exchanged.AsString()))
+                failure = QStringLiteral("Camb_Inf");
+            if (!failure.isEmpty())
+                break; // the invoice that failed stays current
+        }
+        if (failure.isEmpty()) {
+            cdsInvoice->First();
+            if (firstMarked.isNull())
+                failure = QStringLiteral("Inv_Inf");
+            else
+                cdsInvoice->GotoBookmark(firstMarked);
+        }
+    }
+    if (!failure.isEmpty())
+        MensErro(msgPadrao.Msg(failure), true);
+}
+
+void TfrmBCRInvoice::sbtGerarNFClick(QObject* sender)
+{
+    ValidaItemMarcado();
+    const MessageService::Answer answer =
+        MessageDlg(msgPadrao.Msg(QStringLiteral("NF_Unif")), mtConfirmation,
+                   MessageService::Yes | MessageService::No | MessageService::Cancel, 0);
+    QString mode;
+    if (answer == MessageService::Answer::Yes)
+        mode = QStringLiteral("Unificada");
+    else if (answer == MessageService::Answer::No)
+        mode = QStringLiteral("Separadas");
+    else
+        return;
+    repaint();
+    {
+        const HourglassGuard hourglass;
+        const BusyGuard busy(MainForm(), 1);
+        QList<ServerArg> args{ServerArg::variant(cdsInvoice->GetDataJson()),
+                              ServerArg::string(mode)};
+        CheckResultServ(netBCRInvoice->GetServer().call(RemoteMethods::GeraNF, args), true, 0);
+    }
+    msgPadrao.ShowMsg(QStringLiteral("NF_Ok"), mtInformation, MessageService::Ok, 0);
+    sbtVerificarClick(sender);
+}
+
+void TfrmBCRInvoice::mnuGerarNFClick(QObject* sender)
+{
+    sbtGerarNFClick(sender);
+}
+
+// ---- reloading ------------------------------------------------------------------------------
+
+void TfrmBCRInvoice::sbtVerificarClick(QObject* sender)
+{
+    const QString current =
+        hasInvoices() ? cdsInvoice->FieldByName(QStringLiteral("NRINVOICE")).AsString() : QString();
+    {
+        const ControlsSuspended suspended(*cdsItem);
+        Cli_FAS10001::frmFiltroBCRInvoice->sbtConfirmaClick(sender);
+    }
+    // The invoice that was current stays current when it is still listed.
+    if (!current.isEmpty() && hasInvoices())
+        cdsInvoice->Locate(QStringLiteral("NRINVOICE"), current);
+    dbgPadrao->setFocus();
+}
