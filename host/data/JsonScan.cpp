@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <cctype>
+#include <charconv>
 #include <cstring>
 
 namespace {
@@ -330,6 +331,7 @@ public:
     }
 
     const char* position() const { return m_p; }
+    qsizetype offset() const { return m_p - m_begin; }
     void advance() { ++m_p; }
 
 private:
@@ -469,6 +471,43 @@ void JsonReader::end()
     m_scanner->end();
 }
 
+bool JsonReader::readNull()
+{
+    if (m_scanner->peek() != 'n')
+        return false;
+    m_scanner->value(int(m_first.size()));
+    return true;
+}
+
+bool JsonReader::readString(QByteArrayView& inner, bool& escaped)
+{
+    if (m_scanner->peek() != '"')
+        return false;
+    const char* begin = m_scanner->position() + 1;
+    escaped = m_scanner->string();
+    inner = QByteArrayView(begin, m_scanner->position() - 1 - begin);
+    return true;
+}
+
+bool JsonReader::readNumber(double& value)
+{
+    const char c = m_scanner->peek();
+    if (c != '-' && !isDigit(c))
+        return false;
+    const char* begin = m_scanner->position();
+    m_scanner->number();
+    const char* end = m_scanner->position();
+    const auto result = std::from_chars(begin, end, value);
+    if (result.ec != std::errc() || result.ptr != end)
+        m_scanner->fail("número fora do alcance");
+    return true;
+}
+
+qsizetype JsonReader::offset() const
+{
+    return m_scanner->offset();
+}
+
 namespace JsonScan {
 
 QString stringValue(QByteArrayView text)
@@ -478,7 +517,56 @@ QString stringValue(QByteArrayView text)
     const QByteArrayView inner = text.sliced(1, text.size() - 2);
     if (!inner.contains('\\'))
         return QString::fromUtf8(inner);
-    return parseValue(text).toString();
+    return decodeString(inner);
+}
+
+QString decodeString(QByteArrayView inner)
+{
+    QString out;
+    out.reserve(inner.size());
+    const char* p = inner.data();
+    const char* const end = p + inner.size();
+    while (p < end) {
+        const char* run = p;
+        while (p < end && *p != '\\')
+            ++p;
+        out.append(QString::fromUtf8(run, p - run));
+        if (end - p < 2)
+            break;
+        const char escape = p[1];
+        p += 2;
+        switch (escape) {
+        case 'b':
+            out.append(u'\b');
+            break;
+        case 'f':
+            out.append(u'\f');
+            break;
+        case 'n':
+            out.append(u'\n');
+            break;
+        case 'r':
+            out.append(u'\r');
+            break;
+        case 't':
+            out.append(u'\t');
+            break;
+        case 'u': {
+            // Four hex digits, checked by the scanner; a surrogate pair comes as two.
+            char16_t unit = 0;
+            for (int i = 0; i < 4 && p < end; ++i, ++p) {
+                const char h = *p;
+                unit = char16_t(unit << 4);
+                unit |= char16_t(isDigit(h) ? h - '0' : (h | 0x20) - 'a' + 10);
+            }
+            out.append(QChar(unit));
+            break;
+        }
+        default: // " \ /
+            out.append(QLatin1Char(escape));
+        }
+    }
+    return out;
 }
 
 } // namespace JsonScan

@@ -62,6 +62,8 @@ const JsonMember* find(const QList<JsonMember>& members, QLatin1StringView name)
 // The text of a JSON string as the scanner handed it out (quotes included), decoded; a null
 // QString for any other value.
 QString stringValue(QByteArrayView text);
+// The characters between the quotes of a string the scanner has checked, escapes decoded.
+QString decodeString(QByteArrayView inner);
 
 namespace detail {
 class Scanner;
@@ -97,6 +99,16 @@ public:
     bool nextElement();
     // The next value whole, checked; its text, no surrounding space.
     QByteArrayView skip();
+    // Typed reads of the next value, for a caller that knows what it expects: each reads
+    // nothing and returns false when the next value is of another kind (white space is
+    // passed over either way).
+    bool readNull();
+    // The bytes between the quotes of a string, checked; `escaped` when they hold an
+    // escape (JsonScan::decodeString turns them into text).
+    bool readString(QByteArrayView& inner, bool& escaped);
+    bool readNumber(double& value);
+    // The byte offset of the reader in the text.
+    qsizetype offset() const;
     // Nothing but white space follows.
     void end();
 

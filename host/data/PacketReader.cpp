@@ -1,0 +1,203 @@
+#include "PacketReader.h"
+
+#include "JsonScan.h"
+#include "LocalDateTime.h"
+
+#include <QHash>
+#include <vector>
+
+namespace {
+
+// While one packet is read, equal texts of a column share one QString: a column holds few
+// distinct values in many rows (company, branch, product, the invoice number of its items),
+// so there is far less to allocate now and to free when the rows are replaced. Keyed by the
+// text's bytes in the packet, which outlives the read.
+class TextPool
+{
+public:
+    QString text(QByteArrayView key)
+    {
+        if (m_haveLast && key == m_lastKey)
+            return m_last; // runs of one value (the items of one invoice)
+        const auto it = m_texts.constFind(key);
+        QString value;
+        if (it != m_texts.cend()) {
+            value = it.value();
+        } else {
+            value = QString::fromUtf8(key);
+            if (m_texts.size() < maxDistinct)
+                m_texts.insert(key, value);
+        }
+        m_haveLast = true;
+        m_lastKey = key;
+        m_last = value;
+        return value;
+    }
+
+private:
+    // A column of (nearly) unique texts stops growing the pool here.
+    static constexpr qsizetype maxDistinct = 4096;
+    QHash<QByteArrayView, QString> m_texts;
+    QByteArrayView m_lastKey;
+    QString m_last;
+    bool m_haveLast = false;
+};
+
+QString kindName(char first)
+{
+    switch (first) {
+    case '"':
+        return QStringLiteral("texto");
+    case '[':
+        return QStringLiteral("lista");
+    case '{':
+        return QStringLiteral("objeto");
+    case 't':
+    case 'f':
+        return QStringLiteral("booleano");
+    default:
+        return QStringLiteral("número");
+    }
+}
+
+class RowReader
+{
+public:
+    RowReader(JsonReader& reader, const QList<FieldDef>& fields, PacketSink& sink)
+        : m_reader(reader), m_fields(fields), m_sink(sink), m_pools(size_t(fields.size()))
+    {}
+
+    void read(qsizetype textSize)
+    {
+        if (m_reader.peek() != '[')
+            throw DataPacketError(QStringLiteral("Pacote de dados sem a lista \"rows\"."));
+        const qsizetype width = m_fields.size();
+        m_sink.begin(m_fields, textSize / 64 / qMax<qsizetype>(1, width));
+        m_reader.enterArray();
+        for (qsizetype row = 0; m_reader.nextElement(); ++row) {
+            if (m_reader.peek() != '[')
+                throw DataPacketError(QStringLiteral("Linha %1 não é uma lista.").arg(row + 1));
+            m_reader.enterArray();
+            for (int i = 0; i < int(width); ++i) {
+                if (!m_reader.nextElement())
+                    throw rowWidthError(row, i, width);
+                cell(i, row);
+            }
+            if (m_reader.nextElement()) {
+                qsizetype values = width;
+                do {
+                    m_reader.skip();
+                    ++values;
+                } while (m_reader.nextElement());
+                throw rowWidthError(row, values, width);
+            }
+            m_sink.endRow();
+        }
+    }
+
+private:
+    void cell(int i, qsizetype row)
+    {
+        if (m_reader.readNull()) {
+            m_sink.null(i);
+            return;
+        }
+        const FieldDef& field = m_fields.at(i);
+        QByteArrayView inner;
+        bool escaped = false;
+        switch (field.type) {
+        case FieldType::String:
+            if (!m_reader.readString(inner, escaped))
+                break;
+            m_sink.text(i,
+                        escaped ? JsonScan::decodeString(inner) : m_pools[size_t(i)].text(inner));
+            return;
+        case FieldType::Float: {
+            double number = 0;
+            if (!m_reader.readNumber(number))
+                break;
+            m_sink.number(i, number);
+            return;
+        }
+        case FieldType::DateTime: {
+            if (!m_reader.readString(inner, escaped))
+                break;
+            qint64 key = 0;
+            const QString decoded = escaped ? JsonScan::decodeString(inner) : QString();
+            if (escaped ? !LocalDateTime::keyFromText(QStringView(decoded), key)
+                        : !LocalDateTime::keyFromText(inner, key))
+                throw DataPacketError(
+                    QStringLiteral("Data inválida \"%1\" (campo %2, linha %3).")
+                        .arg(escaped ? decoded : QString::fromUtf8(inner), field.name)
+                        .arg(row + 1));
+            m_sink.dateKey(i, key);
+            return;
+        }
+        }
+        // Of another kind: checked whole first, so that malformed text is told as such.
+        const char first = m_reader.peek();
+        m_reader.skip();
+        throw DataPacketError(QStringLiteral("Valor do tipo %1 onde se espera %2 (campo %3, "
+                                             "linha %4).")
+                                  .arg(kindName(first), fieldTypeName(field.type), field.name)
+                                  .arg(row + 1));
+    }
+
+    JsonReader& m_reader;
+    const QList<FieldDef>& m_fields;
+    PacketSink& m_sink;
+    std::vector<TextPool> m_pools;
+};
+
+DataPacketError repeated(const QString& name)
+{
+    return DataPacketError(
+        QStringLiteral("Pacote de dados com a lista \"%1\" repetida.").arg(name));
+}
+
+} // namespace
+
+void readPacket(QByteArrayView json, PacketSink& sink)
+{
+    try {
+        JsonReader reader(json);
+        if (reader.peek() != '{')
+            throw DataPacketError(QStringLiteral("O pacote de dados não é um objeto JSON."));
+        reader.enterObject();
+        QList<FieldDef> fields;
+        bool haveFields = false;
+        bool haveRows = false;
+        QByteArrayView laterRows; // rows written before the fields, read once those are known
+        QString name;
+        while (reader.nextMember(name)) {
+            if (name == QLatin1String("fields")) {
+                if (haveFields)
+                    throw repeated(name);
+                fields = fieldDefsFromJson(JsonScan::parseValue(reader.skip()));
+                haveFields = true;
+            } else if (name == QLatin1String("rows")) {
+                if (haveRows)
+                    throw repeated(name);
+                haveRows = true;
+                if (haveFields)
+                    RowReader(reader, fields, sink).read(json.size());
+                else
+                    laterRows = reader.skip();
+            } else {
+                reader.skip();
+            }
+        }
+        reader.end();
+        if (!haveFields)
+            throw DataPacketError(QStringLiteral("Pacote de dados sem a lista \"fields\"."));
+        if (!haveRows)
+            throw DataPacketError(QStringLiteral("Pacote de dados sem a lista \"rows\"."));
+        if (!laterRows.isEmpty()) {
+            JsonReader rows(laterRows);
+            RowReader(rows, fields, sink).read(json.size());
+            rows.end();
+        }
+    } catch (const JsonScanError& error) {
+        throw DataPacketError(error.text());
+    }
+}
