@@ -326,7 +326,7 @@ DataPacket DataPacket::fromJsonObject(const QJsonObject& object)
     return fromJson(compact(object));
 }
 
-DataPacket DataPacket::fromJson(QByteArrayView json)
+DataPacket DataPacket::fromJson(const QByteArray& json)
 {
     DataPacket packet;
     PacketFill sink(packet);

@@ -68,7 +68,7 @@ struct DataPacket
     QJsonObject toJsonObject() const;
     QByteArray toJson() const;
     static DataPacket fromJsonObject(const QJsonObject& object); // throws DataPacketError
-    static DataPacket fromJson(QByteArrayView json);             // throws DataPacketError
+    static DataPacket fromJson(const QByteArray& json);          // throws DataPacketError
 };
 
 struct DeltaChange

@@ -99,16 +99,9 @@ public:
     bool nextElement();
     // The next value whole, checked; its text, no surrounding space.
     QByteArrayView skip();
-    // Typed reads of the next value, for a caller that knows what it expects: each reads
-    // nothing and returns false when the next value is of another kind (white space is
-    // passed over either way).
-    bool readNull();
-    // The bytes between the quotes of a string, checked; `escaped` when they hold an
-    // escape (JsonScan::decodeString turns them into text).
-    bool readString(QByteArrayView& inner, bool& escaped);
-    bool readNumber(double& value);
-    // The byte offset of the reader in the text.
-    qsizetype offset() const;
+    // The scanner underneath (JsonScanner.h), for a reader that walks one large value token
+    // by token itself; the walk must leave it after that whole value.
+    JsonScan::detail::Scanner& scanner();
     // Nothing but white space follows.
     void end();
 

@@ -1,10 +1,13 @@
 #include "PacketReader.h"
 
 #include "JsonScan.h"
+#include "JsonScanner.h"
 #include "LocalDateTime.h"
 
 #include <QHash>
 #include <vector>
+
+using JsonScan::detail::Scanner;
 
 namespace {
 
@@ -60,45 +63,82 @@ QString kindName(char first)
     }
 }
 
+// Reads the "rows" list, token by token straight on the scanner.
 class RowReader
 {
 public:
-    RowReader(JsonReader& reader, const QList<FieldDef>& fields, PacketSink& sink)
-        : m_reader(reader), m_fields(fields), m_sink(sink), m_pools(size_t(fields.size()))
+    RowReader(Scanner& scanner, const QList<FieldDef>& fields, PacketSink& sink)
+        : m_scanner(scanner), m_fields(fields), m_sink(sink), m_pools(size_t(fields.size()))
     {}
 
     void read(qsizetype textSize)
     {
-        if (m_reader.peek() != '[')
+        if (m_scanner.peek() != '[')
             throw DataPacketError(QStringLiteral("Pacote de dados sem a lista \"rows\"."));
-        const qsizetype width = m_fields.size();
-        m_sink.begin(m_fields, textSize / 64 / qMax<qsizetype>(1, width));
-        m_reader.enterArray();
-        for (qsizetype row = 0; m_reader.nextElement(); ++row) {
-            if (m_reader.peek() != '[')
+        const int width = int(m_fields.size());
+        m_sink.begin(m_fields, textSize / 64 / qMax(1, width));
+        m_scanner.advance();
+        if (m_scanner.peek() == ']') {
+            m_scanner.advance();
+            return;
+        }
+        for (qsizetype row = 0;; ++row) {
+            if (m_scanner.peek() != '[')
                 throw DataPacketError(QStringLiteral("Linha %1 não é uma lista.").arg(row + 1));
-            m_reader.enterArray();
-            for (int i = 0; i < int(width); ++i) {
-                if (!m_reader.nextElement())
+            m_scanner.advance();
+            for (int i = 0; i < width; ++i) {
+                const char next = m_scanner.peek();
+                if (next == ']')
                     throw rowWidthError(row, i, width);
+                if (i > 0) {
+                    if (next != ',')
+                        m_scanner.fail("esperado ',' ou ']'");
+                    m_scanner.advance();
+                }
                 cell(i, row);
             }
-            if (m_reader.nextElement()) {
-                qsizetype values = width;
-                do {
-                    m_reader.skip();
-                    ++values;
-                } while (m_reader.nextElement());
-                throw rowWidthError(row, values, width);
-            }
+            endOfRow(row, width);
             m_sink.endRow();
+            const char next = m_scanner.peek();
+            if (next != ',' && next != ']')
+                m_scanner.fail("esperado ',' ou ']'");
+            m_scanner.advance();
+            if (next == ']')
+                return;
         }
     }
 
 private:
+    static constexpr int cellDepth = 3; // packet object, rows, row
+
+    // The row's closing bracket; a row with more cells than fields is counted and refused.
+    void endOfRow(qsizetype row, int width)
+    {
+        char next = m_scanner.peek();
+        if (next == ']') {
+            m_scanner.advance();
+            return;
+        }
+        qsizetype values = width;
+        if (width == 0) {
+            m_scanner.value(cellDepth);
+            values = 1;
+            next = m_scanner.peek();
+        }
+        while (next == ',') {
+            m_scanner.advance();
+            m_scanner.value(cellDepth);
+            ++values;
+            next = m_scanner.peek();
+        }
+        if (next != ']')
+            m_scanner.fail("esperado ',' ou ']'");
+        throw rowWidthError(row, values, width);
+    }
+
     void cell(int i, qsizetype row)
     {
-        if (m_reader.readNull()) {
+        if (m_scanner.readNull()) {
             m_sink.null(i);
             return;
         }
@@ -107,20 +147,20 @@ private:
         bool escaped = false;
         switch (field.type) {
         case FieldType::String:
-            if (!m_reader.readString(inner, escaped))
+            if (!m_scanner.readString(inner, escaped))
                 break;
             m_sink.text(i,
                         escaped ? JsonScan::decodeString(inner) : m_pools[size_t(i)].text(inner));
             return;
         case FieldType::Float: {
             double number = 0;
-            if (!m_reader.readNumber(number))
+            if (!m_scanner.readNumber(number))
                 break;
             m_sink.number(i, number);
             return;
         }
         case FieldType::DateTime: {
-            if (!m_reader.readString(inner, escaped))
+            if (!m_scanner.readString(inner, escaped))
                 break;
             qint64 key = 0;
             const QString decoded = escaped ? JsonScan::decodeString(inner) : QString();
@@ -135,15 +175,15 @@ private:
         }
         }
         // Of another kind: checked whole first, so that malformed text is told as such.
-        const char first = m_reader.peek();
-        m_reader.skip();
+        const char first = m_scanner.peek();
+        m_scanner.value(cellDepth);
         throw DataPacketError(QStringLiteral("Valor do tipo %1 onde se espera %2 (campo %3, "
                                              "linha %4).")
                                   .arg(kindName(first), fieldTypeName(field.type), field.name)
                                   .arg(row + 1));
     }
 
-    JsonReader& m_reader;
+    Scanner& m_scanner;
     const QList<FieldDef>& m_fields;
     PacketSink& m_sink;
     std::vector<TextPool> m_pools;
@@ -180,7 +220,7 @@ void readPacket(QByteArrayView json, PacketSink& sink)
                     throw repeated(name);
                 haveRows = true;
                 if (haveFields)
-                    RowReader(reader, fields, sink).read(json.size());
+                    RowReader(reader.scanner(), fields, sink).read(json.size());
                 else
                     laterRows = reader.skip();
             } else {
@@ -193,7 +233,7 @@ void readPacket(QByteArrayView json, PacketSink& sink)
         if (!haveRows)
             throw DataPacketError(QStringLiteral("Pacote de dados sem a lista \"rows\"."));
         if (!laterRows.isEmpty()) {
-            JsonReader rows(laterRows);
+            Scanner rows(laterRows);
             RowReader(rows, fields, sink).read(json.size());
             rows.end();
         }
