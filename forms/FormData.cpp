@@ -46,6 +46,12 @@ public:
             fail(m_unit, unknown);
         return entries;
     }
+    // Its entry `name`, an object.
+    QJsonObject entry(const QJsonObject& root, const QString& key, const QString& name,
+                      const QString& unknown) const
+    {
+        return object(section(root, key, name, unknown), name);
+    }
 
     QJsonArray array(const QJsonObject& parent, const QString& key) const
     {
@@ -246,10 +252,8 @@ QStringList FormData::recordSets() const
 GridSpec FormData::grid(const QString& name) const
 {
     const Reader reader(m_unit);
-    const QJsonObject o =
-        reader.object(reader.section(m_root, QStringLiteral("grids"), name,
-                                     QStringLiteral("grade \"%1\" desconhecida").arg(name)),
-                      name);
+    const QJsonObject o = reader.entry(m_root, QStringLiteral("grids"), name,
+                                       QStringLiteral("grade \"%1\" desconhecida").arg(name));
     GridSpec entry;
     entry.dataSource = reader.string(o, QStringLiteral("dataSource"), false);
     entry.titleFont = reader.font(o.value(QStringLiteral("titleFont")));
@@ -266,10 +270,8 @@ QStringList FormData::grids() const
 QuerySpec FormData::query(const QString& name) const
 {
     const Reader reader(m_unit);
-    const QJsonObject o =
-        reader.object(reader.section(m_root, QStringLiteral("queries"), name,
-                                     QStringLiteral("consulta \"%1\" desconhecida").arg(name)),
-                      name);
+    const QJsonObject o = reader.entry(m_root, QStringLiteral("queries"), name,
+                                       QStringLiteral("consulta \"%1\" desconhecida").arg(name));
     QuerySpec entry;
     for (const QJsonValue& v : reader.array(o, QStringLiteral("lines"))) {
         if (!v.isString())

@@ -179,6 +179,7 @@ public:
     void begin(const QList<FieldDef>& fields, qsizetype expectedRows) override
     {
         m_packet.fields = fields;
+        m_packet.rows.clear();
         m_packet.rows.reserve(expectedRows);
     }
     void null(int) override { m_current.append(QVariant()); }

@@ -189,12 +189,6 @@ private:
     std::vector<TextPool> m_pools;
 };
 
-DataPacketError repeated(const QString& name)
-{
-    return DataPacketError(
-        QStringLiteral("Pacote de dados com a lista \"%1\" repetida.").arg(name));
-}
-
 } // namespace
 
 void readPacket(QByteArrayView json, PacketSink& sink)
@@ -206,23 +200,26 @@ void readPacket(QByteArrayView json, PacketSink& sink)
         reader.enterObject();
         QList<FieldDef> fields;
         bool haveFields = false;
-        bool haveRows = false;
-        QByteArrayView laterRows; // rows written before the fields, read once those are known
+        // A repeated member counts as its last, as in any JSON object: rows read under
+        // fields that came again are read once more at the end, and rows that come again
+        // start the sink afresh.
+        QByteArrayView rowsText;
+        bool rowsRead = false;
         QString name;
         while (reader.nextMember(name)) {
             if (name == QLatin1String("fields")) {
-                if (haveFields)
-                    throw repeated(name);
                 fields = fieldDefsFromJson(JsonScan::parseValue(reader.skip()));
                 haveFields = true;
+                rowsRead = false;
             } else if (name == QLatin1String("rows")) {
-                if (haveRows)
-                    throw repeated(name);
-                haveRows = true;
+                Scanner& scanner = reader.scanner();
+                const char* begin = scanner.skipSpaceTo();
                 if (haveFields)
-                    RowReader(reader.scanner(), fields, sink).read(json.size());
+                    RowReader(scanner, fields, sink).read(json.size());
                 else
-                    laterRows = reader.skip();
+                    reader.skip();
+                rowsText = QByteArrayView(begin, scanner.position() - begin);
+                rowsRead = haveFields;
             } else {
                 reader.skip();
             }
@@ -230,10 +227,10 @@ void readPacket(QByteArrayView json, PacketSink& sink)
         reader.end();
         if (!haveFields)
             throw DataPacketError(QStringLiteral("Pacote de dados sem a lista \"fields\"."));
-        if (!haveRows)
+        if (rowsText.isEmpty())
             throw DataPacketError(QStringLiteral("Pacote de dados sem a lista \"rows\"."));
-        if (!laterRows.isEmpty()) {
-            Scanner rows(laterRows);
+        if (!rowsRead) {
+            Scanner rows(rowsText);
             RowReader(rows, fields, sink).read(json.size());
             rows.end();
         }

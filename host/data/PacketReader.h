@@ -21,7 +21,8 @@ public:
 };
 
 // The one reader of a data packet's JSON text: checks every byte as it goes, builds no JSON
-// tree, and hands the cells to the sink. "fields" may come after "rows". Throws
+// tree, and hands the cells to the sink. "fields" may come after "rows"; a member that
+// comes twice counts as its last (begin() then comes again). Throws
 // DataPacketError naming what is wrong (position, field, row, value); what the sink took
 // before the error is then to be thrown away.
 void readPacket(QByteArrayView json, PacketSink& sink);

@@ -4,7 +4,6 @@
 #include "PacketWriter.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QString>
 #include <QVariant>
 #include <functional>
