@@ -36,6 +36,23 @@ public:
         return v.toObject();
     }
 
+    // The section `key` of the design data, which must hold an entry `name`; `unknown` is
+    // the failure's text otherwise.
+    QJsonObject section(const QJsonObject& root, const QString& key, const QString& name,
+                        const QString& unknown) const
+    {
+        const QJsonObject entries = object(root, key);
+        if (!entries.contains(name))
+            fail(m_unit, unknown);
+        return entries;
+    }
+    // Its entry `name`, an object.
+    QJsonObject entry(const QJsonObject& root, const QString& key, const QString& name,
+                      const QString& unknown) const
+    {
+        return object(section(root, key, name, unknown), name);
+    }
+
     QJsonArray array(const QJsonObject& parent, const QString& key) const
     {
         const QJsonValue v = parent.value(key);
@@ -77,12 +94,8 @@ public:
 
     FieldType type(const QString& name) const
     {
-        if (name == QLatin1String("string"))
-            return FieldType::String;
-        if (name == QLatin1String("datetime"))
-            return FieldType::DateTime;
-        if (name == QLatin1String("float"))
-            return FieldType::Float;
+        if (const std::optional<FieldType> known = fieldTypeFromName(name))
+            return *known;
         fail(m_unit, QStringLiteral("tipo de campo desconhecido \"%1\"").arg(name));
     }
 
@@ -225,9 +238,9 @@ QStringList FormData::messages() const
 QList<FieldSpec> FormData::fields(const QString& recordSet) const
 {
     const Reader reader(m_unit);
-    const QJsonObject sets = reader.object(m_root, QStringLiteral("recordSets"));
-    if (!sets.contains(recordSet))
-        fail(m_unit, QStringLiteral("conjunto de registros \"%1\" desconhecido").arg(recordSet));
+    const QJsonObject sets =
+        reader.section(m_root, QStringLiteral("recordSets"), recordSet,
+                       QStringLiteral("conjunto de registros \"%1\" desconhecido").arg(recordSet));
     return reader.fields(reader.array(sets, recordSet));
 }
 
@@ -239,10 +252,8 @@ QStringList FormData::recordSets() const
 GridSpec FormData::grid(const QString& name) const
 {
     const Reader reader(m_unit);
-    const QJsonObject grids = reader.object(m_root, QStringLiteral("grids"));
-    if (!grids.contains(name))
-        fail(m_unit, QStringLiteral("grade \"%1\" desconhecida").arg(name));
-    const QJsonObject o = reader.object(grids, name);
+    const QJsonObject o = reader.entry(m_root, QStringLiteral("grids"), name,
+                                       QStringLiteral("grade \"%1\" desconhecida").arg(name));
     GridSpec entry;
     entry.dataSource = reader.string(o, QStringLiteral("dataSource"), false);
     entry.titleFont = reader.font(o.value(QStringLiteral("titleFont")));
@@ -259,10 +270,8 @@ QStringList FormData::grids() const
 QuerySpec FormData::query(const QString& name) const
 {
     const Reader reader(m_unit);
-    const QJsonObject queries = reader.object(m_root, QStringLiteral("queries"));
-    if (!queries.contains(name))
-        fail(m_unit, QStringLiteral("consulta \"%1\" desconhecida").arg(name));
-    const QJsonObject o = reader.object(queries, name);
+    const QJsonObject o = reader.entry(m_root, QStringLiteral("queries"), name,
+                                       QStringLiteral("consulta \"%1\" desconhecida").arg(name));
     QuerySpec entry;
     for (const QJsonValue& v : reader.array(o, QStringLiteral("lines"))) {
         if (!v.isString())

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "LocalDateTime.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QVariant>
+#include <optional>
 #include <stdexcept>
 
 // Data packets and deltas: the JSON form in which a whole record set, or its pending
@@ -42,8 +45,20 @@ public:
     QString text() const { return QString::fromStdString(what()); }
 };
 
+// The type names of the packets ("string", "datetime", "float"), both ways; nullopt for a
+// name that is none of them.
 QString fieldTypeName(FieldType type);
+std::optional<FieldType> fieldTypeFromName(QStringView name);
 
+// The field definitions of a packet's or delta's "fields" list; throws DataPacketError.
+QList<FieldDef> fieldDefsFromJson(const QJsonValue& fields);
+// The field called `name` (any case), or nullptr.
+const FieldDef* findFieldDef(const QList<FieldDef>& fields, QStringView name);
+// The error of a row with `values` cells where `expected` are due.
+DataPacketError rowWidthError(qsizetype row, qsizetype values, qsizetype expected);
+
+// Written by the packet writer and read by the packet reader (PacketWriter.h,
+// PacketReader.h); the QJsonObject forms go through the same text.
 struct DataPacket
 {
     QList<FieldDef> fields;
@@ -76,20 +91,11 @@ struct Delta
 
 class JsonWriter;
 
-// The pieces of the JSON form, written straight into bytes (toJson and the record set's
-// GetDataJson/GetDeltaJson share them). writeJsonValue throws DataPacketError for a value
-// that has no JSON form (a float that is not finite); `row` < 0 leaves the row out of the
-// message.
+// The pieces of the JSON form, written straight into bytes (the packet writer and the
+// application server's query writers share them). writeJsonValue throws DataPacketError
+// for a value that has no JSON form (a float that is not finite); `row` < 0 leaves the row
+// out of the message.
 void writeJsonFields(JsonWriter& out, const QList<FieldDef>& fields);
 void writeJsonValue(JsonWriter& out, const FieldDef& field, const QVariant& value, qsizetype row);
 // The text of DataPacketError for a float that has no JSON form.
 QString invalidNumberText(const QString& fieldName, qsizetype row);
-
-// ISO 8601 local date-time without zone, both ways (an invalid text gives an invalid value).
-QString dateTimeToText(const QDateTime& value);
-QDateTime dateTimeFromText(const QString& text);
-// The local date-time of a calendar day and wall-clock time. Where the local clock skipped
-// that time (a daylight-saving start at midnight), a plain local QDateTime would be
-// invalid; the value is then given at the offset in force just before the change, so the
-// day and time read back unchanged.
-QDateTime localDateTime(QDate date, QTime time);

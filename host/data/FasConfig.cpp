@@ -64,6 +64,37 @@ QString rawIniValue(const QString& path, const QString& sectionAndKey)
 
 } // namespace
 
+// Each setting once: its INI key, its environment variable and the member it fills.
+namespace {
+
+struct TextSetting
+{
+    const char* iniKey;
+    const char* variable;
+    QString FasConfig::*target;
+};
+constexpr TextSetting textSettings[] = {
+    {"web/url", "FAS_WEB_URL", &FasConfig::webUrl},
+    {"database/driver", "FAS_DB_DRIVER", &FasConfig::dbDriver},
+    {"database/name", "FAS_DB_NAME", &FasConfig::dbName},
+    {"database/host", "FAS_DB_HOST", &FasConfig::dbHost},
+    {"database/user", "FAS_DB_USER", &FasConfig::dbUser},
+    {"database/password", "FAS_DB_PASSWORD", &FasConfig::dbPassword},
+};
+struct PortSetting
+{
+    const char* iniKey;
+    const char* iniName; // how a problem names it in the file
+    const char* variable;
+    int FasConfig::*target;
+};
+constexpr PortSetting portSettings[] = {
+    {"web/port", " [web] port", "FAS_WEB_PORT", &FasConfig::webPort},
+    {"database/port", " [database] port", "FAS_DB_PORT", &FasConfig::dbPort},
+};
+
+} // namespace
+
 FasConfig FasConfig::load(const QString& iniPath, const QProcessEnvironment& environment)
 {
     FasConfig config;
@@ -77,41 +108,28 @@ FasConfig FasConfig::load(const QString& iniPath, const QProcessEnvironment& env
             return value.typeId() == QMetaType::QStringList ? rawIniValue(path, name)
                                                             : value.toString();
         };
-        const auto text = [&ini, &iniText](const char* key, QString& target) {
-            const QString name = QString::fromLatin1(key);
+        for (const TextSetting& setting : textSettings) {
+            const QString name = QString::fromLatin1(setting.iniKey);
             if (ini.contains(name))
-                applyText(target, iniText(name));
-        };
-        text("web/url", config.webUrl);
-        text("database/driver", config.dbDriver);
-        text("database/name", config.dbName);
-        text("database/host", config.dbHost);
-        text("database/user", config.dbUser);
-        text("database/password", config.dbPassword);
-        if (ini.contains(QStringLiteral("web/port")))
-            applyPort(config.webPort, iniText(QStringLiteral("web/port")),
-                      path + QStringLiteral(" [web] port"), config.problems, 0);
-        if (ini.contains(QStringLiteral("database/port")))
-            applyPort(config.dbPort, iniText(QStringLiteral("database/port")),
-                      path + QStringLiteral(" [database] port"), config.problems, 0);
+                applyText(config.*setting.target, iniText(name));
+        }
+        for (const PortSetting& setting : portSettings) {
+            const QString name = QString::fromLatin1(setting.iniKey);
+            if (ini.contains(name))
+                applyPort(config.*setting.target, iniText(name),
+                          path + QLatin1String(setting.iniName), config.problems, 0);
+        }
     }
 
-    const auto env = [&environment](const char* name, QString& target) {
-        const QString key = QString::fromLatin1(name);
-        if (environment.contains(key))
-            applyText(target, environment.value(key));
-    };
-    env("FAS_WEB_URL", config.webUrl);
-    env("FAS_DB_DRIVER", config.dbDriver);
-    env("FAS_DB_NAME", config.dbName);
-    env("FAS_DB_HOST", config.dbHost);
-    env("FAS_DB_USER", config.dbUser);
-    env("FAS_DB_PASSWORD", config.dbPassword);
-    if (environment.contains(QStringLiteral("FAS_WEB_PORT")))
-        applyPort(config.webPort, environment.value(QStringLiteral("FAS_WEB_PORT")),
-                  QStringLiteral("FAS_WEB_PORT"), config.problems, 0);
-    if (environment.contains(QStringLiteral("FAS_DB_PORT")))
-        applyPort(config.dbPort, environment.value(QStringLiteral("FAS_DB_PORT")),
-                  QStringLiteral("FAS_DB_PORT"), config.problems, 0);
+    for (const TextSetting& setting : textSettings) {
+        const QString name = QString::fromLatin1(setting.variable);
+        if (environment.contains(name))
+            applyText(config.*setting.target, environment.value(name));
+    }
+    for (const PortSetting& setting : portSettings) {
+        const QString name = QString::fromLatin1(setting.variable);
+        if (environment.contains(name))
+            applyPort(config.*setting.target, environment.value(name), name, config.problems, 0);
+    }
     return config;
 }

@@ -62,6 +62,8 @@ const JsonMember* find(const QList<JsonMember>& members, QLatin1StringView name)
 // The text of a JSON string as the scanner handed it out (quotes included), decoded; a null
 // QString for any other value.
 QString stringValue(QByteArrayView text);
+// The characters between the quotes of a string the scanner has checked, escapes decoded.
+QString decodeString(QByteArrayView inner);
 
 namespace detail {
 class Scanner;
@@ -97,6 +99,9 @@ public:
     bool nextElement();
     // The next value whole, checked; its text, no surrounding space.
     QByteArrayView skip();
+    // The scanner underneath (JsonScanner.h), for a reader that walks one large value token
+    // by token itself; the walk must leave it after that whole value.
+    JsonScan::detail::Scanner& scanner();
     // Nothing but white space follows.
     void end();
 

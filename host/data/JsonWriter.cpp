@@ -143,8 +143,12 @@ void JsonWriter::dateTime(int year, int month, int day, int msecsOfDay)
     reserve(32);
     char* out = m_data + m_size;
     *out++ = '"';
-    if (year < 0 || year > 9999) {
-        // Outside the four-digit years: the sign and digits as they come.
+    if (year < 0) {
+        // Before year 1: the sign, then four digits as for any other year.
+        *out++ = '-';
+        year = -year;
+    }
+    if (year > 9999) {
         out = std::to_chars(out, out + 8, year).ptr;
     } else {
         out = twoDigits(out, year / 100);

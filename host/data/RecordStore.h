@@ -1,10 +1,9 @@
 #pragma once
 
 #include "DataPacket.h"
+#include "PacketWriter.h"
 
 #include <QByteArray>
-#include <QHash>
-#include <QJsonArray>
 #include <QString>
 #include <QVariant>
 #include <functional>
@@ -12,24 +11,10 @@
 
 class JsonWriter;
 
-// The date-time values handed out during one pass over a store (GetData, GetDelta). A
-// packet holds few distinct date-times in many rows, and building a local QDateTime is
-// the dear part of reading one. Keyed by the whole stored key, so a cached value is
-// exactly what RecordStore::dateFromKey gives for it, daylight-saving changes included.
-// Meant to live no longer than the pass.
-class DateCache
-{
-public:
-    const QVariant& value(qint64 key);
-
-private:
-    QHash<qint64, QVariant> m_values;
-};
-
 // Column-oriented storage of a record set's rows: one typed vector per field and a null
 // flag per cell, so that loading is a sequence of appends and reading a cell is O(1).
-// Date-times are kept as local wall-clock milliseconds (Julian day x 86400000 + time of
-// day), which needs no time-zone work to store or compare.
+// Date-times are kept as local date-time keys (LocalDateTime), which need no time-zone
+// work to store or compare.
 class RecordStore
 {
 public:
@@ -52,13 +37,15 @@ public:
         return m_columns[size_t(column)].dates[size_t(row)];
     }
     QVariant value(int row, int column) const;
-    QVariant value(int row, int column, DateCache& dates) const;
-    // The cell as JSON (null, string, number or local date-time text). False, with
-    // nothing written, for a float that is not finite: it has no JSON form.
-    bool writeJson(JsonWriter& out, int row, int column) const;
-    // A stored date key as the quoted local date-time text of the packets.
-    static void writeDateKey(JsonWriter& out, qint64 key);
+    // The same, date-times through the pass's cache.
+    QVariant value(int row, int column, LocalDateTime::Cache& dates) const;
+    // The cell as JSON (null, string, number or local date-time text); `field` and
+    // `errorRow` name it when a float has no JSON form (DataPacketError).
+    void writeJson(JsonWriter& out, int row, int column, const FieldDef& field,
+                   qsizetype errorRow) const;
     void setValue(int row, int column, const QVariant& value);
+    // Every row, under the given fields (one per column).
+    DataPacket toPacket(const QList<FieldDef>& fields) const;
 
     // Loading: one append per cell, columns in order, then endRow.
     void appendNull(int column);
@@ -67,20 +54,11 @@ public:
     void appendDateKey(int column, qint64 key);
     void endRow() { ++m_rows; }
 
-    static qint64 dateKey(const QDateTime& value);
-    static QDateTime dateFromKey(qint64 key);
-    // The date key of an ISO local date-time text; false when the text is not one.
-    static bool parseDateKey(const QChar* text, qsizetype size, qint64& key);
-
-    // Fills the store from a packet's "rows" array; `columnOf` maps each packet field to
-    // its column. Throws DataPacketError naming the row and field of a bad value.
-    void loadRows(const QJsonArray& rows, const QList<FieldDef>& packetFields,
-                  const QList<int>& columnOf);
-    // Fills the store straight from the packet's JSON bytes when its shape allows
-    // ("fields" before "rows"); returns false (and leaves nothing half-read that matters)
-    // when the caller must take the general path instead.
-    bool loadJson(const QByteArray& json, QList<FieldDef>& packetFields,
-                  const std::function<QList<int>(const QList<FieldDef>&)>& bind);
+    // Fills the store from a packet's JSON text through the packet reader. `bind` maps each
+    // packet field to its column (and throws the caller's own errors for a packet that does
+    // not fit). Throws DataPacketError; the store is then to be thrown away.
+    using Bind = std::function<QList<int>(const QList<FieldDef>& packetFields)>;
+    void loadJson(QByteArrayView json, const Bind& bind);
 
 private:
     struct Column
@@ -93,4 +71,25 @@ private:
     };
     std::vector<Column> m_columns;
     int m_rows = 0;
+};
+
+// The stored rows, under the given fields (one per column), for the packet writer.
+class RecordStoreRows final : public PacketRowSource
+{
+public:
+    RecordStoreRows(const RecordStore& store, QList<FieldDef> fields)
+        : m_store(store), m_fields(std::move(fields))
+    {}
+    const QList<FieldDef>& fields() const override { return m_fields; }
+    qsizetype rowCount() const override { return m_store.rowCount(); }
+    bool next() override { return ++m_row < m_store.rowCount(); }
+    void writeCell(JsonWriter& out, int column, qsizetype row) override
+    {
+        m_store.writeJson(out, m_row, column, m_fields.at(column), row);
+    }
+
+private:
+    const RecordStore& m_store;
+    QList<FieldDef> m_fields;
+    int m_row = -1;
 };

@@ -1,18 +1,16 @@
 #pragma once
 
+#include "ChangeLog.h"
 #include "DataPacket.h"
+#include "FilterIndex.h"
 #include "RecordStore.h"
 #include "TField.h"
 
-#include <QHash>
 #include <QObject>
 #include <functional>
-#include <map>
 #include <memory>
 #include <stdexcept>
 #include <vector>
-
-class JsonWriter;
 
 enum class TDataSetState { Inactive, Browse, Edit };
 
@@ -68,17 +66,17 @@ public:
     TField* FindField(const QString& name) const;   // nullptr when unknown
     QList<FieldDef> FieldDefs() const;
 
-    // Loading and giving back data.
+    // Loading and giving back data. Every form is read by the one packet reader.
+    void SetData(const QByteArray& json);
     void SetData(const DataPacket& packet);
     void SetData(const QJsonObject& packet);
-    void SetData(const QByteArray& json);
     DataPacket GetData() const;
     // GetData().toJson() and GetDelta().toJson() in meaning, written straight from the
     // stored cells without building the packet first.
     QByteArray GetDataJson() const;
 
     // Change log.
-    int GetChangeCount() const { return int(m_log.size()); }
+    int GetChangeCount() const { return m_log.count(); }
     Delta GetDelta() const;
     QByteArray GetDeltaJson() const;
     void MergeChangeLog();
@@ -175,15 +173,13 @@ private:
     void moveTo(int position, bool fireScroll);
     void afterCursorChange(int oldPosition);
     void applyFilter();
-    void rebuildIndex();
+    // The filter applied anew; the cursor on the first visible record.
+    void refilter();
+    // The filter index rebuilt after a change to the filtered field's values.
+    void reindex();
     void parseFilter(const QString& text, FilterSpec& filterSpec) const;
     void load(RecordStore&& store, const QList<FieldDef>& layout);
-    QList<FieldDef> bindLayout(const QList<FieldDef>& packetFields) const;
     void setState(TDataSetState state);
-    // One stored row as a JSON array; `base` (the change log's base values of the row)
-    // replaces the current values it holds. `rowIndex` names the row in errors.
-    void writeStoredRow(JsonWriter& out, int row, qsizetype rowIndex,
-                        const QHash<int, QVariant>* base) const;
     void notifyReset();
     void notifyRow(int position);
     void notifyCursor();
@@ -197,18 +193,12 @@ private:
     int m_drawRow = -1;
     int m_disableCount = 0;
     TDataSetState m_disableState = TDataSetState::Inactive; // as the controls were disabled
-    bool m_pendingReset = false;
     quint64 m_load = 0;
 
-    // Change log: per changed row, the base value of each changed field.
-    std::map<int, QHash<int, QVariant>> m_log;
-    QHash<int, QVariant> m_editBackup; // values before the current edit, for Cancel
+    ChangeLog m_log;
 
     QString m_filterText;
     bool m_filtered = false;
     FilterSpec m_filter;
-    bool m_filterActive = false; // filtered, with a filter text, while open
-    int m_indexField = -1;
-    QHash<QString, std::vector<int>> m_index;    // value of the filtered field -> rows, ascending
-    const std::vector<int>* m_visible = nullptr; // rows seen when the filter is active
+    FilterIndex m_filterIndex; // active while filtered, with a filter text, while open
 };

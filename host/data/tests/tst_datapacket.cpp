@@ -38,6 +38,22 @@ private slots:
         QCOMPARE(back.rows.at(1).at(0).toString(), QString());
         QCOMPARE(back.indexOf(QStringLiteral("totalinvoice")), 3);
         QCOMPARE(back.indexOf(QStringLiteral("NOPE")), -1);
+
+        // The rows may come before the fields, and the object form reads the same.
+        const QJsonObject object = packet.toJsonObject();
+        QCOMPARE(object.value(QLatin1String("rows")).toArray().size(), packet.rows.size());
+        const QByteArray rowsFirst = QByteArray(R"({"rows":)") +
+                                     QJsonDocument(object.value(QLatin1String("rows")).toArray())
+                                         .toJson(QJsonDocument::Compact) +
+                                     R"(,"fields":)" +
+                                     QJsonDocument(object.value(QLatin1String("fields")).toArray())
+                                         .toJson(QJsonDocument::Compact) +
+                                     '}';
+        for (const DataPacket& other :
+             {DataPacket::fromJson(rowsFirst), DataPacket::fromJsonObject(object)}) {
+            QCOMPARE(other.fields, packet.fields);
+            QCOMPARE(other.rows, packet.rows);
+        }
     }
 
     void deltaRoundTrip()
@@ -83,6 +99,11 @@ private slots:
             << QByteArray("{" + fields + R"(,"rows":[["a",null]]})") << "Linha 1 tem 2 valores";
         QTest::newRow("row too long")
             << QByteArray("{" + fields + R"(,"rows":[["a",null,1,2]]})") << "Linha 1 tem 4 valores";
+        QTest::newRow("rows twice: the last counts")
+            << QByteArray("{" + fields + R"(,"rows":[["a",null,1]],"rows":[["a",null,"x"]]})")
+            << "campo F, linha 1";
+        QTest::newRow("cut inside a row")
+            << QByteArray("{" + fields + R"(,"rows":[["a",null,1],["b")") << "JSON malformado";
         QTest::newRow("row not a list")
             << QByteArray("{" + fields + R"(,"rows":[{}]})") << "Linha 1 não é uma lista";
         QTest::newRow("number in text field")

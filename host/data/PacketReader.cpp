@@ -1,0 +1,240 @@
+#include "PacketReader.h"
+
+#include "JsonScan.h"
+#include "JsonScanner.h"
+#include "LocalDateTime.h"
+
+#include <QHash>
+#include <vector>
+
+using JsonScan::detail::Scanner;
+
+namespace {
+
+// While one packet is read, equal texts of a column share one QString: a column holds few
+// distinct values in many rows (company, branch, product, the invoice number of its items),
+// so there is far less to allocate now and to free when the rows are replaced. Keyed by the
+// text's bytes in the packet, which outlives the read.
+class TextPool
+{
+public:
+    QString text(QByteArrayView key)
+    {
+        if (m_haveLast && key == m_lastKey)
+            return m_last; // runs of one value (the items of one invoice)
+        const auto it = m_texts.constFind(key);
+        QString value;
+        if (it != m_texts.cend()) {
+            value = it.value();
+        } else {
+            value = QString::fromUtf8(key);
+            if (m_texts.size() < maxDistinct)
+                m_texts.insert(key, value);
+        }
+        m_haveLast = true;
+        m_lastKey = key;
+        m_last = value;
+        return value;
+    }
+
+private:
+    // A column of (nearly) unique texts stops growing the pool here.
+    static constexpr qsizetype maxDistinct = 4096;
+    QHash<QByteArrayView, QString> m_texts;
+    QByteArrayView m_lastKey;
+    QString m_last;
+    bool m_haveLast = false;
+};
+
+QString kindName(char first)
+{
+    switch (first) {
+    case '"':
+        return QStringLiteral("texto");
+    case '[':
+        return QStringLiteral("lista");
+    case '{':
+        return QStringLiteral("objeto");
+    case 't':
+    case 'f':
+        return QStringLiteral("booleano");
+    default:
+        return QStringLiteral("número");
+    }
+}
+
+// Reads the "rows" list, token by token straight on the scanner.
+class RowReader
+{
+public:
+    RowReader(Scanner& scanner, const QList<FieldDef>& fields, PacketSink& sink)
+        : m_scanner(scanner), m_fields(fields), m_sink(sink), m_pools(size_t(fields.size()))
+    {}
+
+    void read(qsizetype textSize)
+    {
+        if (m_scanner.peek() != '[')
+            throw DataPacketError(QStringLiteral("Pacote de dados sem a lista \"rows\"."));
+        const int width = int(m_fields.size());
+        m_sink.begin(m_fields, textSize / 64 / qMax(1, width));
+        m_scanner.advance();
+        if (m_scanner.peek() == ']') {
+            m_scanner.advance();
+            return;
+        }
+        for (qsizetype row = 0;; ++row) {
+            if (m_scanner.peek() != '[')
+                throw DataPacketError(QStringLiteral("Linha %1 não é uma lista.").arg(row + 1));
+            m_scanner.advance();
+            for (int i = 0; i < width; ++i) {
+                const char next = m_scanner.peek();
+                if (next == ']')
+                    throw rowWidthError(row, i, width);
+                if (i > 0) {
+                    if (next != ',')
+                        m_scanner.fail("esperado ',' ou ']'");
+                    m_scanner.advance();
+                }
+                cell(i, row);
+            }
+            endOfRow(row, width);
+            m_sink.endRow();
+            const char next = m_scanner.peek();
+            if (next != ',' && next != ']')
+                m_scanner.fail("esperado ',' ou ']'");
+            m_scanner.advance();
+            if (next == ']')
+                return;
+        }
+    }
+
+private:
+    static constexpr int cellDepth = 3; // packet object, rows, row
+
+    // The row's closing bracket; a row with more cells than fields is counted and refused.
+    void endOfRow(qsizetype row, int width)
+    {
+        char next = m_scanner.peek();
+        if (next == ']') {
+            m_scanner.advance();
+            return;
+        }
+        qsizetype values = width;
+        if (width == 0) {
+            m_scanner.value(cellDepth);
+            values = 1;
+            next = m_scanner.peek();
+        }
+        while (next == ',') {
+            m_scanner.advance();
+            m_scanner.value(cellDepth);
+            ++values;
+            next = m_scanner.peek();
+        }
+        if (next != ']')
+            m_scanner.fail("esperado ',' ou ']'");
+        throw rowWidthError(row, values, width);
+    }
+
+    void cell(int i, qsizetype row)
+    {
+        if (m_scanner.readNull()) {
+            m_sink.null(i);
+            return;
+        }
+        const FieldDef& field = m_fields.at(i);
+        QByteArrayView inner;
+        bool escaped = false;
+        switch (field.type) {
+        case FieldType::String:
+            if (!m_scanner.readString(inner, escaped))
+                break;
+            m_sink.text(i,
+                        escaped ? JsonScan::decodeString(inner) : m_pools[size_t(i)].text(inner));
+            return;
+        case FieldType::Float: {
+            double number = 0;
+            if (!m_scanner.readNumber(number))
+                break;
+            m_sink.number(i, number);
+            return;
+        }
+        case FieldType::DateTime: {
+            if (!m_scanner.readString(inner, escaped))
+                break;
+            qint64 key = 0;
+            const QString decoded = escaped ? JsonScan::decodeString(inner) : QString();
+            if (escaped ? !LocalDateTime::keyFromText(QStringView(decoded), key)
+                        : !LocalDateTime::keyFromText(inner, key))
+                throw DataPacketError(
+                    QStringLiteral("Data inválida \"%1\" (campo %2, linha %3).")
+                        .arg(escaped ? decoded : QString::fromUtf8(inner), field.name)
+                        .arg(row + 1));
+            m_sink.dateKey(i, key);
+            return;
+        }
+        }
+        // Of another kind: checked whole first, so that malformed text is told as such.
+        const char first = m_scanner.peek();
+        m_scanner.value(cellDepth);
+        throw DataPacketError(QStringLiteral("Valor do tipo %1 onde se espera %2 (campo %3, "
+                                             "linha %4).")
+                                  .arg(kindName(first), fieldTypeName(field.type), field.name)
+                                  .arg(row + 1));
+    }
+
+    Scanner& m_scanner;
+    const QList<FieldDef>& m_fields;
+    PacketSink& m_sink;
+    std::vector<TextPool> m_pools;
+};
+
+} // namespace
+
+void readPacket(QByteArrayView json, PacketSink& sink)
+{
+    try {
+        JsonReader reader(json);
+        if (reader.peek() != '{')
+            throw DataPacketError(QStringLiteral("O pacote de dados não é um objeto JSON."));
+        reader.enterObject();
+        QList<FieldDef> fields;
+        bool haveFields = false;
+        // A repeated member counts as its last, as in any JSON object: rows read under
+        // fields that came again are read once more at the end, and rows that come again
+        // start the sink afresh.
+        QByteArrayView rowsText;
+        bool rowsRead = false;
+        QString name;
+        while (reader.nextMember(name)) {
+            if (name == QLatin1String("fields")) {
+                fields = fieldDefsFromJson(JsonScan::parseValue(reader.skip()));
+                haveFields = true;
+                rowsRead = false;
+            } else if (name == QLatin1String("rows")) {
+                Scanner& scanner = reader.scanner();
+                const char* begin = scanner.skipSpaceTo();
+                if (haveFields)
+                    RowReader(scanner, fields, sink).read(json.size());
+                else
+                    reader.skip();
+                rowsText = QByteArrayView(begin, scanner.position() - begin);
+                rowsRead = haveFields;
+            } else {
+                reader.skip();
+            }
+        }
+        reader.end();
+        if (!haveFields)
+            throw DataPacketError(QStringLiteral("Pacote de dados sem a lista \"fields\"."));
+        if (rowsText.isEmpty())
+            throw DataPacketError(QStringLiteral("Pacote de dados sem a lista \"rows\"."));
+        if (!rowsRead) {
+            Scanner rows(rowsText);
+            RowReader(rows, fields, sink).read(json.size());
+            rows.end();
+        }
+    } catch (const JsonScanError& error) {
+        throw DataPacketError(error.text());
+    }
+}

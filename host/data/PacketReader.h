@@ -1,0 +1,28 @@
+#pragma once
+
+#include "DataPacket.h"
+
+#include <QByteArrayView>
+
+// Receives a packet's cells as they are read, row by row, each row's cells in the packet's
+// field order. Text arrives decoded, date-times as local date-time keys (LocalDateTime).
+class PacketSink
+{
+public:
+    virtual ~PacketSink() = default;
+    // The packet's fields, before any row; `expectedRows` is a guess from the text's size.
+    // May throw (a packet that does not fit the receiver).
+    virtual void begin(const QList<FieldDef>& fields, qsizetype expectedRows) = 0;
+    virtual void null(int field) = 0;
+    virtual void text(int field, QString&& text) = 0;
+    virtual void number(int field, double value) = 0;
+    virtual void dateKey(int field, qint64 key) = 0;
+    virtual void endRow() = 0;
+};
+
+// The one reader of a data packet's JSON text: checks every byte as it goes, builds no JSON
+// tree, and hands the cells to the sink. "fields" may come after "rows"; a member that
+// comes twice counts as its last (begin() then comes again). Throws
+// DataPacketError naming what is wrong (position, field, row, value); what the sink took
+// before the error is then to be thrown away.
+void readPacket(QByteArrayView json, PacketSink& sink);
