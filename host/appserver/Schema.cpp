@@ -1,5 +1,7 @@
 #include "Schema.h"
 
+#include "LocalDateTime.h"
+
 #include "SortKey.h"
 
 #include <QDateTime>
@@ -214,12 +216,10 @@ void upgrade(QSqlDatabase& db)
 
 QString dateText(const QDateTime& value)
 {
-    return value.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
-}
-
-QDateTime dateFromText(const QString& text)
-{
-    return QDateTime::fromString(text, QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    if (!value.isValid())
+        return {};
+    const qint64 key = LocalDateTime::key(value);
+    return LocalDateTime::text(key - LocalDateTime::split(key).msOfDay % 1000);
 }
 
 } // namespace Schema

@@ -27,8 +27,7 @@ void create(QSqlDatabase& db);
 // (SortKey::of their fantasy name) when it is missing. Throws std::runtime_error on failure.
 void upgrade(QSqlDatabase& db);
 
-// The text form of a stored date-time, both ways.
+// The stored text of a date-time, to the second (read back with LocalDateTime::keyFromSecondsText).
 QString dateText(const QDateTime& value);
-QDateTime dateFromText(const QString& text);
 
 } // namespace Schema

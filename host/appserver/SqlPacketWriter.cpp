@@ -3,7 +3,8 @@
 #include "SqlPacketWriter.h"
 
 #include "JsonWriter.h"
-#include "Schema.h"
+#include "LocalDateTime.h"
+#include "PacketWriter.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -21,8 +22,10 @@ QVariant cell(const QVariant& value, FieldType type)
     case FieldType::DateTime: {
         if (value.metaType().id() == QMetaType::QDateTime)
             return value;
-        const QDateTime date = Schema::dateFromText(value.toString());
-        return date.isValid() ? QVariant(date) : QVariant();
+        qint64 key = 0;
+        if (!LocalDateTime::keyFromSecondsText(QStringView(value.toString()), key))
+            return {};
+        return LocalDateTime::toDateTime(key);
     }
     case FieldType::Float:
         return value.toDouble();
@@ -30,54 +33,16 @@ QVariant cell(const QVariant& value, FieldType type)
     return {};
 }
 
-// The stored form of a date, "yyyy-MM-ddTHH:mm:ss", is already its form on the wire. The
-// shape and the ranges of the calendar fields are checked here so that a damaged value goes
-// out as null (as a failed conversion would) without building a QDateTime for each cell.
-// `at(i)` gives the i-th code unit (UTF-16 or UTF-8: the shape is ASCII alone).
-template <typename Unit> bool isStoredDateText(qsizetype size, Unit at)
+// A stored date text into the packet: the stored form, "yyyy-MM-ddTHH:mm:ss", is the
+// packet's own, read and written by the one local date-time unit; a value of any other
+// shape is damaged and goes out as null, on both ways of reading.
+template <typename Text> void writeStoredDate(JsonWriter& out, Text text)
 {
-    if (size != 19)
-        return false;
-    const auto digits = [&at](qsizetype from, qsizetype count) {
-        int value = 0;
-        for (qsizetype i = from; i < from + count; ++i) {
-            const unsigned c = at(i);
-            if (c < '0' || c > '9')
-                return -1;
-            value = value * 10 + int(c - '0');
-        }
-        return value;
-    };
-    if (at(4) != '-' || at(7) != '-' || at(10) != 'T' || at(13) != ':' || at(16) != ':')
-        return false;
-    const int hour = digits(11, 2);
-    const int minute = digits(14, 2);
-    const int second = digits(17, 2);
-    return QDate::isValid(digits(0, 4), digits(5, 2), digits(8, 2)) && hour >= 0 && hour < 24 &&
-           minute >= 0 && minute < 60 && second >= 0 && second < 60;
-}
-
-bool isStoredDateText(QStringView text)
-{
-    return isStoredDateText(text.size(),
-                            [&text](qsizetype i) { return unsigned(text[i].unicode()); });
-}
-
-void writeStoredDate(JsonWriter& out, QStringView text)
-{
-    char quoted[21];
-    quoted[0] = '"';
-    for (qsizetype i = 0; i < 19; ++i)
-        quoted[i + 1] = char(text[i].unicode());
-    quoted[20] = '"';
-    out.raw(quoted, sizeof quoted);
-}
-
-void writeStoredDate(JsonWriter& out, const unsigned char* text)
-{
-    out.put('"');
-    out.raw(reinterpret_cast<const char*>(text), 19);
-    out.put('"');
+    qint64 key = 0;
+    if (LocalDateTime::keyFromSecondsText(text, key))
+        LocalDateTime::writeJson(out, key);
+    else
+        out.null();
 }
 
 // One cell straight from the database into the JSON form of the packet, with the same value
@@ -93,11 +58,7 @@ void writeCell(JsonWriter& out, const QVariant& value, const FieldDef& field, qs
         break;
     case FieldType::DateTime:
         if (value.typeId() == QMetaType::QString) {
-            const QString& text = *static_cast<const QString*>(value.constData());
-            if (isStoredDateText(text))
-                writeStoredDate(out, text);
-            else
-                out.null();
+            writeStoredDate(out, QStringView(*static_cast<const QString*>(value.constData())));
             return;
         }
         writeJsonValue(out, field, cell(value, field.type), row);
@@ -248,11 +209,7 @@ void writeSqliteCell(JsonWriter& out, sqlite3_stmt* statement, int column, const
         const unsigned char* text = sqlite3_column_text(statement, column);
         const qsizetype size = sqlite3_column_bytes(statement, column);
         if (field.type == FieldType::DateTime) {
-            // The shape is ASCII alone, so the bytes decide as the UTF-16 units would.
-            if (isStoredDateText(size, [text](qsizetype i) { return unsigned(text[i]); }))
-                writeStoredDate(out, text);
-            else
-                out.null();
+            writeStoredDate(out, QByteArrayView(text, size));
             return;
         }
         if (writeUtf8String(out, text, size))
@@ -264,33 +221,48 @@ void writeSqliteCell(JsonWriter& out, sqlite3_stmt* statement, int column, const
     writeCell(out, qtSqlValue(statement, column), field, row);
 }
 
-// The packet's JSON form ({"fields":…,"rows":…}) of the rows `next` steps to, each cell
-// written by `cellWriter(out, column, row)`.
-template <typename Next, typename WriteCell>
-QByteArray writeRows(const QList<FieldDef>& fields, qsizetype* rowCount, Next next,
-                     WriteCell cellWriter)
+// The rows of an executed Qt SQL query, as the packet writer walks them.
+class QueryRows final : public PacketRowSource
+{
+public:
+    QueryRows(QSqlQuery& query, const QList<FieldDef>& fields) : m_query(query), m_fields(fields) {}
+    const QList<FieldDef>& fields() const override { return m_fields; }
+    bool next() override { return m_query.next(); }
+    void writeCell(JsonWriter& out, int column, qsizetype row) override
+    {
+        ::writeCell(out, m_query.value(column), m_fields.at(column), row);
+    }
+
+private:
+    QSqlQuery& m_query;
+    const QList<FieldDef>& m_fields;
+};
+
+// The rows of a prepared SQLite statement, as the packet writer walks them.
+class SqliteRows final : public PacketRowSource
+{
+public:
+    SqliteRows(SqliteStatement& statement, const QList<FieldDef>& fields)
+        : m_statement(statement), m_fields(fields)
+    {}
+    const QList<FieldDef>& fields() const override { return m_fields; }
+    bool next() override { return m_statement.step(); }
+    void writeCell(JsonWriter& out, int column, qsizetype row) override
+    {
+        writeSqliteCell(out, m_statement.get(), column, m_fields.at(column), row);
+    }
+
+private:
+    SqliteStatement& m_statement;
+    const QList<FieldDef>& m_fields;
+};
+
+QByteArray writeRows(PacketRowSource& rows, qsizetype* rowCount)
 {
     JsonWriter out(1 << 20);
-    out.literal("{\"fields\":");
-    writeJsonFields(out, fields);
-    out.literal(",\"rows\":[");
-    const int count = int(fields.size());
-    qsizetype rows = 0;
-    while (next()) {
-        if (rows > 0)
-            out.put(',');
-        out.put('[');
-        for (int i = 0; i < count; ++i) {
-            if (i > 0)
-                out.put(',');
-            cellWriter(out, i, rows);
-        }
-        out.put(']');
-        ++rows;
-    }
-    out.literal("]}");
+    const qsizetype count = writePacketJson(out, rows);
     if (rowCount)
-        *rowCount = rows;
+        *rowCount = count;
     return out.take();
 }
 
@@ -315,11 +287,8 @@ DataPacket readPacket(QSqlQuery& query, const QList<FieldDef>& fields)
 
 QByteArray writePacket(QSqlQuery& query, const QList<FieldDef>& fields, qsizetype* rowCount)
 {
-    QByteArray json = writeRows(
-        fields, rowCount, [&query] { return query.next(); },
-        [&query, &fields](JsonWriter& out, int column, qsizetype row) {
-            writeCell(out, query.value(column), fields.at(column), row);
-        });
+    QueryRows rows(query, fields);
+    QByteArray json = writeRows(rows, rowCount);
     if (query.lastError().isValid())
         databaseFailure(query, "reading");
     return json;
@@ -347,9 +316,6 @@ QByteArray writeSqlitePacket(sqlite3* db, const BoundSql& statement, const QList
                             .arg(sqlite3_column_count(query.get()))
                             .arg(count),
                         what);
-    return writeRows(
-        fields, rowCount, [&query] { return query.step(); },
-        [&query, &fields](JsonWriter& out, int column, qsizetype row) {
-            writeSqliteCell(out, query.get(), column, fields.at(column), row);
-        });
+    SqliteRows rows(query, fields);
+    return writeRows(rows, rowCount);
 }

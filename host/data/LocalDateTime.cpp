@@ -94,6 +94,16 @@ QDateTime fromDayAndTime(QDate date, QTime time)
     return QDateTime(date, time, Qt::OffsetFromUTC, offset);
 }
 
+bool keyFromSecondsText(QByteArrayView text, qint64& key)
+{
+    return text.size() == 19 && keyFromPacketShape(text.data(), text.size(), key) == Shape::Read;
+}
+
+bool keyFromSecondsText(QStringView text, qint64& key)
+{
+    return text.size() == 19 && keyFromPacketShape(text.utf16(), text.size(), key) == Shape::Read;
+}
+
 bool keyFromText(QByteArrayView text, qint64& key)
 {
     const Shape shape = keyFromPacketShape(text.data(), text.size(), key);

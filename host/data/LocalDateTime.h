@@ -58,6 +58,10 @@ QDateTime fromDayAndTime(QDate date, QTime time);
 // ISO 8601 shapes without a zone (a date alone) are read too.
 bool keyFromText(QByteArrayView text, qint64& key);
 bool keyFromText(QStringView text, qint64& key);
+// The key of exactly "yyyy-MM-ddTHH:mm:ss" (no sign, no milliseconds, no other shape), the
+// form the server stores; false for anything else.
+bool keyFromSecondsText(QByteArrayView text, qint64& key);
+bool keyFromSecondsText(QStringView text, qint64& key);
 
 // The quoted text of a key, as a JSON string.
 void writeJson(JsonWriter& out, qint64 key);
