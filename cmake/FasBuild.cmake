@@ -20,11 +20,33 @@ function(fas_add_test name)
     endif()
 endfunction()
 
+# fas_test_class_header(<out> <test name>)
+#
+# The file name of a test's class header: tst_settlement -> SettlementTest.h,
+# tst_foo_bar -> FooBarTest.h (each word of the name after tst_ capitalised).
+function(fas_test_class_header out test_name)
+    string(REGEX REPLACE "^tst_" "" base ${test_name})
+    string(REPLACE "_" ";" words ${base})
+    set(class_name "")
+    foreach(word IN LISTS words)
+        string(SUBSTRING ${word} 0 1 first)
+        string(SUBSTRING ${word} 1 -1 rest)
+        string(TOUPPER ${first} first)
+        string(APPEND class_name ${first}${rest})
+    endforeach()
+    set(${out} ${class_name}Test.h PARENT_SCOPE)
+endfunction()
+
 # fas_add_folder_tests(LIBS <targets...> [LABELS <labels...>] [DEPENDS <targets...>])
 #
 # One CTest test per tests/tst_*.cpp of the current folder, linked with LIBS (never
 # recompiling the folder's sources). DEPENDS are built before every test of the folder
 # (e.g. fas-appserver for tests that start the real server).
+#
+# A test too large for one file keeps its set-up in tests/tst_<name>.cpp, declares its test
+# class in tests/<Name>Test.h (see fas_test_class_header) and defines its tests by topic in
+# tests/tst_<name>/*.cpp: all of them are the sources of the one executable, the header among
+# them so that AUTOMOC runs moc on the class. The tests folder is on the include path.
 function(fas_add_folder_tests)
     cmake_parse_arguments(ARG "" "" "LIBS;LABELS;DEPENDS" ${ARGN})
     file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/tst_*.cpp)
@@ -35,7 +57,13 @@ function(fas_add_folder_tests)
         if(test_name MATCHES "_pg$")
             list(APPEND labels postgres)
         endif()
-        fas_add_test(${test_name} SOURCES ${test_source} LIBS ${ARG_LIBS} LABELS ${labels})
+        fas_test_class_header(class_header ${test_name})
+        file(GLOB topic_sources CONFIGURE_DEPENDS
+            ${CMAKE_CURRENT_SOURCE_DIR}/tests/${test_name}/*.cpp
+            ${CMAKE_CURRENT_SOURCE_DIR}/tests/${class_header})
+        fas_add_test(${test_name} SOURCES ${test_source} ${topic_sources} LIBS ${ARG_LIBS}
+            LABELS ${labels})
+        target_include_directories(${test_name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
         if(ARG_DEPENDS)
             add_dependencies(${test_name} ${ARG_DEPENDS})
         endif()

@@ -1,0 +1,133 @@
+// Generating fiscal notes from the settlement screen.
+
+#include "SettlementTest.h"
+
+#include "BusyAnimation.h"
+
+void TestSettlement::notesRefused_data()
+{
+    QTest::addColumn<QList<int>>("marked");     // rows marked "S"
+    QTest::addColumn<QList<int>>("noExchange"); // rows without exchange date
+    QTest::addColumn<QList<int>>("noReceipt");  // rows without receipt date
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("current"); // 0-based row current afterwards
+
+    QTest::newRow("none marked") << QList<int>{} << QList<int>{} << QList<int>{}
+                                 << "Invoice(s) deve(m) ser informado(s) para gerar Nota(s) "
+                                    "Fiscal(is)."
+                                 << 0;
+    QTest::newRow("second lacks exchange")
+        << QList<int>{2, 5} << QList<int>{5} << QList<int>{}
+        << "Data de Câmbio deve ser cadastrada pra gerar Nota Fiscal." << 5;
+    QTest::newRow("receipt before exchange")
+        << QList<int>{3} << QList<int>{3} << QList<int>{3}
+        << "Data de Recebimento deve ser cadastrada pra gerar Nota Fiscal." << 3;
+}
+
+void TestSettlement::notesRefused()
+{
+    QFETCH(QList<int>, marked);
+    QFETCH(QList<int>, noExchange);
+    QFETCH(QList<int>, noReceipt);
+    QFETCH(QString, message);
+    QFETCH(int, current);
+    listCompany(QStringLiteral("01"), [&](DataPacket& packet) {
+        const QDateTime day(QDate(2026, 3, 2), QTime(0, 0));
+        for (Row& row : packet.rows)
+            row[packet.indexOf(QStringLiteral("IDCHECK"))] = QStringLiteral("N");
+        for (int row = 0; row < 8; ++row) {
+            packet.rows[row][packet.indexOf(QStringLiteral("DTRECINVOICE"))] =
+                noReceipt.contains(row) ? QVariant() : QVariant(day);
+            packet.rows[row][packet.indexOf(QStringLiteral("DTCAMBIOINVOICE"))] =
+                noExchange.contains(row) ? QVariant() : QVariant(day);
+            if (marked.contains(row))
+                packet.rows[row][packet.indexOf(QStringLiteral("IDCHECK"))] = QStringLiteral("S");
+        }
+    });
+    const int notes = storedNotes();
+    screen()->cdsInvoice->SetRecNo(7);
+    QTest::keyClick(screen(), Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(shown().texts(), QStringList{message});
+    QCOMPARE(screen()->cdsInvoice->RecNo(), current + 1);
+    QVERIFY(!screen()->cdsInvoice->ControlsDisabled());
+    QVERIFY(!QApplication::overrideCursor());
+    QCOMPARE(storedNotes(), notes);
+}
+
+void TestSettlement::generateNotes_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("newNotes");
+    QTest::newRow("Sim: one per customer") << int(MessageService::Answer::Yes) << 1;
+    QTest::newRow("Não: one per invoice") << int(MessageService::Answer::No) << 2;
+    QTest::newRow("Cancelar: nothing sent") << int(MessageService::Answer::Cancel) << 0;
+}
+
+void TestSettlement::generateNotes()
+{
+    QFETCH(int, answer);
+    QFETCH(int, newNotes);
+    chooseCompany(QStringLiteral("01"));
+    TfrmBCRInvoice* frm = screen();
+    TClientDataSet& invoices = *frm->cdsInvoice;
+    // Two invoices of one customer that may get their note.
+    QList<int> pair;
+    const QList<int> ready = readyForNotes();
+    const auto noteKey = [&](int row) -> QString {
+        return invoiceValue(row, "CDFILIAL").toString() + QLatin1Char('/') +
+               invoiceValue(row, "CDCLIENTE").toString();
+    };
+    for (int i = 0; i + 1 < ready.size() && pair.isEmpty(); ++i)
+        if (noteKey(ready.at(i)) == noteKey(ready.at(i + 1)))
+            pair = {ready.at(i), ready.at(i + 1)};
+    QVERIFY(!pair.isEmpty());
+    const QString first = invoiceValue(pair.at(0), "NRINVOICE").toString();
+    for (int row : pair)
+        clickMark(row);
+    const int notes = storedNotes();
+    shown().queueAnswer(MessageService::Answer(answer));
+    QTest::mouseClick(frm->sbtGerarNF, Qt::LeftButton);
+
+    QCOMPARE(storedNotes(), notes + newNotes);
+    QStringList expected{
+        QStringLiteral("Gerar Nota(s) Fiscal(is) unificada(s) para Invoice(s) de mesmo Cliente?")};
+    if (newNotes > 0)
+        expected << QStringLiteral("Nota(s) Fiscal(is) gerada(s) com sucesso!");
+    QCOMPARE(shown().texts(), expected);
+    QCOMPARE(BusyAnimationDepth(), 0);
+    QVERIFY(invoices.Locate(QStringLiteral("NRINVOICE"), first));
+    // Issued: the reloaded list greys them out; cancelled: still marked and pending.
+    QCOMPARE(invoices.FieldByName(QStringLiteral("IDCHECK")).AsString(),
+             newNotes > 0 ? QStringLiteral("D") : QStringLiteral("S"));
+    QCOMPARE(invoices.GetChangeCount(), newNotes > 0 ? 0 : 2);
+}
+
+// The server re-checks the dates it holds: a refusal leaves the list as it was.
+void TestSettlement::notesFailureKeepsList()
+{
+    chooseCompany(QStringLiteral("01"));
+    TClientDataSet& invoices = *screen()->cdsInvoice;
+    QVERIFY(invoices.Locate(QStringLiteral("DTRECINVOICE"), QVariant()));
+    invoices.Edit();
+    const QDateTime day(QDate(2026, 3, 2), QTime(0, 0));
+    invoices.FieldByName(QStringLiteral("DTRECINVOICE")).SetAsDateTime(day);
+    invoices.FieldByName(QStringLiteral("DTCAMBIOINVOICE")).SetAsDateTime(day);
+    invoices.FieldByName(QStringLiteral("IDCHECK")).SetAsString(QStringLiteral("S"));
+    {
+        const QScopedValueRollback<TClientDataSet::Event> local(invoices.AfterPost, {});
+        invoices.Post();
+    }
+    const int recNo = invoices.RecNo();
+    const int notes = storedNotes();
+    invoices.First();
+    shown().queueAnswer(MessageService::Answer::No);
+    QTest::mouseClick(screen()->sbtGerarNF, Qt::LeftButton);
+
+    QCOMPARE(storedNotes(), notes);
+    QCOMPARE(shown().messages.size(), 2);
+    QVERIFY(shown().messages.last().text.contains(QStringLiteral("Data de Recebimento")));
+    QCOMPARE(invoices.RecNo(), recNo);
+    QCOMPARE(invoices.GetChangeCount(), 1);
+    QCOMPARE(BusyAnimationDepth(), 0);
+    QVERIFY(!QApplication::overrideCursor());
+}
