@@ -61,12 +61,16 @@ public:
                                 "SELECT * FROM NOTAFISCALINVOICE ORDER BY CDEMPRESA, NRINVOICE",
                                 "SELECT * FROM SEQNOTAFISC ORDER BY CDEMPRESA, CDFILIAL"}) {
             QSqlQuery query(db);
+            query.setForwardOnly(true);
             query.exec(QString::fromLatin1(sql));
+            // The record is built anew on every call: count the columns once.
+            const int columns = query.record().count();
             while (query.next()) {
                 QStringList values;
-                for (int i = 0; i < query.record().count(); ++i)
-                    values.append(query.value(i).isNull() ? QStringLiteral("<null>")
-                                                          : query.value(i).toString());
+                for (int i = 0; i < columns; ++i) {
+                    const QVariant value = query.value(i);
+                    values.append(value.isNull() ? QStringLiteral("<null>") : value.toString());
+                }
                 rows.append(values.join(QLatin1Char('|')));
             }
         }
