@@ -46,7 +46,8 @@ endfunction()
 # A test too large for one file keeps its set-up in tests/tst_<name>.cpp, declares its test
 # class in tests/<Name>Test.h (see fas_test_class_header) and defines its tests by topic in
 # tests/tst_<name>/*.cpp: all of them are the sources of the one executable, the header among
-# them so that AUTOMOC runs moc on the class. The tests folder is on the include path.
+# them so that AUTOMOC runs moc on the class. The tests folder is on the include path, and
+# the files compile as one unit.
 function(fas_add_folder_tests)
     cmake_parse_arguments(ARG "" "" "LIBS;LABELS;DEPENDS" ${ARGN})
     file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/tst_*.cpp)
@@ -64,6 +65,11 @@ function(fas_add_folder_tests)
         fas_add_test(${test_name} SOURCES ${test_source} ${topic_sources} LIBS ${ARG_LIBS}
             LABELS ${labels})
         target_include_directories(${test_name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+        if(topic_sources)
+            # The topic files are one test split for reading, not for compiling: built as one
+            # unit they cost one pass over the Qt Test and Widgets headers instead of one each.
+            set_target_properties(${test_name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 0)
+        endif()
         if(ARG_DEPENDS)
             add_dependencies(${test_name} ${ARG_DEPENDS})
         endif()
