@@ -55,7 +55,10 @@ QString cachedDatabase(const QString& server, int invoices)
 {
     const QString dir = QStringLiteral("/tmp/fas-bench");
     QDir().mkpath(dir);
-    const QString file = QStringLiteral("%1/appserver-%2.db").arg(dir).arg(invoices);
+    const QString file = QStringLiteral("%1/appserver-%2-%3.db")
+                             .arg(dir)
+                             .arg(invoices)
+                             .arg(demoDay().toString(Qt::ISODate));
     if (QFile::exists(file))
         return file;
     const QString partial =
@@ -67,8 +70,9 @@ QString cachedDatabase(const QString& server, int invoices)
     timer.start();
     QProcess init;
     init.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    init.start(server, {QStringLiteral("--db"), partial, QStringLiteral("--init-demo"),
-                        QStringLiteral("--invoices"), QString::number(invoices)});
+    init.start(server, QStringList{QStringLiteral("--db"), partial, QStringLiteral("--init-demo"),
+                                   QStringLiteral("--invoices"), QString::number(invoices)} +
+                           demoDayArgs());
     if (!init.waitForFinished(-1) || init.exitStatus() != QProcess::NormalExit ||
         init.exitCode() != 0)
         fail(QStringLiteral("%1 --init-demo failed").arg(server));

@@ -4,6 +4,7 @@
 // the three figures (bench_appserver_load.cpp: figure 1; bench_appserver_write.cpp: 2 and 3).
 
 #include "DataPacket.h"
+#include "DemoDay.h"
 #include "HttpChannel.h"
 #include "InvoiceLayout.h"
 #include "InvoiceService.h"

@@ -10,6 +10,7 @@
 #include "BusyAnimation.h"
 #include "Cli_FAS10000.h"
 #include "DemoData.h"
+#include "DemoDay.h"
 #include "Schema.h"
 
 void TestFilter::initTestCase()
@@ -21,7 +22,7 @@ void TestFilter::initTestCase()
         db.setDatabaseName(dbFile);
         QVERIFY(db.open());
         Schema::create(db);
-        DemoData(300).fill(db);
+        DemoData(300, demoDay()).fill(db);
     }
     qputenv("FAS_DB_DRIVER", "QSQLITE");
     qputenv("FAS_DB_NAME", dbFile.toLocal8Bit());

@@ -14,9 +14,7 @@ class DemoData
 public:
     static constexpr int DefaultInvoices = 1200; // spread over the three companies
 
-    explicit DemoData(int totalInvoices = DefaultInvoices, QDate creationDay = QDate::currentDate())
-        : total(totalInvoices), today(creationDay)
-    {}
+    DemoData(int totalInvoices, QDate creationDay) : total(totalInvoices), today(creationDay) {}
 
     // Fills an empty schema in one transaction; throws std::runtime_error on failure.
     void fill(QSqlDatabase& db) const;

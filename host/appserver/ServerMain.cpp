@@ -118,6 +118,8 @@ int runAppServer(int argc, char** argv)
     option("init", "Cria o esquema e termina (recusa um esquema existente).");
     option("init-demo", "Cria o esquema com dados de demonstração e termina.");
     option("invoices", "Número de invoices da demonstração (padrão 1200).", "n");
+    option("demo-day", "Dia para o qual a demonstração é criada (AAAA-MM-DD; padrão: hoje).",
+           "dia");
     parser.process(app);
 
     const FasConfig config = FasConfig::load(parser.value(QStringLiteral("config")));
@@ -143,6 +145,15 @@ int runAppServer(int argc, char** argv)
                             : config.dbPassword;
     const int port = number(parser, QStringLiteral("port"), config.webPort, ok);
     const int invoices = number(parser, QStringLiteral("invoices"), DemoData::DefaultInvoices, ok);
+    const QDate demoDay =
+        parser.isSet(QStringLiteral("demo-day"))
+            ? QDate::fromString(parser.value(QStringLiteral("demo-day")), Qt::ISODate)
+            : QDate::currentDate();
+    if (!demoDay.isValid()) {
+        printError(QStringLiteral("dia inválido para --demo-day: \"%1\" (use AAAA-MM-DD).")
+                       .arg(parser.value(QStringLiteral("demo-day"))));
+        ok = false;
+    }
     if (port > 65535) {
         printError(QStringLiteral("porta fora do intervalo: %1.").arg(port));
         ok = false;
@@ -170,7 +181,7 @@ int runAppServer(int argc, char** argv)
             }
             Schema::create(db);
             if (initDemo)
-                DemoData(invoices).fill(db);
+                DemoData(invoices, demoDay).fill(db);
             QTextStream(stdout) << "fas-appserver: "
                                 << (initDemo ? QStringLiteral("esquema e dados de demonstração "
                                                               "criados em ")

@@ -4,6 +4,8 @@
 // `fas-appserver --init-demo` in a folder of the test's, the server on a free loopback port,
 // and the environment pointing the screens (connection and shared database) at both.
 
+#include "DemoDay.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QProcess>
@@ -31,13 +33,14 @@ public:
         return problem.isEmpty() ? serve(file) : problem;
     }
 
-    // The demo database in `file` (`initArgs` such as --invoices N go to --init-demo).
+    // The demo database in `file`, made for the tests' fixed day (`initArgs` such as
+    // --invoices N go to --init-demo).
     static QString createDemo(const QString& file, const QStringList& initArgs = {})
     {
         QProcess init;
         init.start(program(),
                    QStringList{QStringLiteral("--db"), file, QStringLiteral("--init-demo")} +
-                       initArgs);
+                       demoDayArgs() + initArgs);
         if (!init.waitForFinished(-1) || init.exitCode() != 0)
             return QStringLiteral("fas-appserver --init-demo failed: ") +
                    QString::fromLocal8Bit(init.readAllStandardError());

@@ -5,6 +5,7 @@
 
 #include "DataPacket.h"
 #include "DemoData.h"
+#include "DemoDay.h"
 #include "InvoiceLayout.h"
 #include "RpcDispatcher.h"
 #include "Schema.h"
@@ -27,7 +28,7 @@ public:
     void fill()
     {
         Schema::create(db);
-        DemoData().fill(db);
+        DemoData(DemoData::DefaultInvoices, demoDay()).fill(db);
     }
 
     // Every table of the schema, in the order it is created (a table after those it refers to).

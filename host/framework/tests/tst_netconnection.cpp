@@ -1,6 +1,7 @@
 // The client connection against the real fas-appserver process on a free loopback port.
 #include "CheckResultServ.h"
 #include "DataPacket.h"
+#include "DemoDay.h"
 #include "EAbort.h"
 #include "MessageService.h"
 #include "TClientDataSet.h"
@@ -127,11 +128,12 @@ private slots:
     {
         QVERIFY(dir.isValid());
         QVERIFY2(QFile::exists(serverProgram()), "FAS_BIN_DIR must hold fas-appserver");
-        QCOMPARE(
-            QProcess::execute(serverProgram(),
-                              {QStringLiteral("--db"), database(), QStringLiteral("--init-demo"),
-                               QStringLiteral("--invoices"), QStringLiteral("90")}),
-            0);
+        QCOMPARE(QProcess::execute(serverProgram(),
+                                   QStringList{QStringLiteral("--db"), database(),
+                                               QStringLiteral("--init-demo"),
+                                               QStringLiteral("--invoices"), QStringLiteral("90")} +
+                                       demoDayArgs()),
+                 0);
         server.start(serverProgram(), {QStringLiteral("--db"), database(), QStringLiteral("--port"),
                                        QStringLiteral("0")});
         QVERIFY(server.waitForStarted());

@@ -1,6 +1,7 @@
 // The DFS15001 module as the suite runs it: loaded by the real module loader, opened through
 // LoadBPL, reading a database the real fas-appserver created, with notes the server's own
 // generation wrote.
+#include "DemoDay.h"
 #include "FasApplication.h"
 #include "InvoiceService.h"
 #include "LoadBPL.h"
@@ -133,7 +134,7 @@ QString TestNfScreen::createDatabase(const QString& name, const QString& mode)
     // A test that dies on the way does not leave its server behind.
     server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     server.start(QDir(binDir()).filePath(QStringLiteral("fas-appserver")),
-                 {QStringLiteral("--db"), file, mode});
+                 QStringList{QStringLiteral("--db"), file, mode} + demoDayArgs());
     if (!server.waitForFinished(120000) || server.exitCode() != 0)
         qWarning() << server.readAllStandardError();
     return QFileInfo::exists(file) ? file : QString();
@@ -204,6 +205,12 @@ void TestNfScreen::initTestCase()
             dollars += total.value(0).toDouble();
             invoices << number.toString();
         }
+        QSqlQuery noteDay(db);
+        noteDay.prepare(QStringLiteral("SELECT DTEMISNOTA FROM NOTAFISCAL WHERE CDEMPRESA = '02' "
+                                       "AND CDFILIAL = ? AND NRNOTAFISC = ?"));
+        noteDay.addBindValue(widest[QStringLiteral("CDFILIAL")].toString());
+        noteDay.addBindValue(widest[QStringLiteral("NRNOTAFISC")].toString());
+        QVERIFY(noteDay.exec() && noteDay.next());
         QSqlQuery customer(db);
         customer.prepare(QStringLiteral("SELECT NMFANTCLIE FROM CLIENTE WHERE CDCLIENTE = ?"));
         customer.addBindValue(widest[QStringLiteral("CDCLIENTE")].toString());
@@ -212,7 +219,8 @@ void TestNfScreen::initTestCase()
             QStringLiteral("02"),
             widest[QStringLiteral("CDFILIAL")].toString(),
             widest[QStringLiteral("NRNOTAFISC")].toString(),
-            QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy")),
+            QDate::fromString(noteDay.value(0).toString().left(10), Qt::ISODate)
+                .toString(QStringLiteral("dd/MM/yyyy")),
             customer.value(0).toString(),
             money(widest[QStringLiteral("VRNOTA")].toDouble()),
             money(dollars),

@@ -2,6 +2,7 @@
 
 #include "SettlementTest.h"
 
+#include "DemoDay.h"
 #include "FormatFloat.h"
 #include "FrameworkUtils.h"
 #include "ModalHelper.h"
@@ -69,12 +70,12 @@ void TestSettlement::receiptStoresShares()
     const double first = invoiceValue(marked.at(0), "TOTALINVOICE").toDouble();
     const double second = invoiceValue(marked.at(1), "TOTALINVOICE").toDouble();
     const QString payment = FloatToStr(RoundDec(first + second - 10, 2));
-    const QDate today = QDate::currentDate();
+    const QDate received = demoDay();
 
     QString keptPayment;
     ModalHelper::whenModal([&](QDialog& dialog) {
         auto& receipt = static_cast<TfrmConfReceb&>(dialog);
-        receipt.dbdReceb->SetDate(today);
+        receipt.dbdReceb->SetDate(received);
         receipt.edtVrOrdPgto->setText(payment);
         receipt.edtReferencia->setText(QStringLiteral("OP 77"));
         receipt.sbtConfirma->click(); // less than the invoices: an observation is demanded
@@ -96,7 +97,8 @@ void TestSettlement::receiptStoresShares()
     const QList<double> shares{first, RoundDec(second - 10, 2)};
     for (int i = 0; i < 2; ++i) {
         const Row row = serverInvoice(invoiceValue(marked.at(i), "NRINVOICE").toString(), server);
-        QCOMPARE(row.at(server.indexOf(QStringLiteral("DTRECINVOICE"))).toDateTime().date(), today);
+        QCOMPARE(row.at(server.indexOf(QStringLiteral("DTRECINVOICE"))).toDateTime().date(),
+                 received);
         QCOMPARE(row.at(server.indexOf(QStringLiteral("VRORDPGTOINVOI"))).toDouble(), shares.at(i));
         QCOMPARE(row.at(server.indexOf(QStringLiteral("DSREFPGTOINVOI"))).toString(),
                  QStringLiteral("OP 77"));
@@ -134,7 +136,7 @@ void TestSettlement::receiptRefusedStoresNothing()
     ModalHelper::whenModal([&](QDialog& dialog) {
         auto& receipt = static_cast<TfrmConfReceb&>(dialog);
         receipt.dbdReceb->SetDate(why == QLatin1String("date") ? issued(marked.at(1)).addDays(-1)
-                                                               : QDate::currentDate());
+                                                               : demoDay());
         receipt.edtVrOrdPgto->setText(why == QLatin1String("payment") ? QStringLiteral(",")
                                                                       : QStringLiteral("999999"));
         receipt.sbtConfirma->click();
