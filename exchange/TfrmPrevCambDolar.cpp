@@ -9,6 +9,7 @@
 #include "FormatFloat.h"
 #include "FrameworkUtils.h"
 #include "TfrmBCRInvoice.h"
+#include "WholeText.h"
 
 TfrmPrevCambDolar::TfrmPrevCambDolar(QWidget* parent) : TfrmRotiGeral(parent)
 {
@@ -18,6 +19,8 @@ TfrmPrevCambDolar::TfrmPrevCambDolar(QWidget* parent) : TfrmRotiGeral(parent)
     nedVrDolarDia->OnChange = [this] { nedVrDolarDiaChange(nedVrDolarDia); };
     nedVrDolarDia->OnExit = [this] { nedVrDolarDiaExit(nedVrDolarDia); };
     setupBaseForm(data.messages());
+    KeepWholeTextShown(*edtVrInvoices);
+    KeepWholeTextShown(*nedVrNF);
 }
 
 // The unit's variable clears itself (see UnitForm.h).

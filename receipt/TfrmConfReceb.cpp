@@ -11,8 +11,10 @@
 #include "FrameworkUtils.h"
 #include "ReceiptShares.h"
 #include "TfrmBCRInvoice.h"
+#include "WholeText.h"
 
 #include <QKeyEvent>
+#include <QRegularExpression>
 
 namespace {
 
@@ -44,6 +46,7 @@ TfrmConfReceb::TfrmConfReceb(QWidget* parent) : TfrmRotiGeral(parent)
     FocusTracker::setOnExit(edtVrOrdPgto, [this] { edtVrOrdPgtoExit(edtVrOrdPgto); });
     dbdReceb->OnExit = [this] { dbdRecebExit(dbdReceb); };
     edtVrOrdPgto->installEventFilter(this);
+    KeepWholeTextShown(*edtValorInvoices);
 }
 
 TfrmConfReceb::~TfrmConfReceb()
@@ -95,8 +98,12 @@ void TfrmConfReceb::edtVrOrdPgtoKeyPress(QObject*, QChar& key)
 
 qint64 TfrmConfReceb::paymentCents() const
 {
+    // A payment is what the key filter lets through: digits and one comma. A pasted sign,
+    // full stop or exponent is no amount the field can hold.
+    static const QRegularExpression amount(QStringLiteral("^\\s*[0-9]*,?[0-9]*\\s*$"));
+    const QString typed = edtVrOrdPgto->text();
     double value = 0;
-    if (!TryStrToFloat(edtVrOrdPgto->text(), value))
+    if (!amount.match(typed).hasMatch() || !TryStrToFloat(typed, value))
         MensErro(QStringLiteral("\"%1\" não é um valor válido para a Ordem de Pagamento. "
                                 "Informe o valor com vírgula decimal, por exemplo 1234,56.")
                      .arg(edtVrOrdPgto->text()),
@@ -120,7 +127,6 @@ void TfrmConfReceb::sbtConfirmaClick(QObject*)
     TfrmBCRInvoice& screen = *Cli_FAS10000::frmBCRInvoice;
     TClientDataSet& invoices = *screen.cdsInvoice;
 
-    dbdReceb->CheckValidDate();
     qint64 payment = 0;
     try {
         payment = edtVrOrdPgto->text().isEmpty() ? 0 : paymentCents();
@@ -139,11 +145,18 @@ void TfrmConfReceb::sbtConfirmaClick(QObject*)
         MensErro(msgPadrao.Msg(QStringLiteral("Observa_Deve")), true);
     }
     setBackground(memObservacao, clWindow);
+    try {
+        dbdReceb->CheckValidDate();
+    } catch (...) {
+        dbdReceb->setFocus();
+        throw;
+    }
 
     // Every check for every marked invoice before the first change: a confirmation is
     // stored whole or not at all. A refusal leaves the list on the invoice refused.
     const TField& mark = invoices.FieldByName(QStringLiteral("IDCHECK"));
     const TField& issued = invoices.FieldByName(QStringLiteral("DTEMISINVOICE"));
+    const TField& exchanged = invoices.FieldByName(QStringLiteral("DTCAMBIOINVOICE"));
     const TField& total = invoices.FieldByName(QStringLiteral("TOTALINVOICE"));
     const TField& kind = invoices.FieldByName(QStringLiteral("IDAPURFATFAS"));
     QList<TBookmark> marked;
@@ -156,17 +169,23 @@ void TfrmConfReceb::sbtConfirmaClick(QObject*)
             if (mark.AsString() != QLatin1String("S"))
                 continue;
             if (dbdReceb->text().isEmpty())
-                refusal = QStringLiteral("DtReceb_Inf");
+                refusal = msgPadrao.Msg(QStringLiteral("DtReceb_Inf"));
             else if (dbdReceb->GetDate() < issued.AsDateTime().date())
-                refusal = QStringLiteral("DtReceb>");
+                refusal = msgPadrao.Msg(QStringLiteral("DtReceb>"));
+            // An invoice already exchanged cannot have been received after its exchange.
+            else if (!exchanged.IsNull() && dbdReceb->GetDate() > exchanged.AsDateTime().date())
+                refusal = msgPadrao.Msg(QStringLiteral("DtReceb<Camb"))
+                              .arg(invoices.FieldByName(QStringLiteral("NRINVOICE")).AsString());
             if (!refusal.isEmpty())
                 break;
             marked.append(invoices.GetBookmark());
             division.append({ToCents(total.AsFloat()), kind.AsString() == QLatin1String("6")});
         }
     }
-    if (!refusal.isEmpty())
-        MensErro(msgPadrao.Msg(refusal), true);
+    if (!refusal.isEmpty()) {
+        dbdReceb->setFocus();
+        MensErro(refusal, true);
+    }
     // No invoice is marked any more (a refused save takes the marks back with everything else
     // pending): nothing to record, and no success to report.
     if (marked.isEmpty()) {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class QJsonObject;
 class QLabel;
 class TADOIBQuery;
 
@@ -119,6 +120,9 @@ public:
     // Stops the running command when no invoice is marked or a marked one lacks its receipt
     // or exchange date; otherwise leaves the first marked invoice current.
     void ValidaItemMarcado();
+    // Tells what a generation did: the notes issued, and the marked invoices skipped because
+    // their note already existed; success only when every marked invoice got its note.
+    void ReportNotes(const QJsonObject& result);
 
     // The record rules of the invoice list.
     void cdsInvoiceAfterScroll(TClientDataSet& dataSet);

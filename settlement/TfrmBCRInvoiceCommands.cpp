@@ -12,6 +12,8 @@
 #include "LoadBPL.h"
 #include "TfrmFiltroBCRInvoice.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QScopeGuard>
 #include <QScopedValueRollback>
 
@@ -142,15 +144,40 @@ void TfrmBCRInvoice::sbtGerarNFClick(QObject* sender)
     else
         return;
     repaint();
+    QJsonObject result;
     {
         const HourglassGuard hourglass;
         const BusyGuard busy(MainForm(), 1);
         QList<ServerArg> args{ServerArg::variant(cdsInvoice->GetDataJson()),
                               ServerArg::string(mode)};
-        CheckResultServ(netBCRInvoice->GetServer().call(RemoteMethods::GeraNF, args), true, 0);
+        result =
+            CheckResultServ(netBCRInvoice->GetServer().call(RemoteMethods::GeraNF, args), true, 0)
+                .toObject();
     }
-    msgPadrao.ShowMsg(QStringLiteral("NF_Ok"), mtInformation, MessageService::Ok, 0);
+    ReportNotes(result);
     sbtVerificarClick(sender);
+}
+
+void TfrmBCRInvoice::ReportNotes(const QJsonObject& result)
+{
+    // The server issues no note for an invoice whose note another user issued meanwhile (a
+    // list older than that note): it reports those invoices apart.
+    const auto joined = [&result](const QString& list, const QString& member) {
+        QStringList texts;
+        for (const QJsonValue& entry : result.value(list).toArray())
+            texts << (member.isEmpty() ? entry.toString() : entry[member].toString());
+        return texts.join(QStringLiteral(", "));
+    };
+    const QString notes = joined(QStringLiteral("notas"), QStringLiteral("NRNOTAFISC"));
+    const QString alreadyIssued = joined(QStringLiteral("jaEmitidas"), QString());
+    if (alreadyIssued.isEmpty())
+        msgPadrao.ShowMsg(QStringLiteral("NF_Ok"), mtInformation, MessageService::Ok, 0);
+    else if (notes.isEmpty())
+        MessageDlg(msgPadrao.Msg(QStringLiteral("NF_Nenhuma")).arg(alreadyIssued), mtWarning,
+                   MessageService::Ok, 0);
+    else
+        MessageDlg(msgPadrao.Msg(QStringLiteral("NF_Parcial")).arg(notes, alreadyIssued),
+                   mtInformation, MessageService::Ok, 0);
 }
 
 void TfrmBCRInvoice::mnuGerarNFClick(QObject* sender)

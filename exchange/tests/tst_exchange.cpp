@@ -10,6 +10,7 @@
 #include "TfrmBCRInvoice.h"
 #include "TfrmFiltroBCRInvoice.h"
 #include "TfrmPrevCambDolar.h"
+#include "WholeTextCheck.h"
 
 #include <QMainWindow>
 
@@ -125,6 +126,8 @@ void TestExchange::preview_data()
     QTest::newRow("no thousands") << 1234567.25 << "2"
                                   << QStringList{"1234567,25", "2469134,50", "0,00"};
     QTest::newRow("no dollar") << 1000.5 << "" << QStringList{"1000,5", "", "0,00"};
+    QTest::newRow("wider than the fields")
+        << 802875392.76 << "5,5" << QStringList{"802875392,76", "4415814660,18", "0,00"};
 }
 
 // The preview on leaving the dollar value; typing in it again voids the preview.
@@ -139,6 +142,8 @@ void TestExchange::preview()
         QTest::keyClicks(dialog.nedVrDolarDia, dollar);
         QTest::keyClick(dialog.nedVrDolarDia, Qt::Key_Tab);
         seen << dialog.edtVrInvoices->text() << dialog.nedVrNF->text();
+        QVERIFY(ShowsWholeText(*dialog.edtVrInvoices));
+        QVERIFY(ShowsWholeText(*dialog.nedVrNF));
         dialog.nedVrDolarDia->setFocus();
         QTest::keyClick(dialog.nedVrDolarDia, Qt::Key_Home);
         QTest::keyClick(dialog.nedVrDolarDia, Qt::Key_1);

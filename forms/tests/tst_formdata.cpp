@@ -34,10 +34,11 @@ void TstFormData::messageLines_data()
     QTest::addColumn<QString>("unit");
     QTest::addColumn<QStringList>("keys");
     QTest::newRow("settlement") << "Cli_FAS10000"
-                                << QStringList{"Excl",          "Emp_Not",     "Emp_Inf",
-                                               "Inv_Inf",       "Camb_Not",    "NF_Unif",
-                                               "Receb_Inf",     "Camb_Inf",    "NF_Ok",
-                                               "Inv_Inf_Receb", "Inv_Inf_Camb"};
+                                << QStringList{"Excl",          "Emp_Not",      "Emp_Inf",
+                                               "Inv_Inf",       "Camb_Not",     "NF_Unif",
+                                               "Receb_Inf",     "Camb_Inf",     "NF_Ok",
+                                               "Inv_Inf_Receb", "Inv_Inf_Camb", "NF_Parcial",
+                                               "NF_Nenhuma"};
     QTest::newRow("filter") << "Cli_FAS10001"
                             << QStringList{
                                    "EmissFin<",    "VencFin<",     "RecebFin<",   "CambFin<",
@@ -46,7 +47,7 @@ void TstFormData::messageLines_data()
                                    "SitNF_Inf",    "Cliente",      "Clie_Not",    "Clie_Inf"};
     QTest::newRow("receipt") << "Cli_FAS10002"
                              << QStringList{"VrOrdPgto_Inf", "Observa_Deve", "DtReceb_Inf",
-                                            "DtReceb>", "Receb_Ok"};
+                                            "DtReceb>",      "Receb_Ok",     "DtReceb<Camb"};
     QTest::newRow("exchange") << "Cli_FAS10003"
                               << QStringList{"VrDolar_Inf", "TxCamb_Inf", "DtCamb_Inf", "DtCamb>",
                                              "Camb_Ok"};

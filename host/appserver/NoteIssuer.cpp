@@ -35,6 +35,7 @@ NoteIssuer::Notes NoteIssuer::collect(const MarkedInvoices& marked, bool unified
 {
     const QString& company = marked.company;
     Notes notes;
+    QStringList worthless; // invoices worth R$ 0,00 or less: no note is issued for them
     QSqlQuery& invoiceRow = statements.statement(
         QStringLiteral("SELECT CDFILIAL, CDCLIENTE, DTRECINVOICE, DTCAMBIOINVOICE, "
                        "TOTALINVOICE, VRCAMBIOINVOICE, IDGERNFINVOI FROM INVOICE "
@@ -70,12 +71,21 @@ NoteIssuer::Notes NoteIssuer::collect(const MarkedInvoices& marked, bool unified
             throw ServiceFailure(QStringLiteral("O valor em reais da Invoice %1 passa do "
                                                 "limite. Nenhuma Nota Fiscal foi gerada.")
                                      .arg(number));
+        if (*reais <= 0) {
+            worthless.append(number);
+            continue;
+        }
         Invoice invoice{number, invoiceRow.value(0).toString(), invoiceRow.value(1).toString(),
                         *reais};
         const auto key = unified ? std::make_pair(invoice.branch, invoice.customer)
                                  : std::make_pair(invoice.branch, number);
         notes[key].append(invoice);
     }
+    if (!worthless.isEmpty())
+        throw ServiceFailure(QStringLiteral("O valor em reais da(s) Invoice(s) %1 é de R$ 0,00 ou "
+                                            "menos (confira o Valor do Dólar do Dia do câmbio). "
+                                            "Nenhuma Nota Fiscal foi gerada.")
+                                 .arg(worthless.join(QStringLiteral(", "))));
     return notes;
 }
 

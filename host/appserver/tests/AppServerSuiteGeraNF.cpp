@@ -138,6 +138,8 @@ void AppServerSuite::geraNFRefused_data()
                                      << "Falha simulada";
     QTest::newRow("packet without a field") << "missing"
                                             << "DTRECINVOICE";
+    QTest::newRow("exchanged at a dollar of zero") << "zero"
+                                                   << "é de R$ 0,00 ou menos";
 }
 
 void AppServerSuite::geraNFRefused()
@@ -170,6 +172,17 @@ void AppServerSuite::geraNFRefused()
         marked.packet.fields.removeAt(at("DTRECINVOICE"));
         for (Row& row : marked.packet.rows)
             row.removeAt(at("DTRECINVOICE"));
+    } else if (problem == QLatin1String("zero")) {
+        // Two of the three: the message names both, and the third gets no note either.
+        for (const QString& number : marked.numbers.mid(1)) {
+            QSqlQuery zero(db);
+            zero.prepare(QStringLiteral("UPDATE INVOICE SET VRCAMBIOINVOICE = 0 WHERE "
+                                        "CDEMPRESA = '01' AND NRINVOICE = ?"));
+            zero.addBindValue(number);
+            QVERIFY(zero.exec());
+        }
+        expected = marked.numbers.at(1) + QStringLiteral(", ") + marked.numbers.at(2) +
+                   QStringLiteral(" é de R$ 0,00 ou menos");
     }
     const QStringList before = snapshot();
     const QJsonObject answer =

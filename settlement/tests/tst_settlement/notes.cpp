@@ -4,6 +4,9 @@
 
 #include "BusyAnimation.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
 void TestSettlement::notesRefused_data()
 {
     QTest::addColumn<QList<int>>("marked");     // rows marked "S"
@@ -58,15 +61,21 @@ void TestSettlement::generateNotes_data()
 {
     QTest::addColumn<int>("answer");
     QTest::addColumn<int>("newNotes");
-    QTest::newRow("Sim: one per customer") << int(MessageService::Answer::Yes) << 1;
-    QTest::newRow("Não: one per invoice") << int(MessageService::Answer::No) << 2;
-    QTest::newRow("Cancelar: nothing sent") << int(MessageService::Answer::Cancel) << 0;
+    QTest::addColumn<int>("issuedElsewhere"); // of the two, issued meanwhile by another user
+    const int yes = int(MessageService::Answer::Yes);
+    const int no = int(MessageService::Answer::No);
+    QTest::newRow("Sim: one per customer") << yes << 1 << 0;
+    QTest::newRow("Não: one per invoice") << no << 2 << 0;
+    QTest::newRow("Cancelar: nothing sent") << int(MessageService::Answer::Cancel) << 0 << 0;
+    QTest::newRow("Não: one issued meanwhile") << no << 1 << 1;
+    QTest::newRow("Sim: both issued meanwhile") << yes << 0 << 2;
 }
 
 void TestSettlement::generateNotes()
 {
     QFETCH(int, answer);
     QFETCH(int, newNotes);
+    QFETCH(int, issuedElsewhere);
     chooseCompany(QStringLiteral("01"));
     TfrmBCRInvoice* frm = screen();
     TClientDataSet& invoices = *frm->cdsInvoice;
@@ -82,24 +91,42 @@ void TestSettlement::generateNotes()
             pair = {ready.at(i), ready.at(i + 1)};
     QVERIFY(!pair.isEmpty());
     const QString first = invoiceValue(pair.at(0), "NRINVOICE").toString();
+    const QString second = invoiceValue(pair.at(1), "NRINVOICE").toString();
     for (int row : pair)
         clickMark(row);
     const int notes = storedNotes();
+    // Another screen, on a newer list, issued these notes after this list was read.
+    const QStringList elsewhere = QStringList{first, second}.mid(0, issuedElsewhere);
+    for (const QString& number : elsewhere)
+        QVERIFY(QSqlQuery(QSqlDatabase::database(QStringLiteral("check")))
+                    .exec(QStringLiteral("UPDATE INVOICE SET IDGERNFINVOI = 'S' WHERE "
+                                         "CDEMPRESA = '01' AND NRINVOICE = '%1'")
+                              .arg(number)));
     shown().queueAnswer(MessageService::Answer(answer));
     QTest::mouseClick(frm->sbtGerarNF, Qt::LeftButton);
 
     QCOMPARE(storedNotes(), notes + newNotes);
     QStringList expected{
         QStringLiteral("Gerar Nota(s) Fiscal(is) unificada(s) para Invoice(s) de mesmo Cliente?")};
-    if (newNotes > 0)
+    if (issuedElsewhere == 2)
+        expected << QStringLiteral("Nenhuma Nota Fiscal foi gerada: a(s) Invoice(s) %1, %2 já "
+                                   "tinha(m) Nota Fiscal, gerada por outro usuário.")
+                        .arg(first, second);
+    else if (issuedElsewhere == 1)
+        expected << QStringLiteral("Nota(s) Fiscal(is) gerada(s): %1. A(s) Invoice(s) %2 já "
+                                   "tinha(m) Nota Fiscal, gerada por outro usuário, e não "
+                                   "foi(ram) alterada(s).")
+                        .arg(invoiceValue(pair.at(1), "NRNOTAFISC").toString(), first);
+    else if (newNotes > 0)
         expected << QStringLiteral("Nota(s) Fiscal(is) gerada(s) com sucesso!");
     QCOMPARE(shown().texts(), expected);
     QCOMPARE(BusyAnimationDepth(), 0);
     QVERIFY(invoices.Locate(QStringLiteral("NRINVOICE"), first));
     // Issued: the reloaded list greys them out; cancelled: still marked and pending.
+    const bool sent = answer != int(MessageService::Answer::Cancel);
     QCOMPARE(invoices.FieldByName(QStringLiteral("IDCHECK")).AsString(),
-             newNotes > 0 ? QStringLiteral("D") : QStringLiteral("S"));
-    QCOMPARE(invoices.GetChangeCount(), newNotes > 0 ? 0 : 2);
+             sent ? QStringLiteral("D") : QStringLiteral("S"));
+    QCOMPARE(invoices.GetChangeCount(), sent ? 0 : 2);
 }
 
 // The server re-checks the dates it holds: a refusal leaves the list as it was.

@@ -7,22 +7,28 @@
 #include "FrameworkUtils.h"
 #include "ModalHelper.h"
 #include "TfrmConfReceb.h"
+#include "WholeTextCheck.h"
 
 void TestSettlement::registrationPass_data()
 {
     QTest::addColumn<int>("key");    // Ctrl+R receipt, Ctrl+P exchange
     QTest::addColumn<int>("marked"); // of the open invoices, marked; -1 with a receipt date
     QTest::addColumn<QString>("message");
+    QTest::addColumn<double>("total"); // given to each marked invoice; 0: as listed
     QTest::newRow("receipt, none marked") << int(Qt::Key_R) << 0
                                           << "Invoice(s) deve(m) ser informado(s) para "
-                                             "confirmar o recebimento.";
+                                             "confirmar o recebimento."
+                                          << 0.0;
     QTest::newRow("exchange, none marked") << int(Qt::Key_P) << 0
                                            << "Invoice(s) deve(m) ser informado(s) para fazer "
-                                              "a prévia do câmbio.";
+                                              "a prévia do câmbio."
+                                           << 0.0;
     QTest::newRow("exchange before receipt") << int(Qt::Key_P) << 2
                                              << "Câmbio não pode ser cadastrado antes do "
-                                                "Recebimento do Invoice.";
-    QTest::newRow("receipt opens with the sum") << int(Qt::Key_R) << 2 << "";
+                                                "Recebimento do Invoice."
+                                             << 0.0;
+    QTest::newRow("receipt opens with the sum") << int(Qt::Key_R) << 2 << "" << 0.0;
+    QTest::newRow("a sum wider than its field") << int(Qt::Key_R) << 2 << "" << 401437696.38;
 }
 
 void TestSettlement::registrationPass()
@@ -30,7 +36,12 @@ void TestSettlement::registrationPass()
     QFETCH(int, key);
     QFETCH(int, marked);
     QFETCH(QString, message);
-    listCompany(QStringLiteral("01"));
+    QFETCH(double, total);
+    listCompany(QStringLiteral("01"), [total](DataPacket& packet) {
+        if (total > 0)
+            for (Row& row : packet.rows)
+                row[packet.indexOf(QStringLiteral("TOTALINVOICE"))] = total;
+    });
     TClientDataSet& invoices = *screen()->cdsInvoice;
     const QList<int> open = openInvoices();
     double sum = 0;
@@ -40,8 +51,11 @@ void TestSettlement::registrationPass()
     }
     invoices.SetRecNo(open.at(0) + 1); // an unmarked invoice is current
     QString shownSum;
+    bool whole = false;
     const ModalHelper::Scoped dialog([&](QDialog& opened) {
-        shownSum = opened.findChild<QLineEdit*>(QStringLiteral("edtValorInvoices"))->text();
+        const auto& edit = *opened.findChild<QLineEdit*>(QStringLiteral("edtValorInvoices"));
+        shownSum = edit.text();
+        whole = ShowsWholeText(edit);
         opened.reject();
     });
     QTest::keyClick(screen(), Qt::Key(key), Qt::ControlModifier);
@@ -51,6 +65,7 @@ void TestSettlement::registrationPass()
     if (message.isEmpty()) {
         QCOMPARE(screen()->VrInvoices, sum);
         QCOMPARE(shownSum, FloatToStr(sum));
+        QVERIFY(whole);
     }
     // Back on the invoice that was current; "Camb_Not" stays on the first without receipt.
     QCOMPARE(invoices.RecNo(), (key == Qt::Key_P && marked > 0 ? open.at(1) : open.at(0)) + 1);
@@ -109,50 +124,103 @@ void TestSettlement::receiptStoresShares()
 
 void TestSettlement::receiptRefusedStoresNothing_data()
 {
-    QTest::addColumn<QString>("why");
-    QTest::newRow("date before the second issue") << "date";
-    QTest::newRow("payment not a number") << "payment";
+    QTest::addColumn<bool>("exchanged"); // marks one exchanged invoice instead of two open ones
+    QTest::addColumn<QString>("date");   // "issue-1", "exchange+1", "day" or typed digits
+    QTest::addColumn<QString>("payment");
+    QTest::addColumn<QString>("observation");
+    QTest::addColumn<QString>("message"); // "%1": the marked invoice's number
+    QTest::addColumn<QString>("focus");
+
+    const QString notANumber = QStringLiteral(
+        "\"%1\" não é um valor válido para a Ordem de Pagamento. Informe o valor com vírgula "
+        "decimal, por exemplo 1234,56.");
+    const QString observation = QStringLiteral("ATENÇÃO!!!! Valor da ordem de pagamento não "
+                                               "coincide com o valor dos invoices selecionados. "
+                                               "O campo Observação deve ser informado.");
+    const auto row = [](const char* name, bool exchanged, const char* date, const char* payment,
+                        const char* remark, const QString& message, const char* focus) {
+        QTest::newRow(name) << exchanged << date << payment << remark << message << focus;
+    };
+    row("date before the second issue", false, "issue-1", "999999", "",
+        "Data de Recebimento deve ser maior ou igual à Data de Emissão.", "dbdReceb");
+    row("lone comma", false, "day", ",", "", notANumber.arg(","), "edtVrOrdPgto");
+    row("pasted negative", false, "day", "-5", "", notANumber.arg("-5"), "edtVrOrdPgto");
+    row("pasted exponent", false, "day", "9e17", "", notANumber.arg("9e17"), "edtVrOrdPgto");
+    // The checks in their order: payment, observation, then the date.
+    row("no payment before a half date", false, "1203", "", "",
+        "Valor da Ordem de Pagamento deve ser informado.", "edtVrOrdPgto");
+    row("observation before a half date", false, "1203", "1", "", observation, "memObservacao");
+    row("half date", false, "1203", "999999", "", "Data inválida: 12/03/.", "dbdReceb");
+    row("received after the exchange", true, "exchange+1", "999999", "",
+        "Data de Recebimento deve ser menor ou igual à Data de Câmbio da Invoice %1, já "
+        "cambiada.",
+        "dbdReceb");
 }
 
-// A refused confirmation stores nothing, not even the invoices before the refused one, and
-// the dialog stays open.
+// A refused confirmation stores nothing, not even the invoices before the refused one; the
+// dialog stays open with the focus on the field the message names, and keeps what was typed
+// when it comes back to the foreground.
 void TestSettlement::receiptRefusedStoresNothing()
 {
-    QFETCH(QString, why);
+    QFETCH(bool, exchanged);
+    QFETCH(QString, date);
+    QFETCH(QString, payment);
+    QFETCH(QString, observation);
+    QFETCH(QString, message);
+    QFETCH(QString, focus);
     listCompany(QStringLiteral("01"));
-    QList<int> open = openInvoices();
-    // Two open invoices, the second issued after the first.
-    const auto issued = [&](int row) { return invoiceValue(row, "DTEMISINVOICE").toDate(); };
-    int second = 1;
-    while (issued(open.at(second)) <= issued(open.at(0)))
-        ++second;
-    const QList<int> marked{open.at(0), open.at(second)};
-    for (int row : marked)
+    const auto day = [&](int row, const char* field) { return invoiceValue(row, field).toDate(); };
+    QList<int> marked;
+    if (exchanged) {
+        marked = {readyForNotes().first()};
+    } else {
+        // Two open invoices, the second issued after the first.
+        const QList<int> open = openInvoices();
+        int second = 1;
+        while (day(open.at(second), "DTEMISINVOICE") <= day(open.at(0), "DTEMISINVOICE"))
+            ++second;
+        marked = {open.at(0), open.at(second)};
+    }
+    QStringList numbers;
+    for (int row : marked) {
         clickMark(row);
-    const QStringList numbers{invoiceValue(marked.at(0), "NRINVOICE").toString(),
-                              invoiceValue(marked.at(1), "NRINVOICE").toString()};
+        numbers << invoiceValue(row, "NRINVOICE").toString();
+    }
+    const DataPacket before = fetch(QStringLiteral("GetInvoice"), QStringLiteral("01"));
 
-    bool stillOpen = false;
+    QStringList seen; // the focus, then what the dialog shows once active again
     ModalHelper::whenModal([&](QDialog& dialog) {
         auto& receipt = static_cast<TfrmConfReceb&>(dialog);
-        receipt.dbdReceb->SetDate(why == QLatin1String("date") ? issued(marked.at(1)).addDays(-1)
-                                                               : demoDay());
-        receipt.edtVrOrdPgto->setText(why == QLatin1String("payment") ? QStringLiteral(",")
-                                                                      : QStringLiteral("999999"));
+        receipt.dbdReceb->clear();
+        if (date == QLatin1String("issue-1"))
+            receipt.dbdReceb->SetDate(day(marked.last(), "DTEMISINVOICE").addDays(-1));
+        else if (date == QLatin1String("exchange+1"))
+            receipt.dbdReceb->SetDate(day(marked.last(), "DTCAMBIOINVOICE").addDays(1));
+        else if (date == QLatin1String("day"))
+            receipt.dbdReceb->SetDate(demoDay());
+        else
+            QTest::keyClicks(receipt.dbdReceb, date);
+        receipt.edtVrOrdPgto->setText(payment); // as a paste: the key filter does not see it
+        receipt.memObservacao->setPlainText(observation);
+        const QString typedDate = receipt.dbdReceb->text();
         receipt.sbtConfirma->click();
-        stillOpen = receipt.isVisible();
+        if (!receipt.isVisible())
+            return;
+        seen << (receipt.focusWidget() ? receipt.focusWidget()->objectName() : "");
+        QApplication::setActiveWindow(mainWindow); // as a message box would
+        QApplication::setActiveWindow(&dialog);
+        seen << (receipt.dbdReceb->text() == typedDate ? "date kept" : "date lost")
+             << receipt.edtVrOrdPgto->text() << receipt.memObservacao->toPlainText();
         dialog.reject();
     });
     QTest::keyClick(screen(), Qt::Key_R, Qt::ControlModifier);
 
-    QVERIFY(stillOpen);
-    QCOMPARE(shown().messages.size(), 1);
+    QCOMPARE(shown().texts(), QStringList{message.arg(numbers.last())});
     QCOMPARE(shown().messages.first().kind, MessageService::Kind::Error);
-    if (why == QLatin1String("date"))
+    QCOMPARE(seen, (QStringList{focus, "date kept", payment, observation}));
+    if (date == QLatin1String("issue-1"))
         QCOMPARE(screen()->cdsInvoice->RecNo(), marked.at(1) + 1);
-    const DataPacket server = fetch(QStringLiteral("GetInvoice"), QStringLiteral("01"));
+    const DataPacket after = fetch(QStringLiteral("GetInvoice"), QStringLiteral("01"));
     for (const QString& number : numbers)
-        QVERIFY(serverInvoice(number, server)
-                    .at(server.indexOf(QStringLiteral("DTRECINVOICE")))
-                    .isNull());
+        QCOMPARE(serverInvoice(number, after), serverInvoice(number, before));
 }
