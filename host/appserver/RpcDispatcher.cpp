@@ -225,6 +225,29 @@ QByteArray RpcDispatcher::errorBody(const QJsonValue& id, int code, const QStrin
 
 RpcDispatcher::Answer RpcDispatcher::handle(const QByteArray& body)
 {
+    // No request, however formed, ends the server: whatever escapes the call's own handling
+    // is answered as an internal error.
+    try {
+        return dispatch(body);
+    } catch (const std::exception& failure) {
+        return internalError(QString::fromUtf8(failure.what()));
+    } catch (...) {
+        return internalError(QStringLiteral("exceção desconhecida"));
+    }
+}
+
+RpcDispatcher::Answer RpcDispatcher::internalError(const QString& detail)
+{
+    Answer answer;
+    answer.failure = QStringLiteral("erro interno: ") + detail;
+    answer.body = errorBody(QJsonValue::Null, InternalError,
+                            QStringLiteral("Erro interno do servidor de aplicação. Nada foi "
+                                           "gravado."));
+    return answer;
+}
+
+RpcDispatcher::Answer RpcDispatcher::dispatch(const QByteArray& body)
+{
     Answer answer;
     const auto error = [&answer](const QJsonValue& id, int code, const QString& message) {
         answer.body = errorBody(id, code, message);
@@ -241,8 +264,16 @@ RpcDispatcher::Answer RpcDispatcher::handle(const QByteArray& body)
         return error(QJsonValue::Null, InvalidRequest,
                      QStringLiteral("A requisição deve ser um objeto JSON-RPC 2.0."));
     }
-    const QJsonValue id =
-        request.id.isNull() ? QJsonValue(QJsonValue::Null) : JsonScan::parseValue(request.id);
+    // An id that is well-formed JSON but no value Qt can hold (a number beyond a double's
+    // range) is refused like any other id that is neither text nor number.
+    QJsonValue id = QJsonValue::Null;
+    try {
+        if (!request.id.isNull())
+            id = JsonScan::parseValue(request.id);
+    } catch (const JsonScanError&) {
+        return error(QJsonValue::Null, InvalidRequest,
+                     QStringLiteral("O \"id\" deve ser texto ou número representável."));
+    }
     if (JsonScan::stringValue(request.jsonrpc) != QLatin1String("2.0"))
         return error(id, InvalidRequest,
                      QStringLiteral("A requisição deve trazer \"jsonrpc\":\"2.0\"."));

@@ -32,6 +32,7 @@ public:
         InvalidRequest = -32600,
         MethodNotFound = -32601,
         InvalidParams = -32602,
+        InternalError = -32603,
     };
 
     explicit RpcDispatcher(InvoiceService& service) : service(service) {}
@@ -43,5 +44,8 @@ public:
     static QByteArray errorBody(const QJsonValue& id, int code, const QString& message);
 
 private:
+    Answer dispatch(const QByteArray& body);
+    static Answer internalError(const QString& detail);
+
     InvoiceService& service;
 };
