@@ -66,13 +66,27 @@ MarkedInvoices InvoiceService::markedInvoices(QByteArrayView packetJson)
 QJsonObject InvoiceService::geraNF(const DataPacket& packet, const QString& mode)
 {
     NoteIssuer::checkMode(mode);
-    return NoteIssuer(statements, options.failAfterWrites)
-        .issue(MarkedInvoices::fromPacket(packet), mode);
+    return issueNotes(MarkedInvoices::fromPacket(packet), mode);
 }
 
 QJsonObject InvoiceService::geraNF(QByteArrayView packetJson, const QString& mode)
 {
     NoteIssuer::checkMode(mode);
-    return NoteIssuer(statements, options.failAfterWrites)
-        .issue(MarkedInvoices::fromJson(packetJson), mode);
+    return issueNotes(MarkedInvoices::fromJson(packetJson), mode);
+}
+
+QJsonObject InvoiceService::issueNotes(const MarkedInvoices& marked, const QString& mode)
+{
+    // A call that lost a race with another server wrote nothing; run again, it reads what the
+    // winner left: the invoices it issued come back in "jaEmitidas", a changed dollar value
+    // gives the note its new value.
+    constexpr int attempts = 3;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return NoteIssuer(statements, options.failAfterWrites).issue(marked, mode);
+        } catch (const WriteRace& race) {
+            if (attempt == attempts)
+                throw ServiceFailure(race.message());
+        }
+    }
 }

@@ -67,6 +67,8 @@ public:
     bool readsThroughSqlite() const;
 
 private:
+    // GeraNF on the marked invoices, run again when it lost a race with another server.
+    QJsonObject issueNotes(const MarkedInvoices& marked, const QString& mode);
     // A listing's JSON form, read the way the row reader says.
     QByteArray listingJson(const BoundSql& statement, const QList<FieldDef>& fields,
                            qsizetype* rows, const char* what) const;

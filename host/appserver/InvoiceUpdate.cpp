@@ -95,6 +95,9 @@ QString InvoiceUpdate::validate(const Delta& delta)
                                      .arg(change.old.size())
                                      .arg(fields().size()));
         const QString rowCompany = nullableText(change.old.at(companyAt));
+        if (rowCompany.isEmpty() || nullableText(change.old.at(numberAt)).isEmpty())
+            throw ServiceFailure(QStringLiteral("Alterações inválidas: a linha original não traz "
+                                                "a empresa e o número da Invoice."));
         if (company.isNull())
             company = rowCompany;
         else if (rowCompany != company)

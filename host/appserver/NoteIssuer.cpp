@@ -76,7 +76,7 @@ NoteIssuer::Notes NoteIssuer::collect(const MarkedInvoices& marked, bool unified
             continue;
         }
         Invoice invoice{number, invoiceRow.value(0).toString(), invoiceRow.value(1).toString(),
-                        *reais};
+                        *reais, invoiceRow.value(4).toDouble(), invoiceRow.value(5).toDouble()};
         const auto key = unified ? std::make_pair(invoice.branch, invoice.customer)
                                  : std::make_pair(invoice.branch, number);
         notes[key].append(invoice);
@@ -132,11 +132,16 @@ QJsonArray NoteIssuer::write(const QString& company, const QString& mode, const 
                                             "CDFILIAL, NRNOTAFISC, VRREAISCENTAVOS) VALUES "
                                             "(?, ?, ?, ?, ?)"),
                              "writing a note");
-    QSqlQuery& flag =
-        statements.statement(QStringLiteral("UPDATE INVOICE SET IDGERNFINVOI = 'S', NRNOTAFISC = ? "
-                                            "WHERE CDEMPRESA = ? AND NRINVOICE = ? AND "
-                                            "IDGERNFINVOI <> 'S'"),
-                             "flagging an invoice");
+    // Flagged only as it was read: received, exchanged, of the same branch, customer, total
+    // and dollar value, and without a note. On PostgreSQL the row is locked from here to the
+    // commit, and a change another session committed meanwhile makes the condition fail.
+    QSqlQuery& flag = statements.statement(
+        QStringLiteral("UPDATE INVOICE SET IDGERNFINVOI = 'S', NRNOTAFISC = ? "
+                       "WHERE CDEMPRESA = ? AND NRINVOICE = ? AND IDGERNFINVOI <> 'S' "
+                       "AND CDFILIAL = ? AND CDCLIENTE = ? AND TOTALINVOICE = ? "
+                       "AND VRCAMBIOINVOICE = ? AND DTRECINVOICE IS NOT NULL "
+                       "AND DTCAMBIOINVOICE IS NOT NULL"),
+        "flagging an invoice");
     const QString today = Schema::dateText(QDateTime::currentDateTime());
     QJsonArray issued;
     for (const auto& [key, invoices] : notes) {
@@ -152,20 +157,24 @@ QJsonArray NoteIssuer::write(const QString& company, const QString& mode, const 
                                                 "passa do limite. Nenhuma Nota Fiscal foi gerada.")
                                      .arg(invoices.first().customer));
         const qint64 total = *sum;
+        // The invoices first: their rows are the lock the note is written under.
+        QJsonArray covered;
+        for (const Invoice& invoice : invoices) {
+            bindAll(flag, {noteNumber, company, invoice.number, branch, invoice.customer,
+                           invoice.dollars, invoice.rate});
+            writes.exec(flag, "flagging an invoice");
+            if (flag.numRowsAffected() != 1)
+                throw WriteRace(QStringLiteral("A Invoice %1 foi alterada por outro usuário "
+                                               "enquanto a Nota Fiscal era gerada. Nada foi "
+                                               "gravado.")
+                                    .arg(invoice.number));
+            covered.append(invoice.number);
+        }
         bindAll(note, {company, branch, noteNumber, invoices.first().customer, today, mode, total});
         writes.exec(note, "writing a note");
-
-        QJsonArray covered;
         for (const Invoice& invoice : invoices) {
             bindAll(link, {company, invoice.number, branch, noteNumber, invoice.reais});
             writes.exec(link, "writing a note");
-            bindAll(flag, {noteNumber, company, invoice.number});
-            writes.exec(flag, "flagging an invoice");
-            if (flag.numRowsAffected() != 1)
-                throw ServiceFailure(QStringLiteral("A Nota Fiscal da Invoice %1 foi gerada por "
-                                                    "outro usuário. Nada foi gravado.")
-                                         .arg(invoice.number));
-            covered.append(invoice.number);
         }
         issued.append(QJsonObject{{QStringLiteral("CDFILIAL"), branch},
                                   {QStringLiteral("NRNOTAFISC"), noteNumber},

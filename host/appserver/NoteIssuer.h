@@ -13,7 +13,10 @@
 // and are checked there (received, exchanged, not yet issued); "Unificada" makes one note per
 // branch and customer, "Separadas" one per invoice. The notes take their numbers from each
 // branch's sequence, and the notes, their invoices' links and the invoices' flags are written
-// in one transaction, so that a retry after a failure never issues twice.
+// in one transaction, so that a retry after a failure never issues twice. Each invoice is
+// flagged only while it still holds the values its note was computed from (another server on
+// the same database may change or issue it meanwhile): otherwise the whole call is a
+// WriteRace, written nothing, and is run again on what the database then holds.
 class NoteIssuer
 {
 public:
@@ -33,6 +36,9 @@ private:
         QString branch;
         QString customer;
         qint64 reais = 0; // in cents
+        // As read: the note is written only while the invoice still holds them.
+        double dollars = 0;
+        double rate = 0;
     };
     // The invoices of each note in a fixed order: by branch and customer (one note per
     // customer) or by branch and invoice.

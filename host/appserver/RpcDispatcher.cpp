@@ -236,6 +236,25 @@ RpcDispatcher::Answer RpcDispatcher::handle(const QByteArray& body)
     }
 }
 
+RpcDispatcher::Answer RpcDispatcher::refuse(const QByteArray& body, const QString& message)
+{
+    Answer answer;
+    QJsonValue id = QJsonValue::Null;
+    try {
+        const WireRequest request = readRequest(body);
+        if (!request.id.isNull())
+            id = JsonScan::parseValue(request.id);
+        if (isString(request.method) && RemoteMethods::find(JsonScan::stringValue(request.method)))
+            answer.method = JsonScan::stringValue(request.method);
+    } catch (...) {
+        // What cannot be read is answered without its id.
+    }
+    answer.failure = message;
+    answer.body = resultBody(
+        id, QJsonObject{{QStringLiteral("ok"), false}, {QStringLiteral("message"), message}});
+    return answer;
+}
+
 RpcDispatcher::Answer RpcDispatcher::internalError(const QString& detail)
 {
     Answer answer;

@@ -39,6 +39,11 @@ public:
 
     Answer handle(const QByteArray& body);
 
+    // A failure the user must see ({"ok":false,"message":…}) as the answer to a request that
+    // was not run (no database, no free worker): the request's id and method are read from
+    // it where it has them.
+    static Answer refuse(const QByteArray& body, const QString& message);
+
     // The handshake (RemoteMethods::describe).
     static QJsonObject describe();
     static QByteArray errorBody(const QJsonValue& id, int code, const QString& message);

@@ -137,6 +137,15 @@ QStringList statements(QStringView driver)
 
 bool exists(const QSqlDatabase& db)
 {
+    // A database that cannot be read (a file or folder without permission, a broken file)
+    // would list no tables: said as it is, not as a missing schema.
+    QSqlQuery probe(db);
+    const bool sqlite = db.driverName() == QLatin1String("QSQLITE");
+    if (!probe.exec(sqlite ? QStringLiteral("PRAGMA schema_version") : QStringLiteral("SELECT 1")))
+        throw std::runtime_error(QStringLiteral("Não foi possível ler o banco de dados (%1). "
+                                                "Confira as permissões do arquivo e da sua pasta.")
+                                     .arg(probe.lastError().text())
+                                     .toStdString());
     const QStringList tables = db.tables();
     return tables.contains(QStringLiteral("INVOICE"), Qt::CaseInsensitive);
 }

@@ -16,7 +16,8 @@ namespace Schema {
 // collation of the customers' sort key NMFANTORDCLIE, which both compare by code points.
 QStringList statements(QStringView driver = u"QSQLITE");
 
-// True when the database already holds the schema (table INVOICE exists).
+// True when the database already holds the schema (table INVOICE exists); throws
+// std::runtime_error when the database cannot be read at all.
 bool exists(const QSqlDatabase& db);
 
 // Creates every table and index in one transaction; throws std::runtime_error (text in

@@ -42,7 +42,7 @@ QSqlDatabase ServerDatabase::open(const QString& connectionName, bool mustExist)
         db.setPassword(password);
         db.setConnectOptions(QStringLiteral("connect_timeout=10"));
     } else {
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(LockWaitMs));
     }
     if (!db.open()) {
         const QString why = db.lastError().text();
@@ -50,10 +50,14 @@ QSqlDatabase ServerDatabase::open(const QString& connectionName, bool mustExist)
         QSqlDatabase::removeDatabase(connectionName);
         throw fail(why);
     }
+    QSqlQuery session(db);
     if (driver == QLatin1String("QSQLITE")) {
-        QSqlQuery pragma(db);
-        pragma.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
-        pragma.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
+        session.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+        session.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
+    } else {
+        // Every wait for a row another session holds is bounded, and so is every statement.
+        session.exec(QStringLiteral("SET lock_timeout = %1").arg(LockWaitMs));
+        session.exec(QStringLiteral("SET statement_timeout = %1").arg(StatementLimitMs));
     }
     return db;
 }

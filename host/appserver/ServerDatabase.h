@@ -6,6 +6,11 @@
 // Where the server's data lives and how to open it.
 struct ServerDatabase
 {
+    // The longest a statement waits for a lock another session holds (SQLite's busy timeout,
+    // PostgreSQL's lock_timeout), and the longest a PostgreSQL statement may run.
+    static constexpr int LockWaitMs = 5000;
+    static constexpr int StatementLimitMs = 300000;
+
     QString driver = QStringLiteral("QSQLITE"); // QSQLITE or QPSQL
     QString name;                               // SQLite file, or PostgreSQL database
     QString host;

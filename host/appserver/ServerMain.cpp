@@ -118,6 +118,10 @@ int runAppServer(int argc, char** argv)
     option("init", "Cria o esquema e termina (recusa um esquema existente).");
     option("init-demo", "Cria o esquema com dados de demonstração e termina.");
     option("invoices", "Número de invoices da demonstração (padrão 1200).", "n");
+    option("workers",
+           "Chamadas atendidas ao mesmo tempo, cada uma com sua conexão ao banco "
+           "(padrão 4).",
+           "n");
     option("demo-day", "Dia para o qual a demonstração é criada (AAAA-MM-DD; padrão: hoje).",
            "dia");
     parser.process(app);
@@ -145,6 +149,7 @@ int runAppServer(int argc, char** argv)
                             : config.dbPassword;
     const int port = number(parser, QStringLiteral("port"), config.webPort, ok);
     const int invoices = number(parser, QStringLiteral("invoices"), DemoData::DefaultInvoices, ok);
+    const int workers = number(parser, QStringLiteral("workers"), 4, ok);
     const QDate demoDay =
         parser.isSet(QStringLiteral("demo-day"))
             ? QDate::fromString(parser.value(QStringLiteral("demo-day")), Qt::ISODate)
@@ -197,8 +202,12 @@ int runAppServer(int argc, char** argv)
         }
         Schema::upgrade(db);
 
+        // The workers open connections of their own.
+        db.close();
         SignalQuit signalQuit;
-        AppServer server(db);
+        AppServer::Options serverOptions;
+        serverOptions.workers.workers = workers;
+        AppServer server(database, serverOptions);
         const quint16 chosen = server.listen(address, quint16(port));
         if (chosen == 0) {
             printError(QStringLiteral("não foi possível escutar em %1:%2 (porta em uso ou "

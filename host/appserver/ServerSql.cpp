@@ -13,9 +13,42 @@ void databaseFailure(const QString& detail, const char* what)
             .arg(QString::fromLatin1(what)));
 }
 
+void databaseFailure(const QSqlError& error, const char* what)
+{
+    const QString code = error.nativeErrorCode();
+    const QString detail = error.text();
+    const auto fail = [&](const QString& message) {
+        qCWarning(lcAppServer) << "database failure while" << what << ":" << code << detail;
+        throw ServiceFailure(message);
+    };
+    // PostgreSQL: SQLSTATE; SQLite: its primary result code.
+    if (code == QLatin1String("23505") || code == QLatin1String("40001") ||
+        code == QLatin1String("40P01") ||
+        (code == QLatin1String("19") && detail.contains(QLatin1String("UNIQUE")))) {
+        qCInfo(lcAppServer) << "write race while" << what << ":" << code;
+        throw WriteRace(QStringLiteral("Outro usuário gravou as mesmas invoices ao mesmo tempo. "
+                                       "Tente novamente; nada foi gravado."));
+    }
+    if (code == QLatin1String("55P03") || code == QLatin1String("57014"))
+        fail(QStringLiteral("O banco de dados do servidor de aplicação está ocupado com outra "
+                            "gravação das mesmas invoices. Tente novamente; nada foi gravado."));
+    if (code == QLatin1String("5") || code == QLatin1String("6"))
+        fail(QStringLiteral("O banco de dados do servidor de aplicação está em uso por outro "
+                            "processo e não foi liberado a tempo. Tente novamente; nada foi "
+                            "gravado."));
+    if (code == QLatin1String("8"))
+        fail(QStringLiteral("O banco de dados do servidor de aplicação está somente leitura "
+                            "(confira as permissões do arquivo e da pasta). Nada foi gravado."));
+    if (code.startsWith(QLatin1String("08")) || code.startsWith(QLatin1String("57P")) ||
+        error.type() == QSqlError::ConnectionError)
+        fail(QStringLiteral("Sem conexão com o banco de dados do servidor de aplicação. Tente "
+                            "novamente em instantes; nada foi gravado."));
+    databaseFailure(detail, what);
+}
+
 void databaseFailure(const QSqlQuery& query, const char* what)
 {
-    databaseFailure(query.lastError().text(), what);
+    databaseFailure(query.lastError(), what);
 }
 
 void prepare(QSqlQuery& query, const QString& sql, const char* what)
@@ -41,29 +74,40 @@ QSqlQuery execute(const QSqlDatabase& db, const BoundSql& statement, const char*
     return query;
 }
 
-Transaction::Transaction(QSqlDatabase& database) : db(database)
+Transaction::Transaction(QSqlDatabase& database)
+    : db(database), sqlite(database.driverName() == QLatin1String("QSQLITE"))
 {
-    if (!db.transaction()) {
-        qCWarning(lcAppServer) << "cannot begin transaction:" << db.lastError().text();
-        throw ServiceFailure(QStringLiteral(
-            "O banco de dados do servidor de aplicação está ocupado. Tente novamente."));
-    }
+    if (!run(QStringLiteral("BEGIN IMMEDIATE"), &QSqlDatabase::transaction))
+        databaseFailure(db.lastError(), "beginning");
 }
 
 Transaction::~Transaction()
 {
     if (!done)
-        db.rollback();
+        run(QStringLiteral("ROLLBACK"), &QSqlDatabase::rollback);
 }
 
 void Transaction::commit()
 {
-    if (!db.commit()) {
-        qCWarning(lcAppServer) << "commit failed:" << db.lastError().text();
-        throw ServiceFailure(
-            QStringLiteral("Falha ao gravar no banco de dados. Nada foi gravado."));
-    }
+    if (!run(QStringLiteral("COMMIT"), &QSqlDatabase::commit))
+        databaseFailure(db.lastError(), "committing");
     done = true;
+}
+
+bool Transaction::run(const QString& sqliteCommand, bool (QSqlDatabase::*command)())
+{
+    if (!sqlite)
+        return (db.*command)();
+    // Qt's SQLite driver begins deferred transactions: the commands are sent as they are.
+    QSqlQuery query(db);
+    if (query.exec(sqliteCommand))
+        return true;
+    const QSqlError error = query.lastError();
+    qCWarning(lcAppServer) << sqliteCommand << "failed:" << error.text();
+    if (sqliteCommand != QLatin1String("ROLLBACK"))
+        databaseFailure(error,
+                        sqliteCommand == QLatin1String("COMMIT") ? "committing" : "beginning");
+    return false;
 }
 
 void WriteCounter::exec(QSqlQuery& query, const char* what)

@@ -18,9 +18,12 @@ struct BoundSql
     QVariantList values;
 };
 
-// A failure of the database itself: logged in full, reported to the user in general terms
-// (`what` names what the server was doing).
+// A failure of the database itself: logged in full, reported to the user in the terms of its
+// cause where the cause is known (a lock held too long, a read-only or locked file, a lost
+// connection), otherwise in general terms (`what` names what the server was doing). A
+// duplicate key or a serialization failure is a WriteRace.
 [[noreturn]] void databaseFailure(const QString& detail, const char* what);
+[[noreturn]] void databaseFailure(const QSqlError& error, const char* what);
 [[noreturn]] void databaseFailure(const QSqlQuery& query, const char* what);
 
 void prepare(QSqlQuery& query, const QString& sql, const char* what);
@@ -34,7 +37,9 @@ inline QString nullableText(const QVariant& value)
     return value.isNull() ? QString() : value.toString();
 }
 
-// The transaction of one writing call: rolled back unless committed.
+// The transaction of one writing call: rolled back unless committed. On SQLite the write lock
+// is taken when it begins (BEGIN IMMEDIATE), so that what the call reads is what it writes
+// over, whatever other connections do meanwhile.
 class Transaction
 {
 public:
@@ -46,7 +51,10 @@ public:
     void commit();
 
 private:
+    bool run(const QString& sqliteCommand, bool (QSqlDatabase::*command)());
+
     QSqlDatabase& db;
+    const bool sqlite;
     bool done = false;
 };
 

@@ -16,3 +16,12 @@ public:
 private:
     QString text;
 };
+
+// A write that lost a race with another session's write of the same rows (another server on
+// the same database): nothing of the call was written, and running it again sees the winner's
+// result.
+class WriteRace : public ServiceFailure
+{
+public:
+    using ServiceFailure::ServiceFailure;
+};

@@ -1,0 +1,157 @@
+#include "ServerWorkers.h"
+
+#include <QLoggingCategory>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <chrono>
+#include <optional>
+
+Q_DECLARE_LOGGING_CATEGORY(lcAppServer)
+
+namespace {
+
+QString noConnectionText()
+{
+    return QStringLiteral("Sem conexão com o banco de dados do servidor de aplicação. Tente "
+                          "novamente em instantes; nada foi gravado.");
+}
+
+} // namespace
+
+struct ServerWorkers::Job
+{
+    QByteArray body;
+    std::optional<RpcDispatcher::Answer> answer;
+    bool taken = false;
+};
+
+// One worker's connection and what is built on it; everything here lives on the worker's
+// thread.
+class ServerWorkers::Worker
+{
+public:
+    Worker(const ServerDatabase& where, InvoiceService::Options serviceOptions, int index)
+        : database(where), options(serviceOptions),
+          connectionName(QStringLiteral("fas-appserver-worker-%1").arg(index))
+    {
+        open();
+    }
+    ~Worker() { close(); }
+
+    RpcDispatcher::Answer serve(const QByteArray& body)
+    {
+        if (!dispatcher && !open())
+            return RpcDispatcher::refuse(body, noConnectionText());
+        RpcDispatcher::Answer answer = dispatcher->handle(body);
+        // A call that failed on a connection the database dropped (a restart, a terminated
+        // session) runs again once on a new one. Nothing of it was stored: its transaction
+        // died with the connection, and a note issued before the loss is reported as issued.
+        if (!answer.ok && !answer.method.isEmpty() && !alive()) {
+            qCWarning(lcAppServer).noquote()
+                << connectionName << "lost its database connection; opening it again";
+            close();
+            if (!open())
+                return RpcDispatcher::refuse(body, noConnectionText());
+            answer = dispatcher->handle(body);
+        }
+        return answer;
+    }
+
+private:
+    bool open()
+    {
+        try {
+            db = database.open(connectionName, true);
+        } catch (const std::exception& failure) {
+            qCWarning(lcAppServer).noquote() << QString::fromUtf8(failure.what());
+            return false;
+        }
+        service = std::make_unique<InvoiceService>(db, options);
+        dispatcher = std::make_unique<RpcDispatcher>(*service);
+        return true;
+    }
+
+    void close()
+    {
+        dispatcher.reset();
+        service.reset();
+        if (db.isValid()) {
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(connectionName);
+        }
+    }
+
+    bool alive()
+    {
+        QSqlQuery probe(db);
+        return db.isOpen() && probe.exec(QStringLiteral("SELECT 1")) && probe.next();
+    }
+
+    const ServerDatabase& database;
+    const InvoiceService::Options options;
+    const QString connectionName;
+    QSqlDatabase db;
+    std::unique_ptr<InvoiceService> service;
+    std::unique_ptr<RpcDispatcher> dispatcher;
+};
+
+ServerWorkers::ServerWorkers(ServerDatabase where, Options workerOptions)
+    : database(std::move(where)), options(workerOptions)
+{
+    for (int i = 0; i < std::max(1, options.workers); ++i)
+        threads.emplace_back([this, i] { run(i); });
+}
+
+ServerWorkers::~ServerWorkers()
+{
+    {
+        const std::lock_guard lock(mutex);
+        stopping = true;
+    }
+    workReady.notify_all();
+    for (std::thread& thread : threads)
+        thread.join();
+}
+
+RpcDispatcher::Answer ServerWorkers::call(const QByteArray& body)
+{
+    const auto job = std::make_shared<Job>();
+    job->body = body;
+    std::unique_lock lock(mutex);
+    jobs.push_back(job);
+    workReady.notify_one();
+    const bool served = answerReady.wait_for(lock, std::chrono::milliseconds(options.queueWaitMs),
+                                             [&] { return job->answer.has_value(); });
+    if (served)
+        return *job->answer;
+    if (!job->taken) {
+        // Still waiting for a worker: withdrawn, so that nobody runs it after this answer.
+        std::erase(jobs, job);
+        return RpcDispatcher::refuse(body, QStringLiteral("O servidor de aplicação está "
+                                                          "ocupado. Tente novamente; nada "
+                                                          "foi gravado."));
+    }
+    // A worker has it: its answer is the call's, however long it takes.
+    answerReady.wait(lock, [&] { return job->answer.has_value(); });
+    return *job->answer;
+}
+
+void ServerWorkers::run(int index)
+{
+    Worker worker(database, options.service, index);
+    std::unique_lock lock(mutex);
+    while (true) {
+        workReady.wait(lock, [&] { return stopping || !jobs.empty(); });
+        if (stopping)
+            return;
+        const std::shared_ptr<Job> job = jobs.front();
+        jobs.pop_front();
+        job->taken = true;
+        lock.unlock();
+        RpcDispatcher::Answer answer = worker.serve(job->body);
+        lock.lock();
+        job->answer = std::move(answer);
+        answerReady.notify_all();
+    }
+}
