@@ -4,9 +4,12 @@
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
+#include <QNetworkInterface>
 #include <arpa/inet.h>
 #include <cstring>
 #include <microhttpd.h>
+#include <optional>
+#include <vector>
 
 Q_LOGGING_CATEGORY(lcAppServer, "fas.appserver")
 
@@ -53,35 +56,157 @@ quint16 AppServer::listen(const QHostAddress& address, quint16 port)
     sockaddr_in v4{};
     sockaddr_in6 v6{};
     sockaddr* where = nullptr;
-    unsigned family = 0;
+    unsigned flags = 0;
     if (address.protocol() == QAbstractSocket::IPv6Protocol) {
         v6.sin6_family = AF_INET6;
         v6.sin6_port = htons(port);
         const Q_IPV6ADDR bytes = address.toIPv6Address();
         std::memcpy(&v6.sin6_addr, bytes.c, sizeof bytes.c);
         where = reinterpret_cast<sockaddr*>(&v6);
-        family = MHD_USE_IPv6;
+        flags |= MHD_USE_IPv6;
     } else {
         v4.sin_family = AF_INET;
         v4.sin_port = htons(port);
         v4.sin_addr.s_addr = htonl(address.toIPv4Address());
         where = reinterpret_cast<sockaddr*>(&v4);
     }
+    // The names a request may give in its Host header: the address listened on, the loopback
+    // names on loopback, every address of this machine when listening on all of them, and
+    // those configured.
+    QList<QHostAddress> addresses{address};
+    if (address.isLoopback())
+        allowedHosts << QStringLiteral("localhost");
+    if (address == QHostAddress::AnyIPv4 || address == QHostAddress::AnyIPv6 ||
+        address == QHostAddress::Any)
+        addresses = QNetworkInterface::allAddresses();
+    for (const QHostAddress& one : addresses)
+        allowedHosts << (one.protocol() == QAbstractSocket::IPv6Protocol
+                             ? QLatin1Char('[') + one.toString() + QLatin1Char(']')
+                             : one.toString());
+    if (address.isLoopback())
+        allowedHosts << QStringLiteral("127.0.0.1") << QStringLiteral("[::1]");
+    for (const QString& host : options.hosts)
+        allowedHosts << host.trimmed().toLower();
+
     // A thread per connection, so that a call waiting for a worker never holds another
     // connection's reading or writing; poll(), so that descriptor numbers have no ceiling.
-    const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_THREAD_PER_CONNECTION |
-                           MHD_USE_POLL | MHD_USE_ERROR_LOG | family;
-    daemon = MHD_start_daemon(
-        flags, port, nullptr, nullptr, &AppServerCallbacks::onRequest, this,
-        MHD_OPTION_EXTERNAL_LOGGER, &logLibraryMessage, nullptr, MHD_OPTION_SOCK_ADDR, where,
-        MHD_OPTION_CONNECTION_LIMIT, options.connectionLimit, MHD_OPTION_CONNECTION_TIMEOUT,
-        options.idleTimeoutSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT, size_t(64 * 1024),
-        MHD_OPTION_THREAD_STACK_SIZE, size_t(1024 * 1024), MHD_OPTION_NOTIFY_COMPLETED,
-        &AppServerCallbacks::onCompleted, this, MHD_OPTION_END);
+    flags |= MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_THREAD_PER_CONNECTION | MHD_USE_POLL |
+             MHD_USE_ERROR_LOG;
+    std::vector<MHD_OptionItem> items{
+        {MHD_OPTION_EXTERNAL_LOGGER, reinterpret_cast<intptr_t>(&logLibraryMessage), nullptr},
+        {MHD_OPTION_SOCK_ADDR, 0, where},
+        {MHD_OPTION_CONNECTION_LIMIT, intptr_t(options.connectionLimit), nullptr},
+        {MHD_OPTION_CONNECTION_TIMEOUT, intptr_t(options.idleTimeoutSeconds), nullptr},
+        {MHD_OPTION_CONNECTION_MEMORY_LIMIT, 64 * 1024, nullptr},
+        {MHD_OPTION_THREAD_STACK_SIZE, 1024 * 1024, nullptr},
+        {MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&AppServerCallbacks::onCompleted),
+         this},
+    };
+    // The library reads the PEM texts as C strings.
+    const QByteArray key = options.tlsKey + '\0';
+    const QByteArray cert = options.tlsCert + '\0';
+    if (!options.tlsCert.isEmpty()) {
+        flags |= MHD_USE_TLS;
+        items.push_back({MHD_OPTION_HTTPS_MEM_KEY, 0, const_cast<char*>(key.constData())});
+        items.push_back({MHD_OPTION_HTTPS_MEM_CERT, 0, const_cast<char*>(cert.constData())});
+    }
+    items.push_back({MHD_OPTION_END, 0, nullptr});
+    daemon = MHD_start_daemon(flags, port, nullptr, nullptr, &AppServerCallbacks::onRequest, this,
+                              MHD_OPTION_ARRAY, items.data(), MHD_OPTION_END);
     if (!daemon)
         return 0;
     const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon, MHD_DAEMON_INFO_BIND_PORT);
     return info ? info->port : port;
+}
+
+QString AppServer::printable(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+bool AppServer::hostAllowed(const QByteArray& host) const
+{
+    QString name = QString::fromLatin1(host).trimmed().toLower();
+    // Without the port: after the last colon outside the brackets of an IPv6 address.
+    const qsizetype colon = name.lastIndexOf(QLatin1Char(':'));
+    if (colon > name.lastIndexOf(QLatin1Char(']')))
+        name.truncate(colon);
+    return !name.isEmpty() && allowedHosts.contains(name);
+}
+
+std::optional<AppServer::Reply> AppServer::admit(MHD_Connection* connection,
+                                                 const QByteArray& method) const
+{
+    const auto header = [connection](const char* name) {
+        return QByteArray(MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name));
+    };
+    const auto refusal = [](unsigned status, const QString& text) {
+        return Reply{status, RpcDispatcher::errorBody(QJsonValue::Null,
+                                                      RpcDispatcher::InvalidRequest, text)};
+    };
+    if (!hostAllowed(header(MHD_HTTP_HEADER_HOST))) {
+        qCWarning(lcAppServer).noquote()
+            << "request refused: foreign Host"
+            << printable(QString::fromLatin1(header(MHD_HTTP_HEADER_HOST).left(200)));
+        return refusal(MHD_HTTP_MISDIRECTED_REQUEST,
+                       QStringLiteral("Endereço do servidor de aplicação não reconhecido no "
+                                      "cabeçalho Host."));
+    }
+    if (!options.token.isEmpty()) {
+        const QByteArray expected = "Bearer " + options.token;
+        const QByteArray given = header(MHD_HTTP_HEADER_AUTHORIZATION);
+        // In constant time: the comparison says nothing of how much of the token matched.
+        unsigned char difference = given.size() == expected.size() ? 0 : 1;
+        for (qsizetype i = 0; i < expected.size(); ++i)
+            difference |= (i < given.size() ? given.at(i) : 0) ^ expected.at(i);
+        if (difference != 0) {
+            qCWarning(lcAppServer) << "request refused: no valid token";
+            return refusal(MHD_HTTP_UNAUTHORIZED,
+                           QStringLiteral("Acesso negado: a chamada não traz o token de acesso "
+                                          "do servidor de aplicação."));
+        }
+    }
+    // One framing of the body: two lengths, or a length and chunks, may be read differently
+    // by a proxy in between.
+    int lengths = 0;
+    MHD_get_connection_values(
+        connection, MHD_HEADER_KIND,
+        [](void* count, MHD_ValueKind, const char* key, const char*) {
+            if (qstricmp(key, MHD_HTTP_HEADER_CONTENT_LENGTH) == 0)
+                ++*static_cast<int*>(count);
+            return MHD_YES;
+        },
+        &lengths);
+    if (lengths > 1 || (lengths == 1 && !header(MHD_HTTP_HEADER_TRANSFER_ENCODING).isNull()))
+        return refusal(MHD_HTTP_BAD_REQUEST,
+                       QStringLiteral("Requisição ambígua: o tamanho do corpo foi declarado "
+                                      "mais de uma vez."));
+    if (method != MHD_HTTP_METHOD_POST)
+        return std::nullopt;
+    const QByteArray type = header(MHD_HTTP_HEADER_CONTENT_TYPE).split(';').first().trimmed();
+    if (type.compare("application/json", Qt::CaseInsensitive) != 0)
+        return refusal(MHD_HTTP_UNSUPPORTED_MEDIA_TYPE,
+                       QStringLiteral("As chamadas devem ser enviadas como application/json."));
+    if (const QByteArray length = header(MHD_HTTP_HEADER_CONTENT_LENGTH); !length.isNull()) {
+        bool valid = false;
+        const qlonglong declared = length.trimmed().toLongLong(&valid);
+        if (!valid || declared < 0 || declared > options.maxBodyBytes) {
+            qCWarning(lcAppServer)
+                << "request refused: body over the limit of" << options.maxBodyBytes << "bytes";
+            return refusal(MHD_HTTP_CONTENT_TOO_LARGE,
+                           QStringLiteral("Requisição passa do limite de %1 bytes.")
+                               .arg(options.maxBodyBytes));
+        }
+    }
+    return std::nullopt;
 }
 
 MHD_Result AppServerCallbacks::onRequest(void* self, MHD_Connection* connection, const char* url,
@@ -90,18 +215,14 @@ MHD_Result AppServerCallbacks::onRequest(void* self, MHD_Connection* connection,
 {
     auto& server = *static_cast<AppServer*>(self);
     auto* request = static_cast<AppServer::Request*>(*state);
+    std::optional<AppServer::Reply> early;
     if (!request) {
-        // The headers have arrived. A declared body over the limit is refused before any of it
-        // is read.
+        // The headers have arrived: a request refused by them is answered before any of its
+        // body is read, and the connection is then closed.
         request = new AppServer::Request;
         *state = request;
-        if (const char* length =
-                MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Content-Length")) {
-            bool valid = false;
-            const qlonglong declared = QByteArray(length).toLongLong(&valid);
-            request->tooLarge = !valid || declared > server.options.maxBodyBytes;
-        }
-        if (!request->tooLarge)
+        early = server.admit(connection, QByteArray(method));
+        if (!early)
             return MHD_YES;
     } else if (*uploadSize > 0) {
         // The body, counted while it arrives (chunks too).
@@ -117,15 +238,21 @@ MHD_Result AppServerCallbacks::onRequest(void* self, MHD_Connection* connection,
         if (!request->tooLarge)
             return MHD_YES;
     }
-    const AppServer::Reply reply = server.answer(QByteArray(url), QByteArray(method), *request);
+    if (request->tooLarge && !early) // a chunked body past the limit: dropped mid-way
+        return MHD_NO;
+    const AppServer::Reply reply =
+        early ? *early : server.answer(QByteArray(url), QByteArray(method), *request);
     MHD_Response* response = MHD_create_response_from_buffer(
-        size_t(reply.body.size()), const_cast<char*>(reply.body.constData()),
+        reply.empty ? 0 : size_t(reply.body.size()), const_cast<char*>(reply.body.constData()),
         MHD_RESPMEM_MUST_COPY);
     if (!response)
         return MHD_NO;
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE,
-                            "application/json; charset=utf-8");
-    if (request->tooLarge)
+    if (!reply.empty)
+        MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE,
+                                "application/json; charset=utf-8");
+    if (reply.status == MHD_HTTP_UNAUTHORIZED)
+        MHD_add_response_header(response, MHD_HTTP_HEADER_WWW_AUTHENTICATE, "Bearer");
+    if (early)
         MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
     const MHD_Result queued = MHD_queue_response(connection, reply.status, response);
     MHD_destroy_response(response);
@@ -146,7 +273,8 @@ AppServer::Reply AppServer::answer(const QByteArray& path, const QByteArray& met
         return Reply{status, RpcDispatcher::errorBody(QJsonValue::Null, code, text)};
     };
     if (path != modulePath) {
-        qCWarning(lcAppServer) << "unknown module" << path.left(200);
+        qCWarning(lcAppServer).noquote()
+            << "unknown module" << printable(QString::fromUtf8(path.left(200)));
         return refusal(MHD_HTTP_NOT_FOUND, RpcDispatcher::MethodNotFound,
                        QStringLiteral("Módulo desconhecido: \"%1\"; este servidor publica %2.")
                            .arg(QString::fromUtf8(path.mid(1, 200)),
@@ -158,13 +286,6 @@ AppServer::Reply AppServer::answer(const QByteArray& path, const QByteArray& met
     if (method != MHD_HTTP_METHOD_POST)
         return refusal(MHD_HTTP_METHOD_NOT_ALLOWED, RpcDispatcher::InvalidRequest,
                        QStringLiteral("Use POST para chamar um método."));
-    if (request.tooLarge) {
-        qCWarning(lcAppServer) << "request refused: over the limit of" << options.maxBodyBytes
-                               << "bytes";
-        return refusal(
-            MHD_HTTP_CONTENT_TOO_LARGE, RpcDispatcher::InvalidRequest,
-            QStringLiteral("Requisição passa do limite de %1 bytes.").arg(options.maxBodyBytes));
-    }
     return call(request.body);
 }
 
@@ -179,7 +300,11 @@ AppServer::Reply AppServer::call(const QByteArray& body)
         qCInfo(lcAppServer).noquote()
             << QStringLiteral("%1 rows=%2 ms=%3").arg(method).arg(answer.rows).arg(ms);
     else
-        qCWarning(lcAppServer).noquote()
-            << QStringLiteral("%1 failed ms=%2: %3").arg(method).arg(ms).arg(answer.failure);
+        qCWarning(lcAppServer).noquote() << printable(QStringLiteral("%1 failed ms=%2: %3")
+                                                          .arg(method)
+                                                          .arg(ms)
+                                                          .arg(answer.failure.left(500)));
+    if (answer.silent)
+        return Reply{MHD_HTTP_NO_CONTENT, {}, true};
     return Reply{MHD_HTTP_OK, answer.body};
 }

@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QLoggingCategory>
+#include <QStringList>
+#include <optional>
 
 Q_DECLARE_LOGGING_CATEGORY(lcAppServer)
 
@@ -13,11 +15,16 @@ struct MHD_Connection;
 struct MHD_Daemon;
 
 // The HTTP face of the application server: POST /FAS10000.rdmBCRInvoice carries one
-// JSON-RPC call, GET on the same path answers the module's name and methods (the client's
-// handshake). The HTTP/1.1 layer is GNU libmicrohttpd, made for serving untrusted clients: a
-// thread per connection up to a limit, an inactivity timeout, bounded header memory; the
-// body is counted while it arrives. The calls themselves run on the workers (ServerWorkers).
-// One line per call goes to the log: method, rows, milliseconds, and the failure.
+// JSON-RPC call (or a batch), GET on the same path answers the module's name and methods (the
+// client's handshake). The HTTP/1.1 layer is GNU libmicrohttpd, made for serving untrusted
+// clients: a thread per connection up to a limit, an inactivity timeout, bounded header
+// memory, TLS. The calls themselves run on the workers (ServerWorkers).
+//
+// Before a byte of a body is read, a request must name this server in its Host header, carry
+// the bearer token when one is configured, declare its body once (one Content-Length, or
+// chunks), and, for a call, be `application/json` within the body limit: so no web page the
+// clerk opens can reach the server (a cross-origin form or text/plain POST, a rebound DNS
+// name). One line per call goes to the log, with control characters escaped.
 class AppServer
 {
 public:
@@ -26,6 +33,10 @@ public:
         qsizetype maxBodyBytes = 64 * 1024 * 1024; // a whole invoice packet fits many times
         unsigned connectionLimit = 256;
         unsigned idleTimeoutSeconds = 60;
+        QByteArray token;   // empty: calls need no token (loopback only)
+        QByteArray tlsCert; // PEM; with the key: HTTPS
+        QByteArray tlsKey;
+        QStringList hosts; // names clients may reach the server by, besides its address
         ServerWorkers::Options workers;
     };
 
@@ -38,6 +49,9 @@ public:
     // address cannot be listened on.
     quint16 listen(const QHostAddress& address, quint16 port);
 
+    // A text for the log: control characters (a forged line break) written as \xNN.
+    static QString printable(const QString& text);
+
 private:
     friend struct AppServerCallbacks;
     struct Request;
@@ -45,13 +59,18 @@ private:
     {
         unsigned status = 200;
         QByteArray body;
+        bool empty = false; // 204: nothing to answer (notifications)
     };
 
+    // A request refused from its headers alone, or nothing.
+    std::optional<Reply> admit(MHD_Connection* connection, const QByteArray& method) const;
+    bool hostAllowed(const QByteArray& host) const;
     // The answer to a request whose headers (and, for a call, whole body) have arrived.
     Reply answer(const QByteArray& path, const QByteArray& method, const Request& request);
     Reply call(const QByteArray& body);
 
     const Options options;
+    QStringList allowedHosts; // lower case, without ports
     ServerWorkers workers;
     MHD_Daemon* daemon = nullptr;
 };

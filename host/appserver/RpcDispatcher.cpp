@@ -228,7 +228,9 @@ RpcDispatcher::Answer RpcDispatcher::handle(const QByteArray& body)
     // No request, however formed, ends the server: whatever escapes the call's own handling
     // is answered as an internal error.
     try {
-        return dispatch(body);
+        const qsizetype start = body.indexOf(QByteArrayView("["));
+        const bool isBatch = start >= 0 && QByteArrayView(body).first(start).trimmed().isEmpty();
+        return isBatch ? batch(body) : dispatch(body);
     } catch (const std::exception& failure) {
         return internalError(QString::fromUtf8(failure.what()));
     } catch (...) {
@@ -262,6 +264,49 @@ RpcDispatcher::Answer RpcDispatcher::internalError(const QString& detail)
     answer.body = errorBody(QJsonValue::Null, InternalError,
                             QStringLiteral("Erro interno do servidor de aplicação. Nada foi "
                                            "gravado."));
+    return answer;
+}
+
+RpcDispatcher::Answer RpcDispatcher::batch(const QByteArray& body)
+{
+    QList<QByteArrayView> requests;
+    try {
+        JsonReader reader(body);
+        reader.enterArray();
+        while (reader.nextElement())
+            requests.append(reader.skip());
+        reader.end();
+    } catch (const JsonScanError& failure) {
+        Answer answer;
+        answer.failure = failure.text();
+        answer.body = errorBody(QJsonValue::Null, ParseError, failure.text());
+        return answer;
+    }
+    Answer answer;
+    if (requests.isEmpty()) {
+        answer.failure = QStringLiteral("Lote vazio.");
+        answer.body = errorBody(QJsonValue::Null, InvalidRequest,
+                                QStringLiteral("Um lote deve trazer ao menos uma requisição."));
+        return answer;
+    }
+    QByteArray answers = "[";
+    QStringList methods;
+    answer.ok = true;
+    for (const QByteArrayView request : requests) {
+        const Answer one = dispatch(request.toByteArray());
+        methods << (one.method.isEmpty() ? QStringLiteral("-") : one.method);
+        answer.ok = answer.ok && one.ok;
+        if (!one.ok && answer.failure.isEmpty())
+            answer.failure = one.failure;
+        if (one.silent)
+            continue;
+        if (answers.size() > 1)
+            answers += ',';
+        answers += one.body;
+    }
+    answer.method = QStringLiteral("lote[%1]").arg(methods.join(QLatin1Char(',')));
+    answer.silent = answers.size() == 1;
+    answer.body = answer.silent ? QByteArray() : answers + ']';
     return answer;
 }
 
@@ -302,6 +347,9 @@ RpcDispatcher::Answer RpcDispatcher::dispatch(const QByteArray& body)
     if (!isString(request.method))
         return error(id, InvalidRequest,
                      QStringLiteral("A requisição deve trazer \"method\" como texto."));
+    // A notification (a valid request without an "id" member) is run and answered with
+    // nothing, whatever its outcome.
+    answer.silent = request.id.isNull();
     const QString method = JsonScan::stringValue(request.method);
     const RemoteMethod* signature = RemoteMethods::find(method);
     if (!signature)

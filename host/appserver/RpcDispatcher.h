@@ -24,6 +24,9 @@ public:
         qsizetype rows = -1; // rows delivered (GetInvoice, GetItem)
         bool ok = false;     // false for JSON-RPC errors and reported failures
         QString failure;     // what went wrong, for the log
+        // A notification (a request without an id) or a batch of them: run, and answered with
+        // nothing (HTTP 204; the body, if any, is not sent).
+        bool silent = false;
     };
 
     // JSON-RPC error codes.
@@ -37,6 +40,8 @@ public:
 
     explicit RpcDispatcher(InvoiceService& service) : service(service) {}
 
+    // One request, or a batch (a JSON array of requests) answered with the array of the
+    // answers to its requests that have an id.
     Answer handle(const QByteArray& body);
 
     // A failure the user must see ({"ok":false,"message":…}) as the answer to a request that
@@ -50,6 +55,7 @@ public:
 
 private:
     Answer dispatch(const QByteArray& body);
+    Answer batch(const QByteArray& body);
     static Answer internalError(const QString& detail);
 
     InvoiceService& service;

@@ -8,6 +8,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QHostAddress>
 #include <QSocketNotifier>
 #include <QTextStream>
@@ -171,6 +172,32 @@ int runAppServer(int argc, char** argv)
         printError(QStringLiteral("endereço inválido para --listen: \"%1\".").arg(listenText));
         ok = false;
     }
+    // Beyond this machine only with a token and TLS: the calls carry the company's money.
+    AppServer::Options serverOptions;
+    serverOptions.workers.workers = workers;
+    serverOptions.token = config.webToken.toUtf8();
+    serverOptions.hosts = config.webHosts.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    serverOptions.idleTimeoutSeconds = unsigned(std::max(1, config.webTimeout));
+    if (!config.tlsCertFile.isEmpty() || !config.tlsKeyFile.isEmpty()) {
+        QFile cert(config.tlsCertFile);
+        QFile key(config.tlsKeyFile);
+        if (!cert.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly)) {
+            printError(QStringLiteral("não foi possível ler o certificado \"%1\" e a chave "
+                                      "\"%2\" do TLS.")
+                           .arg(config.tlsCertFile, config.tlsKeyFile));
+            ok = false;
+        }
+        serverOptions.tlsCert = cert.readAll();
+        serverOptions.tlsKey = key.readAll();
+    }
+    if (ok && !address.isNull() && !address.isLoopback() &&
+        (serverOptions.token.isEmpty() || serverOptions.tlsCert.isEmpty())) {
+        printError(QStringLiteral("para escutar em %1, fora desta máquina, configure um token "
+                                  "(FAS_TOKEN ou [web] token) e o certificado e a chave do TLS "
+                                  "(FAS_TLS_CERT e FAS_TLS_KEY, ou [web] cert e key).")
+                       .arg(address.toString()));
+        ok = false;
+    }
     if (!ok)
         return ExitBadCommand;
 
@@ -205,8 +232,6 @@ int runAppServer(int argc, char** argv)
         // The workers open connections of their own.
         db.close();
         SignalQuit signalQuit;
-        AppServer::Options serverOptions;
-        serverOptions.workers.workers = workers;
         AppServer server(database, serverOptions);
         const quint16 chosen = server.listen(address, quint16(port));
         if (chosen == 0) {
@@ -219,7 +244,11 @@ int runAppServer(int argc, char** argv)
         QTextStream(stdout) << "fas-appserver listening on " << address.toString() << ':' << chosen
                             << Qt::endl;
         qCInfo(lcAppServer).noquote()
-            << "serving" << RpcDispatcher::ModuleName << "from" << database.describe();
+            << "serving" << RpcDispatcher::ModuleName << "from" << database.describe()
+            << (serverOptions.tlsCert.isEmpty() ? "over HTTP" : "over HTTPS");
+        if (serverOptions.token.isEmpty())
+            qCWarning(lcAppServer) << "no token configured: any program on this machine may call "
+                                      "the server (set FAS_TOKEN to require one)";
         const int code = QCoreApplication::exec();
         qCInfo(lcAppServer) << "stopped";
         return code;

@@ -80,6 +80,12 @@ constexpr TextSetting textSettings[] = {
     {"database/host", "FAS_DB_HOST", &FasConfig::dbHost},
     {"database/user", "FAS_DB_USER", &FasConfig::dbUser},
     {"database/password", "FAS_DB_PASSWORD", &FasConfig::dbPassword},
+    {"web/token", "FAS_TOKEN", &FasConfig::webToken},
+    {"web/tls", "FAS_WEB_TLS", &FasConfig::webTls},
+    {"web/ca", "FAS_WEB_CA", &FasConfig::webCaFile},
+    {"web/cert", "FAS_TLS_CERT", &FasConfig::tlsCertFile},
+    {"web/key", "FAS_TLS_KEY", &FasConfig::tlsKeyFile},
+    {"web/hosts", "FAS_WEB_HOSTS", &FasConfig::webHosts},
 };
 struct PortSetting
 {
@@ -91,9 +97,17 @@ struct PortSetting
 constexpr PortSetting portSettings[] = {
     {"web/port", " [web] port", "FAS_WEB_PORT", &FasConfig::webPort},
     {"database/port", " [database] port", "FAS_DB_PORT", &FasConfig::dbPort},
+    {"web/timeout", " [web] timeout", "FAS_WEB_TIMEOUT", &FasConfig::webTimeout},
 };
 
 } // namespace
+
+bool FasConfig::tls() const
+{
+    const QString value = webTls.trimmed().toLower();
+    return value == QLatin1String("1") || value == QLatin1String("true") ||
+           value == QLatin1String("sim");
+}
 
 FasConfig FasConfig::load(const QString& iniPath, const QProcessEnvironment& environment)
 {

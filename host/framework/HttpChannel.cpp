@@ -4,6 +4,8 @@
 #include <QEventLoop>
 #include <QNetworkProxy>
 #include <QScopeGuard>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 #include <utility>
@@ -127,27 +129,39 @@ void HttpChannel::close()
         socket.reset();
 }
 
-void HttpChannel::open(const QString& host, quint16 port)
+void HttpChannel::open(const Endpoint& endpoint)
 {
-    socket = std::make_unique<QTcpSocket>();
+    socketEndpoint = endpoint;
+    if (endpoint.tls) {
+        auto tls = std::make_unique<QSslSocket>();
+        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+        configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+        if (!endpoint.caFile.isEmpty())
+            configuration.setCaCertificates(QSslCertificate::fromPath(endpoint.caFile));
+        tls->setSslConfiguration(configuration);
+        socket = std::move(tls);
+    } else {
+        socket = std::make_unique<QTcpSocket>();
+    }
     socket->setProxy(QNetworkProxy::NoProxy);
     QTcpSocket* raw = socket.get();
     // Each request goes out as soon as it is written, not held back for an acknowledgement.
     QObject::connect(raw, &QTcpSocket::connected, raw,
                      [raw] { raw->setSocketOption(QAbstractSocket::LowDelayOption, 1); });
-    socketHost = host;
-    socketPort = port;
-    socket->connectToHost(host, port);
+    if (auto* tls = qobject_cast<QSslSocket*>(raw))
+        tls->connectToHostEncrypted(endpoint.host, endpoint.port);
+    else
+        socket->connectToHost(endpoint.host, endpoint.port);
 }
 
-HttpChannel::Answer HttpChannel::exchange(const QString& host, quint16 port, const QByteArray& path,
+HttpChannel::Answer HttpChannel::exchange(const Endpoint& endpoint, const QByteArray& path,
                                           const QByteArray& body, int timeoutMs)
 {
     // A call made by an event handled while this channel waits for its own answer: the
     // kept connection is taken, so the inner call has a connection of its own.
     if (busy) {
         HttpChannel inner;
-        return inner.exchange(host, port, path, body, timeoutMs);
+        return inner.exchange(endpoint, path, body, timeoutMs);
     }
     busy = true;
     const auto idle = qScopeGuard([this] {
@@ -157,14 +171,16 @@ HttpChannel::Answer HttpChannel::exchange(const QString& host, quint16 port, con
     });
 
     QByteArray head = (body.isNull() ? QByteArrayLiteral("GET ") : QByteArrayLiteral("POST ")) +
-                      path + " HTTP/1.1\r\nHost: " + host.toUtf8() + ':' +
-                      QByteArray::number(port) + "\r\n";
+                      path + " HTTP/1.1\r\nHost: " + endpoint.host.toUtf8() + ':' +
+                      QByteArray::number(endpoint.port) + "\r\n";
+    if (!endpoint.token.isEmpty())
+        head += "Authorization: Bearer " + endpoint.token + "\r\n";
     if (!body.isNull())
         head += "Content-Type: application/json; charset=utf-8\r\nContent-Length: " +
                 QByteArray::number(body.size()) + "\r\n";
     head += "\r\n";
 
-    if (socket && (socketHost != host || socketPort != port))
+    if (socket && !(socketEndpoint == endpoint))
         socket.reset();
     // A kept connection may have been closed by the server while idle: that shows once its
     // pending events are read.
@@ -179,11 +195,11 @@ HttpChannel::Answer HttpChannel::exchange(const QString& host, quint16 port, con
     QElapsedTimer clock;
     clock.start();
     if (!socket)
-        open(host, port);
+        open(endpoint);
     Answer answer = once(head, body, timeoutMs);
     if (reused && answer.status == 0 && !answer.timedOut &&
         answer.error == QAbstractSocket::RemoteHostClosedError) {
-        open(host, port);
+        open(endpoint);
         answer = once(head, body, std::max(1, timeoutMs - int(clock.elapsed())));
     }
     return answer;

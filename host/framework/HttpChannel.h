@@ -25,6 +25,20 @@ public:
         QString errorText;
     };
 
+    // Where the server is and how it is reached: with TLS the server's certificate must be
+    // valid for `host` and signed by the CA in `caFile` (the system's CAs when empty); a token
+    // goes with every request as "Authorization: Bearer".
+    struct Endpoint
+    {
+        QString host;
+        quint16 port = 0;
+        QByteArray token;
+        bool tls = false;
+        QString caFile;
+
+        bool operator==(const Endpoint&) const = default;
+    };
+
     HttpChannel();
     ~HttpChannel();
     HttpChannel(const HttpChannel&) = delete;
@@ -34,18 +48,17 @@ public:
     // closed while idle is opened again and the request sent once more, as long as nothing of
     // an answer had arrived. A call made while another waits (from an event handled in the
     // meantime) goes over a connection of its own.
-    Answer exchange(const QString& host, quint16 port, const QByteArray& path,
-                    const QByteArray& body, int timeoutMs);
+    Answer exchange(const Endpoint& endpoint, const QByteArray& path, const QByteArray& body,
+                    int timeoutMs);
     // Closes the connection (after the answer, when an exchange is waiting for one).
     void close();
 
 private:
-    void open(const QString& host, quint16 port);
+    void open(const Endpoint& endpoint);
     Answer once(const QByteArray& head, const QByteArray& body, int timeoutMs);
 
     std::unique_ptr<QTcpSocket> socket;
-    QString socketHost;
-    quint16 socketPort = 0;
+    Endpoint socketEndpoint;
     bool busy = false;    // an exchange waits for its answer
     bool closing = false; // close() came while it waited
 };

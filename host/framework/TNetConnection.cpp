@@ -1,7 +1,9 @@
 #include "TNetConnection.h"
 
+#include "FasConfig.h"
 #include "HttpChannel.h"
 #include "JsonScan.h"
+#include "WebConfig.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -45,9 +47,19 @@ void TNetConnection::SetConnected(bool value)
     }
     if (connected)
         return;
+    const FasConfig config = WebConfiguration();
+    Token = config.webToken.toUtf8();
+    Tls = config.tls();
+    CaFile = config.webCaFile;
     if (BeforeConnect)
         BeforeConnect(*this);
     const Reply reply = exchange(QByteArray(), QStringLiteral("conectar"));
+    if (reply.status == 401 || reply.status == 403)
+        throw ENetConnection(QStringLiteral("O servidor de aplicação %1 recusou o acesso (HTTP "
+                                            "%2): confira o token de acesso (FAS_TOKEN) e o "
+                                            "endereço configurados.")
+                                 .arg(endpoint())
+                                 .arg(reply.status));
     const QJsonObject module = QJsonDocument::fromJson(reply.body).object();
     if (reply.status != 200 || module.value(QStringLiteral("module")).toString() != ServerName)
         throw ENetConnection(QStringLiteral("O servidor de aplicação %1 não publica o módulo %2.")
@@ -66,7 +78,7 @@ TNetConnection::Reply TNetConnection::exchange(const QByteArray& body, const QSt
     if (!channel)
         channel = std::make_unique<HttpChannel>();
     QUrl url;
-    url.setScheme(QStringLiteral("http"));
+    url.setScheme(Tls ? QStringLiteral("https") : QStringLiteral("http"));
     url.setHost(Host);
     url.setPort(Port);
     url.setPath(QLatin1Char('/') + ServerName);
@@ -74,8 +86,9 @@ TNetConnection::Reply TNetConnection::exchange(const QByteArray& body, const QSt
         throw ENetConnection(
             QStringLiteral("Endereço inválido do servidor de aplicação: %1.").arg(endpoint()));
 
-    HttpChannel::Answer answer = channel->exchange(
-        url.host(), quint16(Port), url.path(QUrl::FullyEncoded).toUtf8(), body, TimeoutMs);
+    HttpChannel::Answer answer =
+        channel->exchange({url.host(), quint16(Port), Token, Tls, CaFile},
+                          url.path(QUrl::FullyEncoded).toUtf8(), body, TimeoutMs);
     if (answer.timedOut)
         throw ENetConnection(QStringLiteral("O servidor de aplicação %1 não respondeu em %2 s.")
                                  .arg(endpoint())

@@ -87,6 +87,12 @@ public:
     QString ServerName;
     bool ThrowException = false;
     int TimeoutMs = 30000;
+    // Read from the configuration at every connect (FAS_TOKEN, FAS_WEB_TLS, FAS_WEB_CA), before
+    // BeforeConnect: the bearer token sent with every request, and TLS with the CA that signs
+    // the server's certificate.
+    QByteArray Token;
+    bool Tls = false;
+    QString CaFile;
     // Runs before every connect (typically sets Host and Port).
     std::function<void(TNetConnection&)> BeforeConnect;
 

@@ -25,12 +25,17 @@ QString configPath()
 
 } // namespace
 
+FasConfig WebConfiguration()
+{
+    return FasConfig::load(configPath());
+}
+
 QString WebURL()
 {
-    return FasConfig::load(configPath()).webUrl;
+    return WebConfiguration().webUrl;
 }
 
 int WebPort()
 {
-    return FasConfig::load(configPath()).webPort;
+    return WebConfiguration().webPort;
 }

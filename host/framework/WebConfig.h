@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FasConfig.h"
+
 #include <QString>
 
 // Where the application server is reached: the host and port from the configuration
@@ -8,3 +10,5 @@
 // effect at the next connect.
 QString WebURL();
 int WebPort();
+// The whole configuration as read now (token and TLS settings included).
+FasConfig WebConfiguration();

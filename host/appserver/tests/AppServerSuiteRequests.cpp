@@ -53,7 +53,7 @@ void AppServerSuite::badRequest_data()
     QTest::addColumn<QString>("expected");
     const QByteArray head = R"({"jsonrpc":"2.0","id":1,)";
     QTest::newRow("malformed JSON") << QByteArray("{\"jsonrpc\":") << -32700 << "JSON";
-    QTest::newRow("not an object") << QByteArray("[1,2]") << -32600 << "objeto";
+    QTest::newRow("not an object") << QByteArray("42") << -32600 << "objeto";
     QTest::newRow("no version") << QByteArray(R"({"id":1,"method":"GetItem","params":[]})")
                                 << -32600 << "2.0";
     QTest::newRow("unknown method")
