@@ -1,11 +1,6 @@
 #include "ReceiptShares.h"
 
-#include "FormatFloat.h"
-#include "FrameworkUtils.h"
-
 #include <algorithm>
-#include <cmath>
-#include <stdexcept>
 
 QList<qint64> ReceiptShares(qint64 paymentCents, const QList<ReceiptInvoice>& invoices)
 {
@@ -37,22 +32,4 @@ QList<qint64> ReceiptShares(qint64 paymentCents, const QList<ReceiptInvoice>& in
     if (left > 0 && !shares.isEmpty())
         shares.last() += left;
     return shares;
-}
-
-qint64 ToCents(double value)
-{
-    // Beyond 2^53 cents a double no longer holds every cent.
-    constexpr double limit = 9007199254740992.0;
-    const double cents = RoundDec(value, 2) * 100;
-    if (!std::isfinite(cents) || cents >= limit || cents <= -limit)
-        throw std::out_of_range(
-            QStringLiteral("O valor %1 passa do limite dos valores em dinheiro.")
-                .arg(FloatToStr(value))
-                .toStdString());
-    return qint64(std::llround(cents));
-}
-
-double FromCents(qint64 cents)
-{
-    return double(cents) / 100;
 }

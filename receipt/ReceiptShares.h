@@ -22,9 +22,3 @@ struct ReceiptInvoice
 // With a payment and totals that are not negative, no share is negative and the shares add
 // up to the payment exactly.
 QList<qint64> ReceiptShares(qint64 paymentCents, const QList<ReceiptInvoice>& invoices);
-
-// An amount in whole cents (halves away from zero), and back. ToCents throws
-// std::out_of_range, with a pt-BR text, for an amount that is not finite or whose cents a
-// double cannot hold exactly.
-qint64 ToCents(double value);
-double FromCents(qint64 cents);

@@ -9,6 +9,7 @@
 #include "FormData.h"
 #include "FormatFloat.h"
 #include "FrameworkUtils.h"
+#include "Money.h"
 #include "ReceiptShares.h"
 #include "TfrmBCRInvoice.h"
 #include "WholeText.h"
@@ -102,19 +103,20 @@ qint64 TfrmConfReceb::paymentCents() const
     // full stop or exponent is no amount the field can hold.
     static const QRegularExpression amount(QStringLiteral("^\\s*[0-9]*,?[0-9]*\\s*$"));
     const QString typed = edtVrOrdPgto->text();
-    double value = 0;
-    if (!amount.match(typed).hasMatch() || !TryStrToFloat(typed, value))
+    const std::optional<Money::Cents> cents =
+        amount.match(typed).hasMatch() ? Money::fromText(typed) : std::nullopt;
+    if (!cents)
         MensErro(QStringLiteral("\"%1\" não é um valor válido para a Ordem de Pagamento. "
                                 "Informe o valor com vírgula decimal, por exemplo 1234,56.")
                      .arg(edtVrOrdPgto->text()),
                  true);
-    return ToCents(value);
+    return *cents;
 }
 
 void TfrmConfReceb::edtVrOrdPgtoExit(QObject*)
 {
     if (!edtVrOrdPgto->text().isEmpty())
-        edtVrOrdPgto->setText(FloatToStr(FromCents(paymentCents())));
+        edtVrOrdPgto->setText(FloatToStr(Money::fromCents(paymentCents())));
 }
 
 void TfrmConfReceb::dbdRecebExit(QObject*)
@@ -138,7 +140,7 @@ void TfrmConfReceb::sbtConfirmaClick(QObject*)
     }
     double listed = 0;
     TryStrToFloat(edtValorInvoices->text(), listed);
-    const bool observationNeeded = payment < ToCents(listed);
+    const bool observationNeeded = payment < Money::cents(listed);
     if (observationNeeded && memObservacao->toPlainText().isEmpty()) {
         memObservacao->setFocus();
         setBackground(memObservacao, clInfoBk);
@@ -179,7 +181,7 @@ void TfrmConfReceb::sbtConfirmaClick(QObject*)
             if (!refusal.isEmpty())
                 break;
             marked.append(invoices.GetBookmark());
-            division.append({ToCents(total.AsFloat()), kind.AsString() == QLatin1String("6")});
+            division.append({Money::cents(total.AsFloat()), kind.AsString() == QLatin1String("6")});
         }
     }
     if (!refusal.isEmpty()) {
@@ -209,7 +211,7 @@ void TfrmConfReceb::sbtConfirmaClick(QObject*)
             invoices.Edit();
             invoices.FieldByName(QStringLiteral("DTRECINVOICE")).SetAsDateTime(received);
             invoices.FieldByName(QStringLiteral("VRORDPGTOINVOI"))
-                .SetAsFloat(FromCents(shares.at(i)));
+                .SetAsFloat(Money::fromCents(shares.at(i)));
             TField& reference = invoices.FieldByName(QStringLiteral("DSREFPGTOINVOI"));
             reference.SetAsString(fitted(reference, edtReferencia->text()));
             TField& remark = invoices.FieldByName(QStringLiteral("DSOBSPGTOINVOI"));

@@ -15,6 +15,7 @@
 #include "FrameworkUtils.h"
 #include "LoadBPL.h"
 #include "MarkImages.h"
+#include "Money.h"
 #include "OptionStore.h"
 #include "Procura.h"
 #include "TADOIBQuery.h"
@@ -349,7 +350,7 @@ void TfrmBCRInvoice::updateSummary()
     for (int row = 0; row < listed; ++row) {
         if (cdsInvoice->valueAt(row, markAt).toString() == QLatin1String("S")) {
             ++marked;
-            cents += qRound64(cdsInvoice->valueAt(row, totalAt).toDouble() * 100);
+            cents += Money::cents(cdsInvoice->valueAt(row, totalAt).toDouble());
         }
     }
     const QLocale locale;
@@ -358,7 +359,7 @@ void TfrmBCRInvoice::updateSummary()
     if (marked > 0)
         text += QStringLiteral(" — %1 marcada%2: US$ %3")
                     .arg(locale.toString(marked), marked == 1 ? QString() : QStringLiteral("s"),
-                         FormatFloat(QStringLiteral("#,##0.00"), double(cents) / 100));
+                         FormatFloat(QStringLiteral("#,##0.00"), Money::fromCents(cents)));
     lblResumo->setText(text);
 }
 

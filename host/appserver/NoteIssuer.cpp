@@ -1,6 +1,6 @@
 #include "NoteIssuer.h"
 
-#include "ReaisCents.h"
+#include "Money.h"
 #include "Schema.h"
 
 #include <memory>
@@ -66,7 +66,7 @@ NoteIssuer::Notes NoteIssuer::collect(const MarkedInvoices& marked, bool unified
                                                 "Nenhuma Nota Fiscal foi gerada.")
                                      .arg(number));
         const std::optional<qint64> reais =
-            ReaisCents::ofInvoice(invoiceRow.value(4).toDouble(), invoiceRow.value(5).toDouble());
+            Money::atRate(invoiceRow.value(4).toDouble(), invoiceRow.value(5).toDouble());
         if (!reais)
             throw ServiceFailure(QStringLiteral("O valor em reais da Invoice %1 passa do "
                                                 "limite. Nenhuma Nota Fiscal foi gerada.")
@@ -151,7 +151,7 @@ QJsonArray NoteIssuer::write(const QString& company, const QString& mode, const 
         QList<qint64> reais;
         for (const Invoice& invoice : invoices)
             reais.append(invoice.reais);
-        const std::optional<qint64> sum = ReaisCents::sum(reais);
+        const std::optional<qint64> sum = Money::sum(reais);
         if (!sum)
             throw ServiceFailure(QStringLiteral("O valor em reais da Nota Fiscal do cliente %1 "
                                                 "passa do limite. Nenhuma Nota Fiscal foi gerada.")
@@ -180,7 +180,7 @@ QJsonArray NoteIssuer::write(const QString& company, const QString& mode, const 
                                   {QStringLiteral("NRNOTAFISC"), noteNumber},
                                   {QStringLiteral("CDCLIENTE"), invoices.first().customer},
                                   {QStringLiteral("VRNOTACENTAVOS"), total},
-                                  {QStringLiteral("VRNOTA"), double(total) / 100},
+                                  {QStringLiteral("VRNOTA"), Money::fromCents(total)},
                                   {QStringLiteral("invoices"), covered}});
     }
     return issued;

@@ -1,6 +1,7 @@
 #include "NotaFiscalReader.h"
 
 #include "FasConfig.h"
+#include "Money.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -27,12 +28,6 @@ QString describe(const FasConfig& config)
 QString connectionNameFor(const void* reader)
 {
     return QStringLiteral("fas.nfscreen.%1").arg(quintptr(reader), 0, 16);
-}
-
-// Invoice totals are dollars with cents; adding them in cents keeps the sum exact.
-qint64 toCents(double value)
-{
-    return qint64(std::llround(value * 100.0));
 }
 
 QString noteKey(const QString& company, const QString& branch, const QString& number)
@@ -155,7 +150,7 @@ DataPacket NotaFiscalReader::Notas() const
             notes.value(2).toString(),
             QDateTime::fromString(notes.value(3).toString(), Qt::ISODate),
             customer,
-            double(notes.value(7).toLongLong()) / 100.0,
+            Money::fromCents(notes.value(7).toLongLong()),
             QVariant(),
             notes.value(6).toString(),
             QVariant(),
@@ -175,7 +170,7 @@ DataPacket NotaFiscalReader::Notas() const
         Coverage& covered = coverage[noteKey(links.value(0).toString(), links.value(1).toString(),
                                              links.value(2).toString())];
         covered.invoices.append(links.value(3).toString());
-        covered.dollarCents += toCents(links.value(4).toDouble());
+        covered.dollarCents += Money::cents(links.value(4).toDouble());
     }
 
     for (Row& row : packet.rows) {
@@ -183,7 +178,7 @@ DataPacket NotaFiscalReader::Notas() const
             noteKey(row.at(0).toString(), row.at(1).toString(), row.at(2).toString()));
         if (it == coverage.constEnd())
             continue; // a note without invoices: no dollar value to show
-        row[6] = double(it->dollarCents) / 100.0;
+        row[6] = Money::fromCents(it->dollarCents);
         row[8] = it->invoices.join(QStringLiteral(", "));
     }
     return packet;

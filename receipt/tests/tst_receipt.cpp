@@ -15,8 +15,6 @@ private slots:
     void shares_data();
     void shares();
     void sharesAddUpToThePayment();
-    void cents_data();
-    void cents();
     void paymentKeys_data();
     void paymentKeys();
 };
@@ -80,29 +78,6 @@ void TestReceipt::sharesAddUpToThePayment()
         }
         QCOMPARE(given, payment);
     }
-}
-
-void TestReceipt::cents_data()
-{
-    QTest::addColumn<double>("amount");
-    QTest::addColumn<qint64>("cents"); // -1: refused
-    QTest::newRow("half a cent up") << 0.005 << qint64(1);
-    QTest::newRow("a binary 1.005") << 1.005 << qint64(101);
-    QTest::newRow("largest held") << 90071992547409.91 << qint64(9007199254740991);
-    QTest::newRow("beyond a double's cents") << 9e17 << qint64(-1);
-    QTest::newRow("not a number") << qQNaN() << qint64(-1);
-    QTest::newRow("infinite") << -qInf() << qint64(-1);
-}
-
-// Amounts to cents, and a clear refusal where cents cannot be counted exactly.
-void TestReceipt::cents()
-{
-    QFETCH(double, amount);
-    QFETCH(qint64, cents);
-    if (cents < 0)
-        QVERIFY_THROWS_EXCEPTION(std::out_of_range, ToCents(amount));
-    else
-        QCOMPARE(ToCents(amount), cents);
 }
 
 void TestReceipt::paymentKeys_data()

@@ -1,15 +1,40 @@
-// The value in reais of the invoices a fiscal note covers, in cents.
-#include "ReaisCents.h"
+// Money in cents: amounts, the value in reais of the invoices a fiscal note covers, sums.
+#include "Money.h"
 
 #include <QTest>
 #include <limits>
 
-class TstReaisCents : public QObject
+class TstMoney : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void ofInvoice_data()
+    void toCents_data()
+    {
+        QTest::addColumn<double>("amount");
+        QTest::addColumn<qint64>("cents"); // refused: the lowest qint64
+        QTest::newRow("half a cent up") << 0.005 << qint64(1);
+        QTest::newRow("half a cent, negative") << -0.005 << qint64(-1);
+        QTest::newRow("1.005, 1.00499… in binary") << 1.005 << qint64(101);
+        const qint64 refused = std::numeric_limits<qint64>::min();
+        QTest::newRow("sixteenth digit not counted")
+            << 90071992547409.91 << qint64(9007199254740990);
+        QTest::newRow("first beyond a double's cents") << 90071992547410.0 << refused;
+        QTest::newRow("far beyond") << 9e17 << refused;
+        QTest::newRow("not a number") << qQNaN() << refused;
+        QTest::newRow("infinite") << -qInf() << refused;
+    }
+    // Amounts to cents, and a clear refusal where cents cannot be counted exactly.
+    void toCents()
+    {
+        QFETCH(double, amount);
+        QFETCH(qint64, cents);
+        QCOMPARE(Money::toCents(amount).value_or(std::numeric_limits<qint64>::min()), cents);
+        if (cents == std::numeric_limits<qint64>::min())
+            QVERIFY_THROWS_EXCEPTION(std::out_of_range, Money::cents(amount));
+    }
+
+    void atRate_data()
     {
         QTest::addColumn<double>("dollars");
         QTest::addColumn<double>("rate");
@@ -34,13 +59,13 @@ private slots:
         QTest::newRow("infinite rate") << 1.0 << inf << false << qint64(0);
         QTest::newRow("amount not a number") << nan << 1.0 << false << qint64(0);
     }
-    void ofInvoice()
+    void atRate()
     {
         QFETCH(double, dollars);
         QFETCH(double, rate);
         QFETCH(bool, fits);
         QFETCH(qint64, cents);
-        const std::optional<qint64> value = ReaisCents::ofInvoice(dollars, rate);
+        const std::optional<qint64> value = Money::atRate(dollars, rate);
         QCOMPARE(value.has_value(), fits);
         if (fits)
             QCOMPARE(*value, cents);
@@ -58,7 +83,7 @@ private slots:
         QTest::newRow("many small invoices")
             << 100000 << 33.33 << 3.0003 << true << qint64(1000000000);
         QTest::newRow("negative invoices") << 2 << -0.50 << 0.01 << true << qint64(-2);
-        QTest::newRow("sum beyond 64 bits") << 25 << 92233720368547.0 << 50.0 << false << qint64(0);
+        QTest::newRow("sum beyond 64 bits") << 2 << 9e13 << 1000.0 << false << qint64(0);
     }
     void sum()
     {
@@ -67,14 +92,14 @@ private slots:
         QFETCH(double, rate);
         QFETCH(bool, fits);
         QFETCH(qint64, cents);
-        const std::optional<qint64> each = ReaisCents::ofInvoice(dollars, rate);
+        const std::optional<qint64> each = Money::atRate(dollars, rate);
         QVERIFY(each);
-        const std::optional<qint64> total = ReaisCents::sum(QList<qint64>(count, *each));
+        const std::optional<qint64> total = Money::sum(QList<qint64>(count, *each));
         QCOMPARE(total.has_value(), fits);
         if (fits)
             QCOMPARE(*total, cents);
     }
 };
 
-QTEST_APPLESS_MAIN(TstReaisCents)
-#include "tst_reaiscents.moc"
+QTEST_APPLESS_MAIN(TstMoney)
+#include "tst_money.moc"
