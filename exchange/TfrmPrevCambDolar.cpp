@@ -3,7 +3,6 @@
 #include "BusyAnimation.h"
 #include "Cli_FAS10000.h"
 #include "Cli_FAS10003.h"
-#include "ControlsSuspended.h"
 #include "EAbort.h"
 #include "FormData.h"
 #include "FormatFloat.h"
@@ -74,16 +73,13 @@ void TfrmPrevCambDolar::fail(const QString& text, QWidget* control)
     throw EAbort(); // not reached: MensErro with true always raises
 }
 
-QList<TBookmark> TfrmPrevCambDolar::markedInvoices(TfrmBCRInvoice& screen, Refusal& refusal) const
+int TfrmPrevCambDolar::markedInvoices(TfrmBCRInvoice& screen, Refusal& refusal) const
 {
-    TClientDataSet& invoices = *screen.cdsInvoice;
-    const TField& mark = invoices.FieldByName(QStringLiteral("IDCHECK"));
-    const TField& received = invoices.FieldByName(QStringLiteral("DTRECINVOICE"));
+    const TField& received = screen.cdsInvoice->FieldByName(QStringLiteral("DTRECINVOICE"));
     const QDate exchange = dbdCambio->GetDate();
-    QList<TBookmark> marked;
-    for (invoices.First(); !invoices.Eof(); invoices.Next()) {
-        if (mark.AsString() != QLatin1String("S"))
-            continue;
+    int marked = 0;
+    // The invoice refused stays current.
+    screen.ForEachMarked([&] {
         if (dbdCambio->text().isEmpty())
             refusal = Refusal::NoDate;
         else if (!dbdCambio->IsDateValid())
@@ -91,14 +87,13 @@ QList<TBookmark> TfrmPrevCambDolar::markedInvoices(TfrmBCRInvoice& screen, Refus
         // An exchange on the day of the receipt is accepted, whatever the receipt's time.
         else if (!received.IsNull() && exchange < received.AsDateTime().date())
             refusal = Refusal::BeforeReceipt;
-        if (refusal != Refusal::None)
-            return {}; // the invoice refused stays current
-        marked.append(invoices.GetBookmark());
-    }
-    return marked;
+        ++marked;
+        return refusal == Refusal::None;
+    });
+    return refusal == Refusal::None ? marked : 0;
 }
 
-void TfrmPrevCambDolar::recordExchange(TfrmBCRInvoice& screen, const QList<TBookmark>& invoices)
+void TfrmPrevCambDolar::recordExchange(TfrmBCRInvoice& screen)
 {
     TClientDataSet& list = *screen.cdsInvoice;
     TField& rate = list.FieldByName(QStringLiteral("VRTXCAMBIOINVOI"));
@@ -110,16 +105,14 @@ void TfrmPrevCambDolar::recordExchange(TfrmBCRInvoice& screen, const QList<TBook
     // Every post stays pending until the walk ends: the whole exchange is one save, and a
     // refusal of the server leaves none of it stored.
     screen.SaveAsOne([&] {
-        const ControlsSuspended suspendedInvoices(list);
-        const ControlsSuspended suspendedItems(*screen.cdsItem);
-        for (const TBookmark& invoice : invoices) {
-            list.GotoBookmark(invoice);
+        screen.ForEachMarked([&] {
             list.Edit();
             rate.SetAsFloat(rateValue);
             dollar.SetAsFloat(dollarValue);
             date.SetAsDateTime(day);
             list.Post();
-        }
+            return true;
+        });
     });
 }
 
@@ -135,11 +128,9 @@ void TfrmPrevCambDolar::sbtConfirmaClick(QObject*)
     // Every marked invoice is checked before the first is changed. The walk runs with the
     // views of both lists suspended; a refusal is shown once they are back.
     Refusal refusal = Refusal::None;
-    QList<TBookmark> marked;
+    int marked = 0;
     {
         const HourglassGuard hourglass;
-        const ControlsSuspended invoices(*screen.cdsInvoice);
-        const ControlsSuspended items(*screen.cdsItem);
         marked = markedInvoices(screen, refusal);
     }
     switch (refusal) {
@@ -157,13 +148,13 @@ void TfrmPrevCambDolar::sbtConfirmaClick(QObject*)
     }
     // No invoice is marked any more (a refused save takes the marks back with everything
     // else pending): there is nothing to record, so no success to report.
-    if (marked.isEmpty()) {
+    if (marked == 0) {
         screen.LocateNrInvoiceAtual();
         MensErro(screen.msgPadrao.Msg(QStringLiteral("Inv_Inf_Camb")), true);
     }
 
     // A refusal stores nothing; the dialog stays open for another try or to be closed.
-    recordExchange(screen, marked);
+    recordExchange(screen);
     Close();
     msgPadrao.ShowMsg(QStringLiteral("Camb_Ok"), mtInformation, MessageService::Ok, 0);
 }

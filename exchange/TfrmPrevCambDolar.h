@@ -41,9 +41,9 @@ private:
     void applyDesignData(const FormData& data);
     // Shows `text` as an error, puts the focus on `control` and abandons the running action.
     [[noreturn]] void fail(const QString& text, QWidget* control);
-    // Walks the list once: the marked invoices in list order when every one passes the date
-    // checks; otherwise the first refusal, with the list on the invoice refused (the first
+    // Walks the marked invoices once: their number when every one passes the date checks;
+    // otherwise 0 and the first refusal, with the list on the invoice refused (the first
     // marked one when the date itself is missing or invalid).
-    QList<TBookmark> markedInvoices(TfrmBCRInvoice& screen, Refusal& refusal) const;
-    void recordExchange(TfrmBCRInvoice& screen, const QList<TBookmark>& invoices);
+    int markedInvoices(TfrmBCRInvoice& screen, Refusal& refusal) const;
+    void recordExchange(TfrmBCRInvoice& screen);
 };

@@ -3,7 +3,6 @@
 #include "Cli_FAS10000.h"
 #include "Cli_FAS10002.h"
 #include "Colors.h"
-#include "ControlsSuspended.h"
 #include "EventDispatch.h"
 #include "FocusTracker.h"
 #include "FormData.h"
@@ -156,41 +155,32 @@ void TfrmConfReceb::sbtConfirmaClick(QObject*)
 
     // Every check for every marked invoice before the first change: a confirmation is
     // stored whole or not at all. A refusal leaves the list on the invoice refused.
-    const TField& mark = invoices.FieldByName(QStringLiteral("IDCHECK"));
     const TField& issued = invoices.FieldByName(QStringLiteral("DTEMISINVOICE"));
     const TField& exchanged = invoices.FieldByName(QStringLiteral("DTCAMBIOINVOICE"));
     const TField& total = invoices.FieldByName(QStringLiteral("TOTALINVOICE"));
     const TField& kind = invoices.FieldByName(QStringLiteral("IDAPURFATFAS"));
-    QList<TBookmark> marked;
     QList<ReceiptInvoice> division;
     QString refusal;
-    {
-        const ControlsSuspended invoiceViews(invoices);
-        const ControlsSuspended itemViews(*screen.cdsItem);
-        for (invoices.First(); !invoices.Eof(); invoices.Next()) {
-            if (mark.AsString() != QLatin1String("S"))
-                continue;
-            if (dbdReceb->text().isEmpty())
-                refusal = msgPadrao.Msg(QStringLiteral("DtReceb_Inf"));
-            else if (dbdReceb->GetDate() < issued.AsDateTime().date())
-                refusal = msgPadrao.Msg(QStringLiteral("DtReceb>"));
-            // An invoice already exchanged cannot have been received after its exchange.
-            else if (!exchanged.IsNull() && dbdReceb->GetDate() > exchanged.AsDateTime().date())
-                refusal = msgPadrao.Msg(QStringLiteral("DtReceb<Camb"))
-                              .arg(invoices.FieldByName(QStringLiteral("NRINVOICE")).AsString());
-            if (!refusal.isEmpty())
-                break;
-            marked.append(invoices.GetBookmark());
+    screen.ForEachMarked([&] {
+        if (dbdReceb->text().isEmpty())
+            refusal = msgPadrao.Msg(QStringLiteral("DtReceb_Inf"));
+        else if (dbdReceb->GetDate() < issued.AsDateTime().date())
+            refusal = msgPadrao.Msg(QStringLiteral("DtReceb>"));
+        // An invoice already exchanged cannot have been received after its exchange.
+        else if (!exchanged.IsNull() && dbdReceb->GetDate() > exchanged.AsDateTime().date())
+            refusal = msgPadrao.Msg(QStringLiteral("DtReceb<Camb"))
+                          .arg(invoices.FieldByName(QStringLiteral("NRINVOICE")).AsString());
+        if (refusal.isEmpty())
             division.append({Money::cents(total.AsFloat()), kind.AsString() == QLatin1String("6")});
-        }
-    }
+        return refusal.isEmpty();
+    });
     if (!refusal.isEmpty()) {
         dbdReceb->setFocus();
         MensErro(refusal, true);
     }
     // No invoice is marked any more (a refused save takes the marks back with everything else
     // pending): nothing to record, and no success to report.
-    if (marked.isEmpty()) {
+    if (division.isEmpty()) {
         screen.LocateNrInvoiceAtual();
         MensErro(screen.msgPadrao.Msg(QStringLiteral("Inv_Inf_Receb")), true);
     }
@@ -204,20 +194,19 @@ void TfrmConfReceb::sbtConfirmaClick(QObject*)
     const QDateTime received(dbdReceb->GetDate(), QTime(0, 0));
     // A refusal stores nothing; the dialog stays open for another try or to be closed.
     screen.SaveAsOne([&] {
-        const ControlsSuspended invoiceViews(invoices);
-        const ControlsSuspended itemViews(*screen.cdsItem);
-        for (qsizetype i = 0; i < marked.size(); ++i) {
-            invoices.GotoBookmark(marked.at(i));
+        qsizetype next = 0; // the same marked invoices, in the same order, as checked
+        screen.ForEachMarked([&] {
             invoices.Edit();
             invoices.FieldByName(QStringLiteral("DTRECINVOICE")).SetAsDateTime(received);
             invoices.FieldByName(QStringLiteral("VRORDPGTOINVOI"))
-                .SetAsFloat(Money::fromCents(shares.at(i)));
+                .SetAsFloat(Money::fromCents(shares.at(next++)));
             TField& reference = invoices.FieldByName(QStringLiteral("DSREFPGTOINVOI"));
             reference.SetAsString(fitted(reference, edtReferencia->text()));
             TField& remark = invoices.FieldByName(QStringLiteral("DSOBSPGTOINVOI"));
             remark.SetAsString(fitted(remark, observation));
             invoices.Post();
-        }
+            return true;
+        });
     });
     Close();
     msgPadrao.ShowMsg(QStringLiteral("Receb_Ok"), mtInformation, MessageService::Ok, 0);

@@ -102,6 +102,11 @@ public:
     void SaveAsOne(const std::function<void()>& walk);
     // Puts the list back on the invoice that was current when a registration command started.
     void LocateNrInvoiceAtual();
+    // The walk over the marked invoices ("S"), in list order, with the views of both lists
+    // suspended: `visit` runs with each marked invoice current and returns false to stop
+    // there, leaving the list on that invoice (true: the walk ended at the end of the list).
+    // The marks must not change during the walk.
+    bool ForEachMarked(const std::function<bool()>& visit);
 
     // The registration commands: the button's popup and the main menu's submenu. The receipt
     // and exchange commands add up the marked invoices into VrInvoices (remembering the

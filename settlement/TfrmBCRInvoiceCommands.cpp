@@ -28,27 +28,21 @@ void TfrmBCRInvoice::sbtCadAutoClick(QObject*)
 void TfrmBCRInvoice::addUpMarked(bool receiptRequired)
 {
     NrInvoiceAtual = cdsInvoice->FieldByName(QStringLiteral("NRINVOICE")).AsString();
-    bool noReceipt = false;
+    bool complete = true;
     {
-        cdsInvoice->First();
         const WindowUpdateLock locked(this);
-        const ControlsSuspended invoices(*cdsInvoice);
-        const ControlsSuspended items(*cdsItem);
-        const TField& mark = cdsInvoice->FieldByName(QStringLiteral("IDCHECK"));
         const TField& total = cdsInvoice->FieldByName(QStringLiteral("TOTALINVOICE"));
         const TField& received = cdsInvoice->FieldByName(QStringLiteral("DTRECINVOICE"));
         VrInvoices = 0;
-        for (; !cdsInvoice->Eof(); cdsInvoice->Next()) {
-            if (mark.AsString() != QLatin1String("S"))
-                continue;
-            if (receiptRequired && received.IsNull()) {
-                noReceipt = true;
-                break; // the list stays on the invoice without receipt
-            }
+        // A walk stopped at an invoice without receipt leaves the list on it.
+        complete = ForEachMarked([&] {
+            if (receiptRequired && received.IsNull())
+                return false;
             VrInvoices += total.AsFloat();
-        }
+            return true;
+        });
     }
-    if (noReceipt)
+    if (!complete)
         MensErro(msgPadrao.Msg(QStringLiteral("Camb_Not")), true);
     LocateNrInvoiceAtual();
 }
@@ -100,25 +94,22 @@ void TfrmBCRInvoice::ValidaItemMarcado()
     QString failure;
     {
         const HourglassGuard hourglass;
-        const ControlsSuspended invoices(*cdsInvoice);
-        const ControlsSuspended items(*cdsItem);
-        const TField& mark = cdsInvoice->FieldByName(QStringLiteral("IDCHECK"));
         const TField& received = cdsInvoice->FieldByName(QStringLiteral("DTRECINVOICE"));
         const TField& exchanged = cdsInvoice->FieldByName(QStringLiteral("DTCAMBIOINVOICE"));
         TBookmark firstMarked;
-        for (cdsInvoice->First(); !cdsInvoice->Eof(); cdsInvoice->Next()) {
-            if (mark.AsString() != QLatin1String("S"))
-                continue;
+        // The invoice that failed stays current.
+        ForEachMarked([&] {
             if (firstMarked.isNull())
                 firstMarked = cdsInvoice->GetBookmark();
             if (EmptyString(received.AsString()))
                 failure = QStringLiteral("Receb_Inf");
             else if (EmptyString(exchanged.AsString()))
                 failure = QStringLiteral("Camb_Inf");
-            if (!failure.isEmpty())
-                break; // the invoice that failed stays current
-        }
+            return failure.isEmpty();
+        });
         if (failure.isEmpty()) {
+            const ControlsSuspended invoices(*cdsInvoice);
+            const ControlsSuspended items(*cdsItem);
             cdsInvoice->First();
             if (firstMarked.isNull())
                 failure = QStringLiteral("Inv_Inf");

@@ -137,6 +137,18 @@ void TfrmBCRInvoice::SaveAsOne(const std::function<void()>& walk)
     }
 }
 
+bool TfrmBCRInvoice::ForEachMarked(const std::function<bool()>& visit)
+{
+    const ControlsSuspended invoices(*cdsInvoice);
+    const ControlsSuspended items(*cdsItem);
+    const TField& mark = cdsInvoice->FieldByName(QStringLiteral("IDCHECK"));
+    for (cdsInvoice->First(); !cdsInvoice->Eof(); cdsInvoice->Next()) {
+        if (mark.AsString() == QLatin1String("S") && !visit())
+            return false;
+    }
+    return true;
+}
+
 void TfrmBCRInvoice::LocateNrInvoiceAtual()
 {
     cdsInvoice->Locate(QStringLiteral("NRINVOICE"), NrInvoiceAtual, TLocateOption::CaseInsensitive);
