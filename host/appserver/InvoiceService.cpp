@@ -7,7 +7,7 @@
 #include "SqlPacketWriter.h"
 
 InvoiceService::InvoiceService(const QSqlDatabase& database, Options serviceOptions)
-    : db(database), options(serviceOptions), statements(database)
+    : db(database), options(serviceOptions), statements(database, serviceOptions.writeTurn.get())
 {}
 
 DataPacket InvoiceService::getInvoice(const FilterArgs& request) const

@@ -10,6 +10,8 @@
 #include <QJsonObject>
 #include <QSqlDatabase>
 #include <QString>
+#include <memory>
+#include <mutex>
 
 // The four methods of the remote data module over one database connection. Every value
 // reaches SQL as a bound parameter. Writes run in one transaction each call: all or nothing.
@@ -25,6 +27,9 @@ public:
         // Tests only: after this many write statements within one call, the call fails as if
         // the database had failed there (negative: never).
         int failAfterWrites = -1;
+        // Shared by the services of one process on one SQLite file: their writing calls take
+        // it in turn instead of polling SQLite's lock (none: each waits on the file's lock).
+        std::shared_ptr<std::mutex> writeTurn;
     };
 
     InvoiceService(const QSqlDatabase& db, Options options);

@@ -65,7 +65,7 @@ InvoiceUpdate::InvoiceUpdate(StatementCache& cache, int failAfterWrites)
 QJsonObject InvoiceUpdate::run(const Delta& delta)
 {
     const QString company = validate(delta);
-    Transaction transaction(statements.database());
+    Transaction transaction(statements.database(), statements.writeTurn());
     int changed = 0;
     for (const DeltaChange& change : delta.changes) {
         if (apply(change, company))

@@ -21,7 +21,7 @@ void NoteIssuer::checkMode(const QString& mode)
 QJsonObject NoteIssuer::issue(const MarkedInvoices& marked, const QString& mode)
 {
     QJsonArray alreadyIssued;
-    Transaction transaction(statements.database());
+    Transaction transaction(statements.database(), statements.writeTurn());
     const Notes notes = collect(marked, mode == QLatin1String("Unificada"), alreadyIssued);
     const QJsonArray issued =
         write(marked.company, mode, notes, takeNumbers(marked.company, notes));

@@ -74,8 +74,9 @@ QSqlQuery execute(const QSqlDatabase& db, const BoundSql& statement, const char*
     return query;
 }
 
-Transaction::Transaction(QSqlDatabase& database)
-    : db(database), sqlite(database.driverName() == QLatin1String("QSQLITE"))
+Transaction::Transaction(QSqlDatabase& database, std::mutex* writeTurn)
+    : turn(writeTurn ? std::unique_lock(*writeTurn) : std::unique_lock<std::mutex>()), db(database),
+      sqlite(database.driverName() == QLatin1String("QSQLITE"))
 {
     if (!run(QStringLiteral("BEGIN IMMEDIATE"), &QSqlDatabase::transaction))
         databaseFailure(db.lastError(), "beginning");

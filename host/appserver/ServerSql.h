@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVariant>
 #include <map>
+#include <mutex>
 
 // The SQL plumbing of the service's calls: failures, binding, the transaction of a call, the
 // count of its writes and the statements kept prepared on the connection.
@@ -43,7 +44,8 @@ inline QString nullableText(const QVariant& value)
 class Transaction
 {
 public:
-    explicit Transaction(QSqlDatabase& database);
+    // With `writeTurn`, the transaction holds it from its beginning to its end.
+    explicit Transaction(QSqlDatabase& database, std::mutex* writeTurn = nullptr);
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
@@ -53,6 +55,7 @@ public:
 private:
     bool run(const QString& sqliteCommand, bool (QSqlDatabase::*command)());
 
+    std::unique_lock<std::mutex> turn;
     QSqlDatabase& db;
     const bool sqlite;
     bool done = false;
@@ -75,9 +78,13 @@ private:
 class StatementCache
 {
 public:
-    explicit StatementCache(const QSqlDatabase& database) : db(database) {}
+    explicit StatementCache(const QSqlDatabase& database, std::mutex* writeTurn = nullptr)
+        : db(database), turn(writeTurn)
+    {}
 
     QSqlDatabase& database() { return db; }
+    // The process's turn to write on this database, if its writers take turns.
+    std::mutex* writeTurn() const { return turn; }
     // The kept statement of this text, prepared on first use.
     QSqlQuery& statement(const QString& sql, const char* what);
     // The kept statement run with the values bound: a write that `writes` counts, or a read
@@ -88,5 +95,6 @@ public:
 
 private:
     QSqlDatabase db;
+    std::mutex* turn;
     std::map<QString, QSqlQuery> statements;
 };

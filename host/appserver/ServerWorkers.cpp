@@ -99,6 +99,9 @@ private:
 ServerWorkers::ServerWorkers(ServerDatabase where, Options workerOptions)
     : database(std::move(where)), options(workerOptions)
 {
+    // On one SQLite file the workers' writes take turns here rather than poll the file's lock.
+    if (database.driver == QLatin1String("QSQLITE") && !options.service.writeTurn)
+        options.service.writeTurn = std::make_shared<std::mutex>();
     for (int i = 0; i < std::max(1, options.workers); ++i)
         threads.emplace_back([this, i] { run(i); });
 }

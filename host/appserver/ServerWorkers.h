@@ -45,7 +45,7 @@ private:
     void run(int index);
 
     const ServerDatabase database;
-    const Options options;
+    Options options;
     std::mutex mutex;
     std::condition_variable workReady;   // a job was queued, or the workers must stop
     std::condition_variable answerReady; // a worker answered a job

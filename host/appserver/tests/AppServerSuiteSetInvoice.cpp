@@ -142,7 +142,7 @@ void AppServerSuite::setInvoiceOnOneConnection()
 {
     InvoiceService service(db);
     const auto send = [&](const Delta& delta, int failAfterWrites = -1) {
-        service.setOptions({failAfterWrites});
+        service.setOptions({failAfterWrites, {}});
         return message(call(QStringLiteral("SetInvoice"), {arg("variant", delta.toJsonObject())},
                             {}, &service));
     };
