@@ -6,9 +6,11 @@
 #include <QJsonDocument>
 #include <QNetworkInterface>
 #include <arpa/inet.h>
+#include <chrono>
 #include <cstring>
 #include <microhttpd.h>
 #include <optional>
+#include <sys/socket.h>
 #include <vector>
 
 Q_LOGGING_CATEGORY(lcAppServer, "fas.appserver")
@@ -31,9 +33,41 @@ struct AppServer::Request
     bool tooLarge = false;
 };
 
+// One connection's clock: when its current request began to be awaited, and whether its
+// headers have arrived.
+struct AppServer::Connection
+{
+    int socket = -1;
+    std::chrono::steady_clock::time_point since = std::chrono::steady_clock::now();
+    bool headersIn = false;
+    bool serving = false; // the request is whole: no deadline while it is served
+    bool closed = false;  // shut down by the watchdog
+};
+
+namespace {
+
+// Moves a connection's clock on, under the server's lock.
+void advance(std::mutex& mutex, MHD_Connection* connection, bool headersIn, bool serving)
+{
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+    auto* clock = info ? static_cast<AppServer::Connection*>(info->socket_context) : nullptr;
+    if (!clock)
+        return;
+    const std::lock_guard lock(mutex);
+    if (!clock->headersIn || !headersIn)
+        clock->since = std::chrono::steady_clock::now();
+    clock->headersIn = headersIn;
+    clock->serving = serving;
+}
+
+} // namespace
+
 // The library's callbacks, in its own types.
 struct AppServerCallbacks
 {
+    static void onConnection(void* self, MHD_Connection* connection, void** context,
+                             MHD_ConnectionNotificationCode code);
     static MHD_Result onRequest(void* self, MHD_Connection* connection, const char* url,
                                 const char* method, const char* version, const char* upload,
                                 size_t* uploadSize, void** state);
@@ -47,8 +81,54 @@ AppServer::AppServer(const ServerDatabase& database, Options serverOptions)
 
 AppServer::~AppServer()
 {
+    {
+        const std::lock_guard lock(connectionsMutex);
+        stopping = true;
+    }
+    stopWatching.notify_all();
+    if (watchdog.joinable())
+        watchdog.join();
     if (daemon)
         MHD_stop_daemon(daemon);
+}
+
+void AppServer::watchDeadlines()
+{
+    using namespace std::chrono;
+    const seconds headers(options.idleTimeoutSeconds);
+    const seconds body = headers * 5;
+    std::unique_lock lock(connectionsMutex);
+    while (!stopWatching.wait_for(lock, milliseconds(500), [this] { return stopping; })) {
+        const auto now = steady_clock::now();
+        for (Connection* connection : connections) {
+            if (connection->closed || connection->serving ||
+                now - connection->since < (connection->headersIn ? body : headers))
+                continue;
+            qCWarning(lcAppServer) << "connection closed: request not whole in time";
+            // The connection's own thread sees the end of the stream and closes it.
+            ::shutdown(connection->socket, SHUT_RDWR);
+            connection->closed = true;
+        }
+    }
+}
+
+void AppServerCallbacks::onConnection(void* self, MHD_Connection* connection, void** context,
+                                      MHD_ConnectionNotificationCode code)
+{
+    auto& server = *static_cast<AppServer*>(self);
+    const std::lock_guard lock(server.connectionsMutex);
+    if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+        auto* clock = new AppServer::Connection;
+        const MHD_ConnectionInfo* info =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+        clock->socket = info ? info->connect_fd : -1;
+        server.connections.insert(clock);
+        *context = clock;
+    } else if (auto* clock = static_cast<AppServer::Connection*>(*context)) {
+        server.connections.erase(clock);
+        delete clock;
+        *context = nullptr;
+    }
 }
 
 quint16 AppServer::listen(const QHostAddress& address, quint16 port)
@@ -101,6 +181,8 @@ quint16 AppServer::listen(const QHostAddress& address, quint16 port)
         {MHD_OPTION_THREAD_STACK_SIZE, 1024 * 1024, nullptr},
         {MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&AppServerCallbacks::onCompleted),
          this},
+        {MHD_OPTION_NOTIFY_CONNECTION,
+         reinterpret_cast<intptr_t>(&AppServerCallbacks::onConnection), this},
     };
     // The library reads the PEM texts as C strings.
     const QByteArray key = options.tlsKey + '\0';
@@ -115,6 +197,7 @@ quint16 AppServer::listen(const QHostAddress& address, quint16 port)
                               MHD_OPTION_ARRAY, items.data(), MHD_OPTION_END);
     if (!daemon)
         return 0;
+    watchdog = std::thread([this] { watchDeadlines(); });
     const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon, MHD_DAEMON_INFO_BIND_PORT);
     return info ? info->port : port;
 }
@@ -221,6 +304,7 @@ MHD_Result AppServerCallbacks::onRequest(void* self, MHD_Connection* connection,
         // body is read, and the connection is then closed.
         request = new AppServer::Request;
         *state = request;
+        advance(server.connectionsMutex, connection, true, false);
         early = server.admit(connection, QByteArray(method));
         if (!early)
             return MHD_YES;
@@ -240,6 +324,7 @@ MHD_Result AppServerCallbacks::onRequest(void* self, MHD_Connection* connection,
     }
     if (request->tooLarge && !early) // a chunked body past the limit: dropped mid-way
         return MHD_NO;
+    advance(server.connectionsMutex, connection, true, true);
     const AppServer::Reply reply =
         early ? *early : server.answer(QByteArray(url), QByteArray(method), *request);
     MHD_Response* response = MHD_create_response_from_buffer(
@@ -259,9 +344,11 @@ MHD_Result AppServerCallbacks::onRequest(void* self, MHD_Connection* connection,
     return queued;
 }
 
-void AppServerCallbacks::onCompleted(void*, MHD_Connection*, void** state,
+void AppServerCallbacks::onCompleted(void* self, MHD_Connection* connection, void** state,
                                      MHD_RequestTerminationCode)
 {
+    // The next request of a kept connection is awaited from now.
+    advance(static_cast<AppServer*>(self)->connectionsMutex, connection, false, false);
     delete static_cast<AppServer::Request*>(*state);
     *state = nullptr;
 }

@@ -7,7 +7,11 @@
 #include <QHostAddress>
 #include <QLoggingCategory>
 #include <QStringList>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
+#include <set>
+#include <thread>
 
 Q_DECLARE_LOGGING_CATEGORY(lcAppServer)
 
@@ -52,6 +56,8 @@ public:
     // A text for the log: control characters (a forged line break) written as \xNN.
     static QString printable(const QString& text);
 
+    struct Connection; // a connection's clock (AppServer.cpp)
+
 private:
     friend struct AppServerCallbacks;
     struct Request;
@@ -69,8 +75,18 @@ private:
     Reply answer(const QByteArray& path, const QByteArray& method, const Request& request);
     Reply call(const QByteArray& body);
 
+    // Closes the connections whose request is late: its headers not whole within the idle
+    // timeout of the connection's start or its last answer (a sender trickling a byte at a
+    // time never lets the idle timeout run out), its body not whole within five times that.
+    void watchDeadlines();
+
     const Options options;
     QStringList allowedHosts; // lower case, without ports
     ServerWorkers workers;
+    std::mutex connectionsMutex;
+    std::set<Connection*> connections;
+    std::condition_variable stopWatching;
+    bool stopping = false;
+    std::thread watchdog;
     MHD_Daemon* daemon = nullptr;
 };

@@ -105,6 +105,10 @@ TNetConnection::Reply TNetConnection::exchange(const QByteArray& body, const QSt
         case QAbstractSocket::RemoteHostClosedError:
             why = QStringLiteral("a conexão foi encerrada pelo servidor");
             break;
+        case QAbstractSocket::SslHandshakeFailedError:
+            why = QStringLiteral("o certificado do servidor não é confiável (%1)")
+                      .arg(answer.errorText);
+            break;
         default:
             why = answer.errorText;
         }
