@@ -283,6 +283,16 @@ RpcDispatcher::Answer RpcDispatcher::batch(const QByteArray& body)
         return answer;
     }
     Answer answer;
+    // A batch cannot make the server hold more than one body's worth of calls or of answers.
+    constexpr qsizetype maxCalls = 100;
+    constexpr qsizetype maxAnswerBytes = 64 * 1024 * 1024;
+    if (requests.size() > maxCalls) {
+        answer.failure = QStringLiteral("Lote de %1 requisições.").arg(requests.size());
+        answer.body = errorBody(
+            QJsonValue::Null, InvalidRequest,
+            QStringLiteral("Um lote pode trazer no máximo %1 requisições.").arg(maxCalls));
+        return answer;
+    }
     if (requests.isEmpty()) {
         answer.failure = QStringLiteral("Lote vazio.");
         answer.body = errorBody(QJsonValue::Null, InvalidRequest,
@@ -293,7 +303,13 @@ RpcDispatcher::Answer RpcDispatcher::batch(const QByteArray& body)
     QStringList methods;
     answer.ok = true;
     for (const QByteArrayView request : requests) {
-        const Answer one = dispatch(request.toByteArray());
+        const Answer one =
+            answers.size() <= maxAnswerBytes
+                ? dispatch(request.toByteArray())
+                : refuse(request.toByteArray(),
+                         QStringLiteral("O lote passou do limite de %1 bytes de resposta; esta "
+                                        "requisição não foi executada.")
+                             .arg(maxAnswerBytes));
         methods << (one.method.isEmpty() ? QStringLiteral("-") : one.method);
         answer.ok = answer.ok && one.ok;
         if (!one.ok && answer.failure.isEmpty())
@@ -304,7 +320,7 @@ RpcDispatcher::Answer RpcDispatcher::batch(const QByteArray& body)
             answers += ',';
         answers += one.body;
     }
-    answer.method = QStringLiteral("lote[%1]").arg(methods.join(QLatin1Char(',')));
+    answer.method = QStringLiteral("lote[%1]").arg(methods.join(QLatin1Char(',')).left(200));
     answer.silent = answers.size() == 1;
     answer.body = answer.silent ? QByteArray() : answers + ']';
     return answer;

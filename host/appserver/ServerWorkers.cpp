@@ -40,21 +40,27 @@ public:
 
     RpcDispatcher::Answer serve(const QByteArray& body)
     {
+        // A connection the database dropped while it was idle (a restart, a terminated
+        // session) is opened again before the call, so the call runs whole on a live one.
+        if (dispatcher && database.driver == QLatin1String("QPSQL") && !alive())
+            reopen();
         if (!dispatcher && !open())
             return RpcDispatcher::refuse(body, noConnectionText());
         RpcDispatcher::Answer answer = dispatcher->handle(body);
-        // A call that failed on a connection the database dropped (a restart, a terminated
-        // session) runs again once on a new one. Nothing of it was stored: its transaction
-        // died with the connection, and a note issued before the loss is reported as issued.
-        if (!answer.ok && !answer.method.isEmpty() && !alive()) {
-            qCWarning(lcAppServer).noquote()
-                << connectionName << "lost its database connection; opening it again";
-            close();
-            if (!open())
-                return RpcDispatcher::refuse(body, noConnectionText());
-            answer = dispatcher->handle(body);
-        }
-        return answer;
+        if (answer.ok || answer.method.isEmpty() || alive())
+            return answer;
+        // Lost during the call. A listing runs again on a new connection; a write is not run
+        // twice, since its commit may have reached the database before the loss.
+        const bool listing = answer.method == QLatin1String("GetInvoice") ||
+                             answer.method == QLatin1String("GetItem");
+        if (!reopen())
+            return RpcDispatcher::refuse(body, noConnectionText());
+        if (listing)
+            return dispatcher->handle(body);
+        return RpcDispatcher::refuse(
+            body, QStringLiteral("A conexão com o banco de dados do servidor de aplicação caiu "
+                                 "durante a gravação, que pode ter sido concluída ou não. "
+                                 "Atualize a lista antes de repetir a operação."));
     }
 
 private:
@@ -80,6 +86,14 @@ private:
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(connectionName);
         }
+    }
+
+    bool reopen()
+    {
+        qCWarning(lcAppServer).noquote()
+            << connectionName << "lost its database connection; opening it again";
+        close();
+        return open();
     }
 
     bool alive()

@@ -16,7 +16,8 @@
 // The workers that run the calls: a few threads, each with its own database connection,
 // service and dispatcher, so that a call waiting for a lock holds one worker and the other
 // calls go on. A connection is opened when its worker starts and opened again on the next
-// call after it was lost; while the database cannot be reached the calls are answered with
+// call after it was lost (a listing that met the loss runs again; a write does not, since it
+// may have been committed); while the database cannot be reached the calls are answered with
 // "Sem conexão com o banco de dados …". A connection is only ever used by the thread that
 // opened it.
 class ServerWorkers
@@ -25,8 +26,10 @@ public:
     struct Options
     {
         int workers = 4;
-        // How long a call waits for a free worker before it is answered "ocupado".
-        int queueWaitMs = 60000;
+        // How long a call waits for a free worker before it is answered "ocupado": well within
+        // the suite's 30 s, so that the suite hears it rather than giving up on a call that
+        // may still run.
+        int queueWaitMs = 20000;
         InvoiceService::Options service;
     };
 

@@ -115,6 +115,13 @@ private:
     QByteArray decoded;
 };
 
+// The host as the Host header names it: an IPv6 address in brackets.
+QByteArray hostHeader(const QString& host)
+{
+    const QByteArray name = host.toUtf8();
+    return name.contains(':') && !name.startsWith('[') ? '[' + name + ']' : name;
+}
+
 } // namespace
 
 HttpChannel::HttpChannel() = default;
@@ -171,7 +178,7 @@ HttpChannel::Answer HttpChannel::exchange(const Endpoint& endpoint, const QByteA
     });
 
     QByteArray head = (body.isNull() ? QByteArrayLiteral("GET ") : QByteArrayLiteral("POST ")) +
-                      path + " HTTP/1.1\r\nHost: " + endpoint.host.toUtf8() + ':' +
+                      path + " HTTP/1.1\r\nHost: " + hostHeader(endpoint.host) + ':' +
                       QByteArray::number(endpoint.port) + "\r\n";
     if (!endpoint.token.isEmpty())
         head += "Authorization: Bearer " + endpoint.token + "\r\n";

@@ -54,6 +54,8 @@ void AppServerSuite::badRequest_data()
     const QByteArray head = R"({"jsonrpc":"2.0","id":1,)";
     QTest::newRow("malformed JSON") << QByteArray("{\"jsonrpc\":") << -32700 << "JSON";
     QTest::newRow("not an object") << QByteArray("42") << -32600 << "objeto";
+    QTest::newRow("batch of 101") << "[" + QByteArray("1,").repeated(100) + "1]" << -32600
+                                  << "no máximo 100";
     QTest::newRow("no version") << QByteArray(R"({"id":1,"method":"GetItem","params":[]})")
                                 << -32600 << "2.0";
     QTest::newRow("unknown method")
