@@ -232,4 +232,24 @@ inline QString stored(const QSqlDatabase& db, const QString& number)
     return QVariant(select(db, sql, {number}).value(0)).toStringList().join('|');
 }
 
+// A write of one invoice of company 01 that a lock will stop: a SetInvoice of an open invoice's
+// reference, or a GeraNF of a ready invoice. `number` is empty when company 01 has none.
+struct BlockedWrite
+{
+    QString number;
+    QByteArray call;
+
+    BlockedWrite(int port, const QString& method)
+    {
+        const bool change = method == "SetInvoice";
+        const Packet packet = Packet::fetch(port, "01", change ? "A_" : "N_");
+        if (change ? packet.rows.isEmpty() : packet.ready().isEmpty())
+            return;
+        number = change ? packet.text(packet.rows.first(), "NRINVOICE") : packet.ready().first();
+        call = change ? packet.setInvoice(
+                            {Packet::modify(packet.rows.first(), {{"DSREFPGTOINVOI", "x"}})})
+                      : packet.geraNF({number}, "Separadas");
+    }
+};
+
 } // namespace ServerFaults

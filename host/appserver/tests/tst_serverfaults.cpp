@@ -68,14 +68,10 @@ private slots:
     {
         QFETCH(QString, method);
         const bool change = method == "SetInvoice";
-        const Packet packet = Packet::fetch(server.port, "01", change ? "A_" : "N_");
-        QVERIFY(change ? !packet.rows.isEmpty() : !packet.ready().isEmpty());
-        const QString number =
-            change ? packet.text(packet.rows.first(), "NRINVOICE") : packet.ready().first();
-        const QByteArray call =
-            change ? packet.setInvoice(
-                         {Packet::modify(packet.rows.first(), {{"DSREFPGTOINVOI", "x"}})})
-                   : packet.geraNF({number}, "Separadas");
+        const BlockedWrite write(server.port, method);
+        QVERIFY(!write.number.isEmpty());
+        const QString& number = write.number;
+        const QByteArray& call = write.call;
         const QString before = stored(other, number);
 
         const auto release = qScopeGuard([this] { QSqlQuery(other).exec("ROLLBACK"); });

@@ -185,15 +185,10 @@ private slots:
     void heldLock()
     {
         QFETCH(QString, method);
-        const bool change = method == "SetInvoice";
-        const Packet packet = Packet::fetch(first.port, "01", change ? "A_" : "N_");
-        QVERIFY(change ? !packet.rows.isEmpty() : !packet.ready().isEmpty());
-        const QString number =
-            change ? packet.text(packet.rows.first(), "NRINVOICE") : packet.ready().first();
-        const QByteArray call =
-            change ? packet.setInvoice(
-                         {Packet::modify(packet.rows.first(), {{"DSREFPGTOINVOI", "x"}})})
-                   : packet.geraNF({number}, "Separadas");
+        const BlockedWrite write(first.port, method);
+        QVERIFY(!write.number.isEmpty());
+        const QString& number = write.number;
+        const QByteArray& call = write.call;
         const QString before = stored(db, number);
 
         QSqlDatabase holder = where.open("holder", true);
