@@ -173,14 +173,6 @@ QByteArray byRefValues(const QList<ServerArg>& args)
     return out.take();
 }
 
-QByteArray resultBody(const QJsonValue& id, const QJsonObject& result)
-{
-    const QJsonObject answer{{QStringLiteral("jsonrpc"), QStringLiteral("2.0")},
-                             {QStringLiteral("id"), id},
-                             {QStringLiteral("result"), result}};
-    return QJsonDocument(answer).toJson(QJsonDocument::Compact);
-}
-
 // The compact JSON text of one value (QJsonDocument only writes arrays and objects).
 QByteArray compactValue(const QJsonValue& value)
 {
@@ -188,22 +180,73 @@ QByteArray compactValue(const QJsonValue& value)
     return array.mid(1, array.size() - 2);
 }
 
-// A successful answer around a data packet already in its JSON form: the packet's bytes are
-// copied in as they are, never parsed into a tree and written out again.
-QByteArray packetResultBody(const QJsonValue& id, const QByteArray& packet,
-                            const QByteArray& byrefText)
+// The one writer of the answer's envelope. A success carries its data already in JSON form
+// (a data packet's bytes are copied in as they are, never parsed into a tree and written out
+// again) and the by-reference values; a failure the user must see, its message.
+QByteArray successBody(const QJsonValue& id, const QByteArray& dataText,
+                       const QByteArray& byrefText)
 {
     const QByteArray idText = compactValue(id);
     QByteArray body;
-    body.reserve(packet.size() + idText.size() + byrefText.size() + 64);
+    body.reserve(dataText.size() + idText.size() + byrefText.size() + 64);
     body.append(R"({"jsonrpc":"2.0","id":)");
     body.append(idText);
     body.append(R"(,"result":{"ok":true,"data":)");
-    body.append(packet);
+    body.append(dataText);
     body.append(R"(,"byref":)");
     body.append(byrefText);
     body.append("}}");
     return body;
+}
+
+QByteArray failureBody(const QJsonValue& id, const QString& message)
+{
+    const QJsonObject result{{QStringLiteral("ok"), false}, {QStringLiteral("message"), message}};
+    const QJsonObject answer{{QStringLiteral("jsonrpc"), QStringLiteral("2.0")},
+                             {QStringLiteral("id"), id},
+                             {QStringLiteral("result"), result}};
+    return QJsonDocument(answer).toJson(QJsonDocument::Compact);
+}
+
+QByteArray compactObject(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+// Each method of the module bound to what it does with its checked arguments: the data of its
+// answer, as JSON text (`rows`: the rows a listing delivered).
+using Handler = QByteArray (*)(InvoiceService& service, const QList<ServerArg>& args,
+                               qsizetype* rows);
+struct Binding
+{
+    const RemoteMethod* method;
+    Handler handler;
+};
+const Binding bindings[] = {
+    {&RemoteMethods::GetInvoice,
+     [](InvoiceService& service, const QList<ServerArg>& args, qsizetype* rows) {
+         return service.getInvoiceJson(FilterArgs::fromArgs(args), rows);
+     }},
+    {&RemoteMethods::GetItem,
+     [](InvoiceService& service, const QList<ServerArg>& args, qsizetype* rows) {
+         return service.getItemJson(FilterArgs::fromArgs(args), rows);
+     }},
+    {&RemoteMethods::SetInvoice,
+     [](InvoiceService& service, const QList<ServerArg>& args, qsizetype*) {
+         return compactObject(service.setInvoice(Delta::fromJson(args.at(0).json)));
+     }},
+    {&RemoteMethods::GeraNF,
+     [](InvoiceService& service, const QList<ServerArg>& args, qsizetype*) {
+         return compactObject(service.geraNF(QByteArrayView(args.at(0).json), args.at(1).text));
+     }},
+};
+
+Handler handlerOf(const RemoteMethod* method)
+{
+    for (const Binding& binding : bindings)
+        if (binding.method == method)
+            return binding.handler;
+    return nullptr;
 }
 
 } // namespace
@@ -252,8 +295,7 @@ RpcDispatcher::Answer RpcDispatcher::refuse(const QByteArray& body, const QStrin
         // What cannot be read is answered without its id.
     }
     answer.failure = message;
-    answer.body = resultBody(
-        id, QJsonObject{{QStringLiteral("ok"), false}, {QStringLiteral("message"), message}});
+    answer.body = failureBody(id, message);
     return answer;
 }
 
@@ -368,7 +410,7 @@ RpcDispatcher::Answer RpcDispatcher::dispatch(const QByteArray& body)
     answer.silent = request.id.isNull();
     const QString method = JsonScan::stringValue(request.method);
     const RemoteMethod* signature = RemoteMethods::find(method);
-    if (!signature)
+    if (!signature || !handlerOf(signature))
         return error(id, MethodNotFound, RemoteMethods::unknownMethodText(method));
     answer.method = method;
 
@@ -388,36 +430,17 @@ RpcDispatcher::Answer RpcDispatcher::dispatch(const QByteArray& body)
         return error(id, InvalidParams, bad.message);
     }
 
-    QJsonObject result;
     try {
-        QJsonValue data;
-        if (signature == &RemoteMethods::GetInvoice || signature == &RemoteMethods::GetItem) {
-            const FilterArgs filter = FilterArgs::fromArgs(args);
-            const QByteArray packet = signature == &RemoteMethods::GetInvoice
-                                          ? service.getInvoiceJson(filter, &answer.rows)
-                                          : service.getItemJson(filter, &answer.rows);
-            // The by-reference arguments go back as they came.
-            answer.body = packetResultBody(id, packet, byRefValues(args));
-            answer.ok = true;
-            return answer;
-        } else if (signature == &RemoteMethods::SetInvoice) {
-            data = service.setInvoice(Delta::fromJson(args.at(0).json));
-        } else {
-            data = service.geraNF(QByteArrayView(args.at(0).json), args.at(1).text);
-        }
-        result = QJsonObject{{QStringLiteral("ok"), true},
-                             {QStringLiteral("data"), data},
-                             {QStringLiteral("byref"), QJsonArray()}};
+        const QByteArray data = handlerOf(signature)(service, args, &answer.rows);
+        // The by-reference arguments go back as they came.
+        answer.body = successBody(id, data, byRefValues(args));
         answer.ok = true;
+        return answer;
     } catch (const DataPacketError& failure) {
         answer.failure = QStringLiteral("Pacote de dados inválido: %1").arg(failure.text());
-        result =
-            QJsonObject{{QStringLiteral("ok"), false}, {QStringLiteral("message"), answer.failure}};
     } catch (const ServiceFailure& failure) {
         answer.failure = failure.message();
-        result = QJsonObject{{QStringLiteral("ok"), false},
-                             {QStringLiteral("message"), failure.message()}};
     }
-    answer.body = resultBody(id, result);
+    answer.body = failureBody(id, answer.failure);
     return answer;
 }
