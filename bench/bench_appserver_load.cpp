@@ -103,7 +103,7 @@ double loadCompany(ServerProcess& server, TNetConnection& connection, const QStr
         QElapsedTimer step;
         step.start();
         const QByteArray invoices = packetOf(
-            connection.GetServer().callPacket(QStringLiteral("GetInvoice"), args), "GetInvoice");
+            connection.GetServer().callPacket(RemoteMethods::GetInvoice, args), "GetInvoice");
         const double invoiceCall = msSince(step);
         step.start();
         invoiceSet.SetData(invoices);
@@ -111,7 +111,7 @@ double loadCompany(ServerProcess& server, TNetConnection& connection, const QStr
         args = FilterArgs::everything(company).toArgs();
         step.start();
         const QByteArray items =
-            packetOf(connection.GetServer().callPacket(QStringLiteral("GetItem"), args), "GetItem");
+            packetOf(connection.GetServer().callPacket(RemoteMethods::GetItem, args), "GetItem");
         const double itemCall = msSince(step);
         step.start();
         itemSet.SetData(items);
@@ -126,10 +126,10 @@ double loadCompany(ServerProcess& server, TNetConnection& connection, const QStr
     const auto loadTree = [&](TClientDataSet& invoiceSet, TClientDataSet& itemSet) {
         QList<ServerArg> args = FilterArgs::everything(company).toArgs();
         invoiceSet.SetData(
-            dataOf(connection.GetServer().call(QStringLiteral("GetInvoice"), args), "GetInvoice"));
+            dataOf(connection.GetServer().call(RemoteMethods::GetInvoice, args), "GetInvoice"));
         args = FilterArgs::everything(company).toArgs();
         itemSet.SetData(
-            dataOf(connection.GetServer().call(QStringLiteral("GetItem"), args), "GetItem"));
+            dataOf(connection.GetServer().call(RemoteMethods::GetItem, args), "GetItem"));
     };
     // The milliseconds of one load into two new record sets (freed after the timing).
     const auto intoEmptySets = [](const auto& load) {

@@ -19,14 +19,6 @@ namespace {
         QStringLiteral("Chamada inválida ao servidor de aplicação: %1").arg(misfit));
 }
 
-const RemoteMethod& described(const QString& name)
-{
-    const RemoteMethod* method = RemoteMethods::find(name);
-    if (!method)
-        refuse(RemoteMethods::unknownMethodText(name));
-    return *method;
-}
-
 } // namespace
 
 TNetConnection::TNetConnection() = default;
@@ -184,17 +176,6 @@ ServerPacketResult AppServerInterface::callPacket(const RemoteMethod& method,
     ServerPacketResult result = callPacket(method, args);
     filter.takeByRef(args);
     return result;
-}
-
-QJsonValue AppServerInterface::call(const QString& method, QList<ServerArg>& args) const
-{
-    return call(described(method), args);
-}
-
-ServerPacketResult AppServerInterface::callPacket(const QString& method,
-                                                  QList<ServerArg>& args) const
-{
-    return callPacket(described(method), args);
 }
 
 ServerPacketResult AppServerInterface::callPacket(const RemoteMethod& method,

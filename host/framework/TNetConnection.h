@@ -52,9 +52,6 @@ public:
     // by-reference values.
     QJsonValue call(const RemoteMethod& method, FilterArgs& filter) const;
     ServerPacketResult callPacket(const RemoteMethod& method, FilterArgs& filter) const;
-    // By the method's name, looked up in RemoteMethods (an unknown name is never sent).
-    QJsonValue call(const QString& method, QList<ServerArg>& args) const;
-    ServerPacketResult callPacket(const QString& method, QList<ServerArg>& args) const;
 
 private:
     // Checks the arguments, sends the request; returns the answer's status and body.

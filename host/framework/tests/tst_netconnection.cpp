@@ -178,7 +178,7 @@ private slots:
         QCOMPARE(connects, 1);
 
         QList<ServerArg> args = filterArgs(QStringLiteral("01"));
-        const QJsonValue result = connection.GetServer().call(QStringLiteral("GetInvoice"), args);
+        const QJsonValue result = connection.GetServer().call(RemoteMethods::GetInvoice, args);
         const DataPacket invoices =
             DataPacket::fromJsonObject(CheckResultServ(result, true, 0).toObject());
         QCOMPARE(invoices.rows.size(), 30);
@@ -186,7 +186,7 @@ private slots:
         QCOMPARE(args.at(1).text, QStringLiteral("A_N_E_"));
         QCOMPARE(args.at(7).text, QString());
 
-        const QJsonValue items = connection.GetServer().call(QStringLiteral("GetItem"), args);
+        const QJsonValue items = connection.GetServer().call(RemoteMethods::GetItem, args);
         QVERIFY(
             DataPacket::fromJsonObject(CheckResultServ(items, true, 0).toObject()).rows.size() >=
             30);
@@ -204,7 +204,7 @@ private slots:
         TNetConnection connection;
         connectTo(connection, port);
         QList<ServerArg> args = refusedGeraNFArgs();
-        const QJsonValue result = connection.GetServer().call(QStringLiteral("GeraNF"), args);
+        const QJsonValue result = connection.GetServer().call(RemoteMethods::GeraNF, args);
         QVERIFY_THROWS_EXCEPTION(EAbort, CheckResultServ(result, true, 0));
         QCOMPARE(messages->messages.size(), 1);
         QCOMPARE(messages->messages.first().kind, MessageService::Kind::Error);
@@ -214,7 +214,7 @@ private slots:
         // With ThrowException the call itself raises the server's message.
         connection.ThrowException = true;
         QVERIFY_THROWS_EXCEPTION(ENetConnection,
-                                 connection.GetServer().call(QStringLiteral("GeraNF"), args));
+                                 connection.GetServer().call(RemoteMethods::GeraNF, args));
     }
 
     // The packet form of a call carries the same packet as the tree form, and the same
@@ -225,10 +225,10 @@ private slots:
         connectTo(connection, port);
         QList<ServerArg> args = filterArgs(QStringLiteral("01"));
         args[1].text = QStringLiteral("A_N_");
-        const QJsonValue tree = connection.GetServer().call(QStringLiteral("GetItem"), args);
+        const QJsonValue tree = connection.GetServer().call(RemoteMethods::GetItem, args);
         args[1].text = QStringLiteral("A_N_");
         const ServerPacketResult packet =
-            connection.GetServer().callPacket(QStringLiteral("GetItem"), args);
+            connection.GetServer().callPacket(RemoteMethods::GetItem, args);
         QCOMPARE(args.at(1).text, QStringLiteral("A_N_"));
         QVERIFY(!packet.result.contains(QStringLiteral("data")));
         QCOMPARE(packet.result.value(QStringLiteral("byref")).toArray().size(), 7);
@@ -253,7 +253,7 @@ private slots:
         // A failure the server reports: the same message, then the silent abort.
         QList<ServerArg> args = refusedGeraNFArgs();
         const ServerPacketResult result =
-            connection.GetServer().callPacket(QStringLiteral("GeraNF"), args);
+            connection.GetServer().callPacket(RemoteMethods::GeraNF, args);
         QVERIFY_THROWS_EXCEPTION(EAbort, CheckResultServ(result, true, 0));
         QCOMPARE(messages->messages.size(), 1);
         QVERIFY2(messages->messages.first().text.contains(QStringLiteral("Modo de geração")),
@@ -264,7 +264,7 @@ private slots:
         // A refused call raises the server's error text.
         QList<ServerArg> few = filterArgs(QStringLiteral("01")).mid(0, 3);
         try {
-            connection.GetServer().callPacket(QStringLiteral("GetInvoice"), few);
+            connection.GetServer().callPacket(RemoteMethods::GetInvoice, few);
             QFAIL("the call should have failed");
         } catch (const ENetConnection& failure) {
             QVERIFY2(failure.text().contains(QStringLiteral("espera 16")),
@@ -273,7 +273,7 @@ private slots:
 
         connection.ThrowException = true;
         QVERIFY_THROWS_EXCEPTION(ENetConnection,
-                                 connection.GetServer().callPacket(QStringLiteral("GeraNF"), args));
+                                 connection.GetServer().callPacket(RemoteMethods::GeraNF, args));
     }
 
     // Whatever comes back, the record set either loads the whole packet or keeps what it had,
@@ -346,7 +346,7 @@ private slots:
         try {
             QList<ServerArg> args = filterArgs(QStringLiteral("01"));
             cds.SetData(CheckResultServ(
-                connection.GetServer().callPacket(QStringLiteral("GetInvoice"), args), true, 0));
+                connection.GetServer().callPacket(RemoteMethods::GetInvoice, args), true, 0));
         } catch (const ENetConnection& error) {
             failure = error.text();
         } catch (const EDatabaseError& error) {
@@ -373,9 +373,6 @@ private slots:
         QTest::addColumn<QString>("method");
         QTest::addColumn<QString>("problem");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("unknown method") << "Apaga"
-                                        << ""
-                                        << "Método desconhecido em FAS10000.rdmBCRInvoice";
         QTest::newRow("wrong argument count") << "GetInvoice"
                                               << "three"
                                               << "GetInvoice espera 16 argumento(s), recebeu 3.";
@@ -413,10 +410,11 @@ private slots:
             args = {ServerArg::variant(QByteArray(" [1]"))};
         for (const bool packet : {false, true}) {
             try {
+                const RemoteMethod& described = *RemoteMethods::find(method);
                 if (packet)
-                    connection.GetServer().callPacket(method, args);
+                    connection.GetServer().callPacket(described, args);
                 else
-                    connection.GetServer().call(method, args);
+                    connection.GetServer().call(described, args);
                 QFAIL("the call should have failed");
             } catch (const ENetConnection& failure) {
                 QVERIFY2(failure.text().contains(expected), qPrintable(failure.text()));
