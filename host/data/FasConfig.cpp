@@ -8,15 +8,17 @@
 
 namespace {
 
+// A port, or a number of seconds (`what` names it in the problem: "Porta inválida").
 void applyPort(int& target, const QString& text, const QString& source, QStringList& problems,
-               int lowest)
+               int lowest, const char* what = "Porta inválida")
 {
     bool ok = false;
     const int value = text.trimmed().toInt(&ok);
     if (ok && value >= lowest && value <= 65535)
         target = value;
     else
-        problems.append(QStringLiteral("Porta inválida em %1: \"%2\".").arg(source, text));
+        problems.append(
+            QStringLiteral("%1 em %2: \"%3\".").arg(QString::fromUtf8(what), source, text));
 }
 
 void applyText(QString& target, const QString& value)
@@ -93,11 +95,13 @@ struct PortSetting
     const char* iniName; // how a problem names it in the file
     const char* variable;
     int FasConfig::*target;
+    const char* what = "Porta inválida";
 };
 constexpr PortSetting portSettings[] = {
     {"web/port", " [web] port", "FAS_WEB_PORT", &FasConfig::webPort},
     {"database/port", " [database] port", "FAS_DB_PORT", &FasConfig::dbPort},
-    {"web/timeout", " [web] timeout", "FAS_WEB_TIMEOUT", &FasConfig::webTimeout},
+    {"web/timeout", " [web] timeout", "FAS_WEB_TIMEOUT", &FasConfig::webTimeout,
+     "Tempo limite inválido"},
 };
 
 } // namespace
@@ -131,7 +135,7 @@ FasConfig FasConfig::load(const QString& iniPath, const QProcessEnvironment& env
             const QString name = QString::fromLatin1(setting.iniKey);
             if (ini.contains(name))
                 applyPort(config.*setting.target, iniText(name),
-                          path + QLatin1String(setting.iniName), config.problems, 0);
+                          path + QLatin1String(setting.iniName), config.problems, 0, setting.what);
         }
     }
 
@@ -143,7 +147,8 @@ FasConfig FasConfig::load(const QString& iniPath, const QProcessEnvironment& env
     for (const PortSetting& setting : portSettings) {
         const QString name = QString::fromLatin1(setting.variable);
         if (environment.contains(name))
-            applyPort(config.*setting.target, environment.value(name), name, config.problems, 0);
+            applyPort(config.*setting.target, environment.value(name), name, config.problems, 0,
+                      setting.what);
     }
     return config;
 }
