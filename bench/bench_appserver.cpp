@@ -93,17 +93,12 @@ QString workingCopy(const QString& pristine)
     return copy;
 }
 
-QJsonObject dataOf(const QJsonValue& result, const char* method)
+QJsonObject dataOf(const ServerResult& result, const char* method)
 {
-    const QJsonObject object = result.toObject();
-    if (!object.value(QStringLiteral("ok")).toBool())
-        fail(QStringLiteral("%1 failed: %2")
-                 .arg(QString::fromLatin1(method),
-                      object.value(QStringLiteral("message")).toString()));
-    return object.value(QStringLiteral("data")).toObject();
+    return QJsonDocument::fromJson(packetOf(result, method)).object();
 }
 
-QByteArray packetOf(const ServerPacketResult& result, const char* method)
+QByteArray packetOf(const ServerResult& result, const char* method)
 {
     if (!result.result.value(QStringLiteral("ok")).toBool() || result.data.isNull())
         fail(QStringLiteral("%1 failed: %2")

@@ -45,8 +45,8 @@ double medianMs(int runs, const std::function<void()>& work);
 // The cached demo database, made once by the real server program.
 QString cachedDatabase(const QString& server, int invoices);
 QString workingCopy(const QString& pristine);
-QJsonObject dataOf(const QJsonValue& result, const char* method);
-QByteArray packetOf(const ServerPacketResult& result, const char* method);
+QJsonObject dataOf(const ServerResult& result, const char* method);
+QByteArray packetOf(const ServerResult& result, const char* method);
 void declare(TClientDataSet& cds, const QList<FieldDef>& fields);
 
 // The real fas-appserver on a free loopback port, stopped when this goes.

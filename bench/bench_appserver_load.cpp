@@ -102,8 +102,8 @@ double loadCompany(ServerProcess& server, TNetConnection& connection, const QStr
         QList<ServerArg> args = FilterArgs::everything(company).toArgs();
         QElapsedTimer step;
         step.start();
-        const QByteArray invoices = packetOf(
-            connection.GetServer().callPacket(RemoteMethods::GetInvoice, args), "GetInvoice");
+        const QByteArray invoices =
+            packetOf(connection.GetServer().call(RemoteMethods::GetInvoice, args), "GetInvoice");
         const double invoiceCall = msSince(step);
         step.start();
         invoiceSet.SetData(invoices);
@@ -111,7 +111,7 @@ double loadCompany(ServerProcess& server, TNetConnection& connection, const QStr
         args = FilterArgs::everything(company).toArgs();
         step.start();
         const QByteArray items =
-            packetOf(connection.GetServer().callPacket(RemoteMethods::GetItem, args), "GetItem");
+            packetOf(connection.GetServer().call(RemoteMethods::GetItem, args), "GetItem");
         const double itemCall = msSince(step);
         step.start();
         itemSet.SetData(items);

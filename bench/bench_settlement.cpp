@@ -69,12 +69,12 @@ QString cachedDatabase(int invoices)
 // The filter's retrieval, as the screen does it: both packets into the screen's record sets.
 void retrieve(TfrmBCRInvoice& screen, const QString& company)
 {
-    FilterArgs filter = FilterArgs::everything(company);
+    QList<ServerArg> args = FilterArgs::everything(company).toArgs();
     screen.cdsInvoice->SetData(CheckResultServ(
-        screen.netBCRInvoice->GetServer().callPacket(RemoteMethods::GetInvoice, filter), true, 0));
-    filter = FilterArgs::everything(company);
+        screen.netBCRInvoice->GetServer().call(RemoteMethods::GetInvoice, args), true, 0));
+    args = FilterArgs::everything(company).toArgs();
     screen.cdsItem->SetData(CheckResultServ(
-        screen.netBCRInvoice->GetServer().callPacket(RemoteMethods::GetItem, filter), true, 0));
+        screen.netBCRInvoice->GetServer().call(RemoteMethods::GetItem, args), true, 0));
 }
 
 int countMarked(TClientDataSet& invoices)

@@ -201,19 +201,14 @@ FilterArgs FilterArgs::fromArgs(const QList<ServerArg>& args)
 {
     FilterArgs filter;
     filter.company = args.at(0).text;
-    filter.takeByRef(args);
+    filter.situation = args.at(1).text;
+    filter.allCustomers = args.at(2).text;
+    filter.allIssue = args.at(3).text;
+    filter.allDue = args.at(4).text;
+    filter.allReceipt = args.at(5).text;
+    filter.allExchange = args.at(6).text;
+    filter.customers = args.at(7).text;
     for (size_t i = 0; i < filter.dates.size(); ++i)
         filter.dates[i] = args.at(qsizetype(8 + i)).date;
     return filter;
-}
-
-void FilterArgs::takeByRef(const QList<ServerArg>& args)
-{
-    situation = args.at(1).text;
-    allCustomers = args.at(2).text;
-    allIssue = args.at(3).text;
-    allDue = args.at(4).text;
-    allReceipt = args.at(5).text;
-    allExchange = args.at(6).text;
-    customers = args.at(7).text;
 }

@@ -118,8 +118,7 @@ struct FilterArgs
     static FilterArgs everything(const QString& company);
 
     QList<ServerArg> toArgs() const;
-    // From arguments that fit the filter methods (RemoteMethods::check).
+    // From arguments that fit the filter methods (RemoteMethods::check); after a call, the
+    // by-reference values are what the server sent back.
     static FilterArgs fromArgs(const QList<ServerArg>& args);
-    // The by-reference values of the arguments after a call (what the server sent back).
-    void takeByRef(const QList<ServerArg>& args);
 };

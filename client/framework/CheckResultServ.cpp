@@ -26,16 +26,7 @@ void reportFailure(const QJsonObject& result, bool abort)
 
 } // namespace
 
-QJsonValue CheckResultServ(const QJsonValue& result, bool abort, int /*helpContext*/)
-{
-    const QJsonObject object = result.toObject();
-    if (result.isObject() && succeeded(object))
-        return object.value(QStringLiteral("data"));
-    reportFailure(object, abort);
-    return QJsonValue(QJsonValue::Undefined);
-}
-
-QByteArray CheckResultServ(const ServerPacketResult& result, bool abort, int /*helpContext*/)
+QByteArray CheckResultServ(const ServerResult& result, bool abort, int /*helpContext*/)
 {
     if (succeeded(result.result) && !result.data.isNull())
         return result.data;

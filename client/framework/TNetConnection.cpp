@@ -152,40 +152,12 @@ void AppServerInterface::accept(const QString& method, int status, const QJsonVa
     }
 }
 
-QJsonValue AppServerInterface::call(const RemoteMethod& method, QList<ServerArg>& args) const
-{
-    int status = 0;
-    const QJsonObject answer = QJsonDocument::fromJson(send(method, args, status)).object();
-    const QJsonValue result = answer.value(QStringLiteral("result"));
-    accept(method.nameText(), status, answer.value(QStringLiteral("error")), result, args);
-    return result;
-}
-
-QJsonValue AppServerInterface::call(const RemoteMethod& method, FilterArgs& filter) const
-{
-    QList<ServerArg> args = filter.toArgs();
-    const QJsonValue result = call(method, args);
-    filter.takeByRef(args);
-    return result;
-}
-
-ServerPacketResult AppServerInterface::callPacket(const RemoteMethod& method,
-                                                  FilterArgs& filter) const
-{
-    QList<ServerArg> args = filter.toArgs();
-    ServerPacketResult result = callPacket(method, args);
-    filter.takeByRef(args);
-    return result;
-}
-
-ServerPacketResult AppServerInterface::callPacket(const RemoteMethod& method,
-                                                  QList<ServerArg>& args) const
+ServerResult AppServerInterface::call(const RemoteMethod& method, QList<ServerArg>& args) const
 {
     int status = 0;
     QByteArray body = send(method, args, status);
-    // Only the envelope is parsed into values, in one pass over the text; the packet stays
-    // text. An answer that is not well-formed JSON (cut short, damaged) is no answer at all,
-    // as for call().
+    // Only the envelope is parsed into values, in one pass over the text; the data stays
+    // text. An answer that is not well-formed JSON (cut short, damaged) is no answer at all.
     QList<JsonMember> resultMembers;
     QJsonValue error(QJsonValue::Undefined);
     QJsonValue result(QJsonValue::Undefined);
@@ -209,16 +181,16 @@ ServerPacketResult AppServerInterface::callPacket(const RemoteMethod& method,
     }
     accept(method.nameText(), status, error, result, args);
 
-    ServerPacketResult packet;
-    packet.result = result.toObject();
+    ServerResult answer;
+    answer.result = result.toObject();
     if (const JsonMember* data = JsonScan::find(resultMembers, QLatin1StringView("data"))) {
-        // The body's own buffer becomes the packet's: cut to the member's text in place.
+        // The body's own buffer becomes the data's: cut to the member's text in place.
         const qsizetype begin = data->value.data() - body.constData();
         const qsizetype size = data->value.size();
         resultMembers.clear(); // the views point into body
         body.truncate(begin + size);
         body.remove(0, begin);
-        packet.data = std::move(body);
+        answer.data = std::move(body);
     }
-    return packet;
+    return answer;
 }

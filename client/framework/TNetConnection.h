@@ -23,10 +23,10 @@ public:
     QString text() const { return QString::fromUtf8(what()); }
 };
 
-// The result of a call whose data is a data packet, with the packet left as the JSON text
-// the server wrote: a record set loads it from the bytes (TClientDataSet::SetData) without
-// a JSON tree in between.
-struct ServerPacketResult
+// The result of a call, read once from the answer: the envelope as values and the data left
+// as the JSON text the server wrote, so that a record set loads a packet from the bytes
+// (TClientDataSet::SetData) without a JSON tree in between.
+struct ServerResult
 {
     QJsonObject result; // the result object ({"ok":…,"message":…,"byref":…}) without "data"
     QByteArray data;    // the text of "data"; null when the result has none
@@ -37,21 +37,14 @@ struct ServerPacketResult
 class AppServerInterface
 {
 public:
-    // Calls the method synchronously and returns its result object ({"ok":…}); by-reference
-    // arguments receive the values the server sent back. The arguments are checked against
-    // the method's description first: a call that does not fit is never sent. Throws
-    // ENetConnection for such a call, when the server cannot be reached, does not answer in
-    // time or refuses the call, and, when the connection's ThrowException is set, also when
-    // the result reports a failure.
-    QJsonValue call(const RemoteMethod& method, QList<ServerArg>& args) const;
-    // The same call, with the same checks and failures, for a method that answers a data
-    // packet: the answer is checked to be well-formed JSON, but its "data" member is handed
-    // back as text (see CheckResultServ for ServerPacketResult).
-    ServerPacketResult callPacket(const RemoteMethod& method, QList<ServerArg>& args) const;
-    // GetInvoice or GetItem with the filter's sixteen arguments; the filter takes back the
-    // by-reference values.
-    QJsonValue call(const RemoteMethod& method, FilterArgs& filter) const;
-    ServerPacketResult callPacket(const RemoteMethod& method, FilterArgs& filter) const;
+    // Calls the method synchronously and returns its result (CheckResultServ reads it);
+    // by-reference arguments receive the values the server sent back. The arguments are
+    // checked against the method's description first: a call that does not fit is never sent.
+    // The answer must be well-formed JSON, but only its envelope is parsed. Throws
+    // ENetConnection for a call that does not fit, when the server cannot be reached, does not
+    // answer in time or refuses the call, and, when the connection's ThrowException is set,
+    // also when the result reports a failure.
+    ServerResult call(const RemoteMethod& method, QList<ServerArg>& args) const;
 
 private:
     // Checks the arguments, sends the request; returns the answer's status and body.

@@ -353,10 +353,10 @@ private slots:
         QString error;
         qsizetype rows = -1;
         try {
-            FilterArgs filter = FilterArgs::everything("01");
-            const QJsonValue result =
-                connection.GetServer().call(RemoteMethods::GetInvoice, filter);
-            rows = member(result, "data/rows").toArray().size();
+            QList<ServerArg> args = FilterArgs::everything("01").toArgs();
+            const ServerResult result =
+                connection.GetServer().call(RemoteMethods::GetInvoice, args);
+            rows = QJsonDocument::fromJson(result.data)["rows"].toArray().size();
         } catch (const ENetConnection& refused) {
             error = refused.text();
         }

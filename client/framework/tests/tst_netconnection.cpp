@@ -178,18 +178,15 @@ private slots:
         QCOMPARE(connects, 1);
 
         QList<ServerArg> args = filterArgs(QStringLiteral("01"));
-        const QJsonValue result = connection.GetServer().call(RemoteMethods::GetInvoice, args);
-        const DataPacket invoices =
-            DataPacket::fromJsonObject(CheckResultServ(result, true, 0).toObject());
+        const ServerResult result = connection.GetServer().call(RemoteMethods::GetInvoice, args);
+        const DataPacket invoices = DataPacket::fromJson(CheckResultServ(result, true, 0));
         QCOMPARE(invoices.rows.size(), 30);
         QCOMPARE(invoices.fields.size(), 29);
         QCOMPARE(args.at(1).text, QStringLiteral("A_N_E_"));
         QCOMPARE(args.at(7).text, QString());
 
-        const QJsonValue items = connection.GetServer().call(RemoteMethods::GetItem, args);
-        QVERIFY(
-            DataPacket::fromJsonObject(CheckResultServ(items, true, 0).toObject()).rows.size() >=
-            30);
+        const ServerResult items = connection.GetServer().call(RemoteMethods::GetItem, args);
+        QVERIFY(DataPacket::fromJson(CheckResultServ(items, true, 0)).rows.size() >= 30);
         QVERIFY(messages->messages.isEmpty());
 
         // A closed connection runs BeforeConnect again when it opens.
@@ -204,58 +201,10 @@ private slots:
         TNetConnection connection;
         connectTo(connection, port);
         QList<ServerArg> args = refusedGeraNFArgs();
-        const QJsonValue result = connection.GetServer().call(RemoteMethods::GeraNF, args);
+        const ServerResult result = connection.GetServer().call(RemoteMethods::GeraNF, args);
         QVERIFY_THROWS_EXCEPTION(EAbort, CheckResultServ(result, true, 0));
         QCOMPARE(messages->messages.size(), 1);
         QCOMPARE(messages->messages.first().kind, MessageService::Kind::Error);
-        QVERIFY2(messages->messages.first().text.contains(QStringLiteral("Modo de geração")),
-                 qPrintable(messages->messages.first().text));
-
-        // With ThrowException the call itself raises the server's message.
-        connection.ThrowException = true;
-        QVERIFY_THROWS_EXCEPTION(ENetConnection,
-                                 connection.GetServer().call(RemoteMethods::GeraNF, args));
-    }
-
-    // The packet form of a call carries the same packet as the tree form, and the same
-    // by-reference values; a record set loads it from the bytes.
-    void packetCallHandsBackTheDataText()
-    {
-        TNetConnection connection;
-        connectTo(connection, port);
-        QList<ServerArg> args = filterArgs(QStringLiteral("01"));
-        args[1].text = QStringLiteral("A_N_");
-        const QJsonValue tree = connection.GetServer().call(RemoteMethods::GetItem, args);
-        args[1].text = QStringLiteral("A_N_");
-        const ServerPacketResult packet =
-            connection.GetServer().callPacket(RemoteMethods::GetItem, args);
-        QCOMPARE(args.at(1).text, QStringLiteral("A_N_"));
-        QVERIFY(!packet.result.contains(QStringLiteral("data")));
-        QCOMPARE(packet.result.value(QStringLiteral("byref")).toArray().size(), 7);
-        const QByteArray data = CheckResultServ(packet, true, 0);
-        QCOMPARE(QJsonDocument::fromJson(data).object(), CheckResultServ(tree, true, 0).toObject());
-
-        TClientDataSet cds;
-        cds.SetData(data);
-        QCOMPARE(cds.RecordCount(), int(CheckResultServ(tree, true, 0)
-                                            .toObject()
-                                            .value(QStringLiteral("rows"))
-                                            .toArray()
-                                            .size()));
-        QVERIFY(cds.RecordCount() > 0);
-        QVERIFY(messages->messages.isEmpty());
-    }
-
-    void packetCallFailuresAsForTheTreeForm()
-    {
-        TNetConnection connection;
-        connectTo(connection, port);
-        // A failure the server reports: the same message, then the silent abort.
-        QList<ServerArg> args = refusedGeraNFArgs();
-        const ServerPacketResult result =
-            connection.GetServer().callPacket(RemoteMethods::GeraNF, args);
-        QVERIFY_THROWS_EXCEPTION(EAbort, CheckResultServ(result, true, 0));
-        QCOMPARE(messages->messages.size(), 1);
         QVERIFY2(messages->messages.first().text.contains(QStringLiteral("Modo de geração")),
                  qPrintable(messages->messages.first().text));
         QVERIFY(CheckResultServ(result, false, 0).isNull());
@@ -264,16 +213,38 @@ private slots:
         // A refused call raises the server's error text.
         QList<ServerArg> few = filterArgs(QStringLiteral("01")).mid(0, 3);
         try {
-            connection.GetServer().callPacket(RemoteMethods::GetInvoice, few);
+            connection.GetServer().call(RemoteMethods::GetInvoice, few);
             QFAIL("the call should have failed");
         } catch (const ENetConnection& failure) {
             QVERIFY2(failure.text().contains(QStringLiteral("espera 16")),
                      qPrintable(failure.text()));
         }
 
+        // With ThrowException the call itself raises the server's message.
         connection.ThrowException = true;
         QVERIFY_THROWS_EXCEPTION(ENetConnection,
-                                 connection.GetServer().callPacket(RemoteMethods::GeraNF, args));
+                                 connection.GetServer().call(RemoteMethods::GeraNF, args));
+    }
+
+    // A call hands back the data as the server's text, apart from the envelope, with the
+    // by-reference values; a record set loads it from the bytes.
+    void callHandsBackTheDataText()
+    {
+        TNetConnection connection;
+        connectTo(connection, port);
+        QList<ServerArg> args = filterArgs(QStringLiteral("01"));
+        args[1].text = QStringLiteral("A_N_");
+        const ServerResult result = connection.GetServer().call(RemoteMethods::GetItem, args);
+        QCOMPARE(args.at(1).text, QStringLiteral("A_N_"));
+        QVERIFY(!result.result.contains(QStringLiteral("data")));
+        QCOMPARE(result.result.value(QStringLiteral("byref")).toArray().size(), 7);
+        const QByteArray data = CheckResultServ(result, true, 0);
+
+        TClientDataSet cds;
+        cds.SetData(data);
+        QCOMPARE(cds.RecordCount(), int(DataPacket::fromJson(data).rows.size()));
+        QVERIFY(cds.RecordCount() > 0);
+        QVERIFY(messages->messages.isEmpty());
     }
 
     // Whatever comes back, the record set either loads the whole packet or keeps what it had,
@@ -346,7 +317,7 @@ private slots:
         try {
             QList<ServerArg> args = filterArgs(QStringLiteral("01"));
             cds.SetData(CheckResultServ(
-                connection.GetServer().callPacket(RemoteMethods::GetInvoice, args), true, 0));
+                connection.GetServer().call(RemoteMethods::GetInvoice, args), true, 0));
         } catch (const ENetConnection& error) {
             failure = error.text();
         } catch (const EDatabaseError& error) {
@@ -408,23 +379,17 @@ private slots:
             args = {ServerArg::variant(QByteArray("{}")), ServerArg::dateTime({})};
         else if (problem == QLatin1String("array"))
             args = {ServerArg::variant(QByteArray(" [1]"))};
-        for (const bool packet : {false, true}) {
-            try {
-                const RemoteMethod& described = *RemoteMethods::find(method);
-                if (packet)
-                    connection.GetServer().callPacket(described, args);
-                else
-                    connection.GetServer().call(described, args);
-                QFAIL("the call should have failed");
-            } catch (const ENetConnection& failure) {
-                QVERIFY2(failure.text().contains(expected), qPrintable(failure.text()));
-            }
+        try {
+            connection.GetServer().call(*RemoteMethods::find(method), args);
+            QFAIL("the call should have failed");
+        } catch (const ENetConnection& failure) {
+            QVERIFY2(failure.text().contains(expected), qPrintable(failure.text()));
         }
         QVERIFY(canned.posts.isEmpty());
     }
 
-    // A variant's text goes into the request as it is; the filter's by-reference values come
-    // back into the filter.
+    // A variant's text goes into the request as it is; the by-reference values come back into
+    // the arguments.
     void variantTextAndFilterByReference()
     {
         CannedServer canned(CannedServer::http(
@@ -441,8 +406,9 @@ private slots:
         QCOMPARE(QJsonDocument::fromJson(canned.posts.first())["params"][0]["value"].toObject(),
                  QJsonDocument::fromJson(delta).object());
 
-        FilterArgs filter = FilterArgs::everything(QStringLiteral("01"));
-        connection.GetServer().call(RemoteMethods::GetInvoice, filter);
+        QList<ServerArg> filterArgs = FilterArgs::everything(QStringLiteral("01")).toArgs();
+        connection.GetServer().call(RemoteMethods::GetInvoice, filterArgs);
+        const FilterArgs filter = FilterArgs::fromArgs(filterArgs);
         QCOMPARE(filter.situation, QStringLiteral("E_"));
         QCOMPARE(filter.allCustomers, QString());
         QCOMPARE(filter.customers, QStringLiteral("\"a,b\",c"));
@@ -467,24 +433,25 @@ private slots:
         QList<ServerArg> args{ServerArg::variant(QByteArray("{}"))};
         for (int call = 1; call <= 3; ++call) {
             // The canned server closes the connection after each call's answer.
-            const QJsonValue result = connection.GetServer().call(RemoteMethods::SetInvoice, args);
-            QCOMPARE(CheckResultServ(result, true, 0).toObject().value("alteradas").toInt(), 0);
+            const ServerResult result =
+                connection.GetServer().call(RemoteMethods::SetInvoice, args);
+            QCOMPARE(QJsonDocument::fromJson(CheckResultServ(result, true, 0))["alteradas"].toInt(),
+                     0);
             QCOMPARE(canned.connections, call);
         }
 
         TNetConnection real;
         connectTo(real, port);
-        FilterArgs inner = FilterArgs::everything(QStringLiteral("02"));
-        QJsonValue innerResult;
+        QList<ServerArg> inner = filterArgs(QStringLiteral("02"));
+        ServerResult innerResult;
         QTimer::singleShot(
             0, [&] { innerResult = real.GetServer().call(RemoteMethods::GetItem, inner); });
-        FilterArgs outer = FilterArgs::everything(QStringLiteral("01"));
+        QList<ServerArg> outer = filterArgs(QStringLiteral("01"));
         const QByteArray invoices =
-            CheckResultServ(real.GetServer().callPacket(RemoteMethods::GetInvoice, outer), true, 0);
-        QVERIFY(!innerResult.isUndefined());
+            CheckResultServ(real.GetServer().call(RemoteMethods::GetInvoice, outer), true, 0);
+        QVERIFY(!innerResult.data.isNull());
         QCOMPARE(DataPacket::fromJson(invoices).rows.size(), 30);
-        const DataPacket items =
-            DataPacket::fromJsonObject(CheckResultServ(innerResult, true, 0).toObject());
+        const DataPacket items = DataPacket::fromJson(CheckResultServ(innerResult, true, 0));
         QVERIFY(items.rows.size() >= 30);
         for (const Row& row : items.rows)
             QCOMPARE(row.at(0).toString(), QStringLiteral("02"));
@@ -492,9 +459,9 @@ private slots:
         // Closed by an event handled during a call's wait: the call still gets its answer, and
         // the connection is closed after it.
         QTimer::singleShot(0, [&] { real.SetConnected(false); });
-        outer = FilterArgs::everything(QStringLiteral("03"));
+        outer = filterArgs(QStringLiteral("03"));
         const QByteArray third =
-            CheckResultServ(real.GetServer().callPacket(RemoteMethods::GetInvoice, outer), true, 0);
+            CheckResultServ(real.GetServer().call(RemoteMethods::GetInvoice, outer), true, 0);
         QCOMPARE(DataPacket::fromJson(third).rows.size(), 30);
         QVERIFY(!real.Connected());
     }

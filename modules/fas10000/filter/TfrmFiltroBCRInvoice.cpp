@@ -394,14 +394,13 @@ void TfrmFiltroBCRInvoice::retrieve(TfrmBCRInvoice& screen, QList<ServerArg>& ar
     const BusyGuard busy(MainForm(), 1);
 
     // The packets go to the record sets as the server wrote them, without a JSON tree.
-    ServerPacketResult result =
-        screen.netBCRInvoice->GetServer().callPacket(RemoteMethods::GetInvoice, args);
+    ServerResult result = screen.netBCRInvoice->GetServer().call(RemoteMethods::GetInvoice, args);
     Cli_FAS10001::stCliente = FilterArgs::fromArgs(args).customers;
     screen.cdsInvoice->SetData(CheckResultServ(result, true, 0));
 
     refreshFromControls(args);
     try {
-        result = screen.netBCRInvoice->GetServer().callPacket(RemoteMethods::GetItem, args);
+        result = screen.netBCRInvoice->GetServer().call(RemoteMethods::GetItem, args);
         Cli_FAS10001::stCliente = FilterArgs::fromArgs(args).customers;
         screen.cdsItem->SetData(CheckResultServ(result, true, 0));
     } catch (...) {

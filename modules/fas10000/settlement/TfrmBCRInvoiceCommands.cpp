@@ -13,6 +13,7 @@
 #include "TfrmFiltroBCRInvoice.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QScopeGuard>
 #include <QScopedValueRollback>
@@ -141,9 +142,10 @@ void TfrmBCRInvoice::sbtGerarNFClick(QObject* sender)
         const BusyGuard busy(MainForm(), 1);
         QList<ServerArg> args{ServerArg::variant(cdsInvoice->GetDataJson()),
                               ServerArg::string(mode)};
-        result =
-            CheckResultServ(netBCRInvoice->GetServer().call(RemoteMethods::GeraNF, args), true, 0)
-                .toObject();
+        result = QJsonDocument::fromJson(
+                     CheckResultServ(netBCRInvoice->GetServer().call(RemoteMethods::GeraNF, args),
+                                     true, 0))
+                     .object();
     }
     ReportNotes(result);
     sbtVerificarClick(sender);

@@ -83,11 +83,11 @@ CountingFilter* TestSettlement::chooseCompany(const QString& company)
 // over the screen's own connection.
 DataPacket TestSettlement::fetch(const QString& method, const QString& company)
 {
-    FilterArgs filter = FilterArgs::everything(company);
-    const QJsonValue result = screen()->netBCRInvoice->GetServer().call(
+    QList<ServerArg> args = FilterArgs::everything(company).toArgs();
+    const ServerResult result = screen()->netBCRInvoice->GetServer().call(
         method == QLatin1String("GetItem") ? RemoteMethods::GetItem : RemoteMethods::GetInvoice,
-        filter);
-    return DataPacket::fromJsonObject(CheckResultServ(result, true, 0).toObject());
+        args);
+    return DataPacket::fromJson(CheckResultServ(result, true, 0));
 }
 
 // Loads a company's invoices, then its items, as the filter's confirmation does; the packets
