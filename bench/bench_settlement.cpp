@@ -111,8 +111,7 @@ double markOpenInvoices(TfrmBCRInvoice& screen, int count)
 // button to the stored result.
 double confirmReceipt(TfrmBCRInvoice& screen, double sum)
 {
-    screen.VrInvoices = sum;
-    screen.NrInvoiceAtual = screen.cdsInvoice->FieldByName(QStringLiteral("NRINVOICE")).AsString();
+    screen.addUpMarked(false);
     TfrmConfReceb* dialog = FasApplication::CreateForm<TfrmConfReceb>();
     dialog->FormActivate(dialog);
     dialog->dbdReceb->SetDate(QDate(2027, 6, 30)); // after every issue date of the demo data
@@ -155,7 +154,7 @@ void measure(int invoices, int runs, const QString& company)
     Cli_FAS10000::Initialization();
     Cli_FAS10000::CriaBCRInvoice();
     TfrmBCRInvoice& screen = *Cli_FAS10000::frmBCRInvoice;
-    QHeaderView& titles = *screen.dbgPadrao->horizontalHeader();
+    QHeaderView& titles = *screen.findChild<TDBGrid*>("dbgPadrao")->horizontalHeader();
 
     QList<double> loads, marks, unmarks;
     int listed = 0, marked = 0;

@@ -5,11 +5,11 @@
 // can drive the dialog's controls and close it.
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDialog>
 #include <QPointer>
 #include <QTimer>
 #include <functional>
-#include <memory>
 
 class ModalHelper
 {
@@ -17,15 +17,17 @@ public:
     using Callback = std::function<void(QDialog& dialog)>;
 
     // Polls every few milliseconds until a modal dialog (of class `className`, when given)
-    // is active, then runs the callback once. Stops after `timeoutMs` without running it.
+    // is active, then runs the callback once. Stops after `timeoutMs` without running it: long
+    // enough for a dialog that shows after a server call on a loaded machine, since a dialog
+    // that shows once the polling stopped is never closed and its test hangs.
     static QPointer<QTimer> whenModal(Callback callback, const char* className = nullptr,
-                                      int timeoutMs = 5000)
+                                      int timeoutMs = 60000)
     {
         auto* timer = new QTimer(qApp);
-        auto remaining = std::make_shared<int>(timeoutMs);
+        const QDeadlineTimer deadline(timeoutMs);
         timer->setInterval(pollMs);
         QObject::connect(timer, &QTimer::timeout, timer,
-                         [timer, remaining, className, callback = std::move(callback)] {
+                         [timer, deadline, className, callback = std::move(callback)] {
                              auto* dialog =
                                  qobject_cast<QDialog*>(QApplication::activeModalWidget());
                              const bool match = dialog && dialog->isVisible() &&
@@ -36,8 +38,7 @@ public:
                                  callback(*dialog);
                                  return;
                              }
-                             *remaining -= pollMs;
-                             if (*remaining <= 0) {
+                             if (deadline.hasExpired()) {
                                  timer->stop();
                                  timer->deleteLater();
                              }

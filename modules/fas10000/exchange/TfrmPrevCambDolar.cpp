@@ -40,7 +40,7 @@ void TfrmPrevCambDolar::FormActivate(QObject*)
     repaint();
     nedVrDolarDia->setFocus();
     if (const TfrmBCRInvoice* screen = Cli_FAS10000::frmBCRInvoice)
-        edtVrInvoices->setText(FloatToStr(screen->VrInvoices));
+        edtVrInvoices->setText(FloatToStr(screen->markedTotal()));
     nedVrDolarDia->clear();
     nedTaxaCambio->clear();
     nedVrNF->clear();

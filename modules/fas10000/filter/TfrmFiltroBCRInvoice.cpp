@@ -380,7 +380,7 @@ QList<ServerArg> TfrmFiltroBCRInvoice::filterArgs(const QString& situation,
 void TfrmFiltroBCRInvoice::refreshFromControls(QList<ServerArg>& args) const
 {
     FilterArgs filter = FilterArgs::fromArgs(args);
-    filter.company = Cli_FAS10000::frmBCRInvoice->medCdEmpresa->text();
+    filter.company = Cli_FAS10000::frmBCRInvoice->companyCode();
     // Issue, due, receipt, exchange: read also from the empty edits of open ranges.
     const TDateEditPlus* const edits[] = {depEmissIni, depEmissFin, depVencIni, depVencFin,
                                           depRecebIni, depRecebFin, depCambIni, depCambFin};

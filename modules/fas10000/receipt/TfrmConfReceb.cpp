@@ -60,7 +60,7 @@ void TfrmConfReceb::FormActivate(QObject*)
 {
     repaint();
     dbdReceb->setFocus();
-    edtValorInvoices->setText(FloatToStr(Cli_FAS10000::frmBCRInvoice->VrInvoices));
+    edtValorInvoices->setText(FloatToStr(Cli_FAS10000::frmBCRInvoice->markedTotal()));
     edtVrOrdPgto->clear();
     edtReferencia->clear();
     memObservacao->clear();

@@ -21,6 +21,7 @@
 #include "TADOIBQuery.h"
 #include "TfrmFiltroBCRInvoice.h"
 #include "WebConfig.h"
+#include "ui_Cli_FAS10000.h"
 
 #include <QBoxLayout>
 #include <QHeaderView>
@@ -89,7 +90,7 @@ TfrmBCRInvoice::TfrmBCRInvoice(QWidget* parent)
     : TfrmPadraoGrid(parent), cdsInvoice(new TClientDataSet(this)),
       cdsItem(new TClientDataSet(this)), dtsItem(new TDataSource(this)),
       dtsEmpresa(new TDataSource(this)), qryEmpresa(new TADOIBQuery(this)),
-      netBCRInvoice(std::make_unique<TNetConnection>())
+      netBCRInvoice(std::make_unique<TNetConnection>()), ui(std::make_unique<Ui::TfrmBCRInvoice>())
 {
     cdsInvoice->setObjectName(QStringLiteral("cdsInvoice"));
     cdsItem->setObjectName(QStringLiteral("cdsItem"));
@@ -97,13 +98,13 @@ TfrmBCRInvoice::TfrmBCRInvoice(QWidget* parent)
     dtsEmpresa->setObjectName(QStringLiteral("dtsEmpresa"));
     qryEmpresa->setObjectName(QStringLiteral("qryEmpresa"));
 
-    setupUi(this);
+    ui->setupUi(this);
     const FormData data = FormData::load(Unit);
     declare(*cdsInvoice, data.fields(QStringLiteral("cdsInvoice")));
     declare(*cdsItem, data.fields(QStringLiteral("cdsItem")));
     dtsPadrao->SetDataSet(cdsInvoice);
     dtsItem->SetDataSet(cdsItem);
-    dbgItem->SetDataSource(dtsItem);
+    ui->dbgItem->SetDataSource(dtsItem);
     setupBaseForm(data.messages());
 
     // The company query.
@@ -115,29 +116,29 @@ TfrmBCRInvoice::TfrmBCRInvoice(QWidget* parent)
     dtsEmpresa->SetDataSet(qryEmpresa->Query());
 
     // The grids' columns (the base form has bound dbgPadrao to dtsPadrao).
-    addColumns(*dbgPadrao, data.grid(QStringLiteral("dbgPadrao")));
-    addColumns(*dbgItem, data.grid(QStringLiteral("dbgItem")));
+    addColumns(*ui->dbgPadrao, data.grid(QStringLiteral("dbgPadrao")));
+    addColumns(*ui->dbgItem, data.grid(QStringLiteral("dbgItem")));
 
     // The detail panel and the navigator panel show the current invoice.
-    for (TDBEdit* edit : {dbeTaxaCambio, dbeOrdPgto, dbeReferencia}) {
+    for (TDBEdit* edit : {ui->dbeTaxaCambio, ui->dbeOrdPgto, ui->dbeReferencia}) {
         edit->SetDataSource(dtsPadrao);
         edit->SetDataField(data.controlProperties(edit->objectName())
                                .value(QStringLiteral("DataField"))
                                .toString());
     }
-    dbmDescricao->SetDataSource(dtsPadrao);
-    dbmDescricao->SetDataField(QStringLiteral("DSOBSPGTOINVOI"));
-    dbtNome->SetDataField(QStringLiteral("NMFANTCLIE"));
+    ui->dbmDescricao->SetDataSource(dtsPadrao);
+    ui->dbmDescricao->SetDataField(QStringLiteral("DSOBSPGTOINVOI"));
+    ui->dbtNome->SetDataField(QStringLiteral("NMFANTCLIE"));
 
     const QVariantMap mais = data.controlProperties(QStringLiteral("sbtMais"));
-    sbtMais->SetGroupIndex(mais.value(QStringLiteral("GroupIndex")).toInt());
-    sbtMais->SetAllowAllUp(mais.value(QStringLiteral("AllowAllUp")).toBool());
+    ui->sbtMais->SetGroupIndex(mais.value(QStringLiteral("GroupIndex")).toInt());
+    ui->sbtMais->SetAllowAllUp(mais.value(QStringLiteral("AllowAllUp")).toBool());
 
     const QVariantMap lookup = data.controlProperties(QStringLiteral("btpEmpresa"));
-    btpEmpresa->Title = lookup.value(QStringLiteral("Title")).toString();
-    btpEmpresa->EmptyError = lookup.value(QStringLiteral("EmptyError")).toString();
-    btpEmpresa->SetAssociate(medCdEmpresa);
-    btpEmpresa->SetDataSource(dtsEmpresa);
+    ui->btpEmpresa->Title = lookup.value(QStringLiteral("Title")).toString();
+    ui->btpEmpresa->EmptyError = lookup.value(QStringLiteral("EmptyError")).toString();
+    ui->btpEmpresa->SetAssociate(ui->medCdEmpresa);
+    ui->btpEmpresa->SetDataSource(dtsEmpresa);
 
     const QVariantMap net = data.controlProperties(QStringLiteral("netBCRInvoice"));
     netBCRInvoice->ServerName = net.value(QStringLiteral("ServerName")).toString();
@@ -145,31 +146,40 @@ TfrmBCRInvoice::TfrmBCRInvoice(QWidget* parent)
     netBCRInvoice->Host = net.value(QStringLiteral("Host")).toString();
 
     // The mark column's images, drawn into the grid by the marking.
-    imgCheck->setPixmap(MarkImages::check());
-    imgUnCheck->setPixmap(MarkImages::unCheck());
-    imgNoCheck->setPixmap(MarkImages::noCheck());
+    ui->imgCheck->setPixmap(MarkImages::check());
+    ui->imgUnCheck->setPixmap(MarkImages::unCheck());
+    ui->imgNoCheck->setPixmap(MarkImages::noCheck());
 
     // The page control (whose single tab's bar is hidden) and the scroll boxes only hold the
     // grids: Tab goes from the company field straight to the invoice grid.
-    for (QWidget* container : std::initializer_list<QWidget*>{pgcPadrao, scbFolhaDados, scbItem})
+    for (QWidget* container :
+         std::initializer_list<QWidget*>{ui->pgcPadrao, ui->scbFolhaDados, ui->scbItem})
         container->setFocusPolicy(Qt::NoFocus);
 
-    lblResumo = new QLabel(dbtNome->parentWidget());
+    lblResumo = new QLabel(ui->dbtNome->parentWidget());
     lblResumo->setObjectName(QStringLiteral("lblResumo"));
     lblResumo->setContentsMargins(16, 0, 0, 0); // apart from the customer's name
-    if (auto* row = qobject_cast<QBoxLayout*>(dbtNome->parentWidget()->layout()))
-        row->insertWidget(row->indexOf(dbtNome) + 1, lblResumo, 1);
+    if (auto* row = qobject_cast<QBoxLayout*>(ui->dbtNome->parentWidget()->layout()))
+        row->insertWidget(row->indexOf(ui->dbtNome) + 1, lblResumo, 1);
 
     connectHandlers();
     fitInvoiceColumns();
-    medCdEmpresa->setFocus();
+    ui->medCdEmpresa->setFocus();
 }
 
 TfrmBCRInvoice::~TfrmBCRInvoice()
 {
     // First, so that no handler of the screen runs while it is being destroyed. The unit's
     // variable clears itself (see UnitForm.h).
-    FocusTracker::clearHandlers(medCdEmpresa);
+    FocusTracker::clearHandlers(ui->medCdEmpresa);
+    // The controls' handlers reach them through ui, which goes before the controls do.
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
+}
+
+QString TfrmBCRInvoice::companyCode() const
+{
+    return ui->medCdEmpresa->text();
 }
 
 void TfrmBCRInvoice::connectHandlers()
@@ -186,38 +196,44 @@ void TfrmBCRInvoice::connectHandlers()
     };
 
     FocusTracker::setHandlers(
-        medCdEmpresa, [this] { medCdEmpresaEnter(medCdEmpresa); },
-        [this] { medCdEmpresaExit(medCdEmpresa); });
-    connectHandler(medCdEmpresa, &QLineEdit::textChanged, this,
-                   [this] { medCdEmpresaChange(medCdEmpresa); });
-    medCdEmpresa->installEventFilter(this);
+        ui->medCdEmpresa, [this] { medCdEmpresaEnter(ui->medCdEmpresa); },
+        [this] { medCdEmpresaExit(ui->medCdEmpresa); });
+    connectHandler(ui->medCdEmpresa, &QLineEdit::textChanged, this,
+                   [this] { medCdEmpresaChange(ui->medCdEmpresa); });
+    ui->medCdEmpresa->installEventFilter(this);
 
-    btpEmpresa->OnBeforePesq = [this](bool& proceed) { btpEmpresaBeforePesq(btpEmpresa, proceed); };
-    btpEmpresa->OnAfterPesq = [this] { btpEmpresaAfterPesq(btpEmpresa); };
+    ui->btpEmpresa->OnBeforePesq = [this](bool& proceed) {
+        btpEmpresaBeforePesq(ui->btpEmpresa, proceed);
+    };
+    ui->btpEmpresa->OnAfterPesq = [this] { btpEmpresaAfterPesq(ui->btpEmpresa); };
 
-    connectHandler(sbtFiltrar, &QAbstractButton::clicked, this,
-                   [this] { sbtFiltrarClick(sbtFiltrar); });
-    connectHandler(mnuFiltrar, &QAction::triggered, this, [this] { mnuFiltrarClick(mnuFiltrar); });
-    connectHandler(sbtMais, &QAbstractButton::clicked, this, [this] { sbtMaisClick(sbtMais); });
-    connectHandler(mnuMais, &QAction::triggered, this, [this] { mnuMaisClick(mnuMais); });
-    connectHandler(sbtGerarNF, &QAbstractButton::clicked, this,
-                   [this] { sbtGerarNFClick(sbtGerarNF); });
-    connectHandler(mnuGerarNF, &QAction::triggered, this, [this] { mnuGerarNFClick(mnuGerarNF); });
+    connectHandler(ui->sbtFiltrar, &QAbstractButton::clicked, this,
+                   [this] { sbtFiltrarClick(ui->sbtFiltrar); });
+    connectHandler(ui->mnuFiltrar, &QAction::triggered, this,
+                   [this] { mnuFiltrarClick(ui->mnuFiltrar); });
+    connectHandler(ui->sbtMais, &QAbstractButton::clicked, this,
+                   [this] { sbtMaisClick(ui->sbtMais); });
+    connectHandler(ui->mnuMais, &QAction::triggered, this, [this] { mnuMaisClick(ui->mnuMais); });
+    connectHandler(ui->sbtGerarNF, &QAbstractButton::clicked, this,
+                   [this] { sbtGerarNFClick(ui->sbtGerarNF); });
+    connectHandler(ui->mnuGerarNF, &QAction::triggered, this,
+                   [this] { mnuGerarNFClick(ui->mnuGerarNF); });
 
     const std::initializer_list<std::pair<QAction*, void (TfrmBCRInvoice::*)(QObject*)>>
-        registration{{mnuConfReceb, &TfrmBCRInvoice::mnuConfRecebClick},
-                     {mnuPrevCamb, &TfrmBCRInvoice::mnuPrevCambClick},
-                     {mnuEmissNF, &TfrmBCRInvoice::mnuEmissNFClick},
-                     {mnuMainConfReceb, &TfrmBCRInvoice::mnuMainConfRecebClick},
-                     {mnuMainPrevCamb, &TfrmBCRInvoice::mnuMainPrevCambClick},
-                     {mnuMainEmissNF, &TfrmBCRInvoice::mnuMainEmissNFClick}};
+        registration{{ui->mnuConfReceb, &TfrmBCRInvoice::mnuConfRecebClick},
+                     {ui->mnuPrevCamb, &TfrmBCRInvoice::mnuPrevCambClick},
+                     {ui->mnuEmissNF, &TfrmBCRInvoice::mnuEmissNFClick},
+                     {ui->mnuMainConfReceb, &TfrmBCRInvoice::mnuMainConfRecebClick},
+                     {ui->mnuMainPrevCamb, &TfrmBCRInvoice::mnuMainPrevCambClick},
+                     {ui->mnuMainEmissNF, &TfrmBCRInvoice::mnuMainEmissNFClick}};
     for (const auto& [action, handler] : registration)
         connectHandler(action, &QAction::triggered, this,
                        [this, action, handler] { (this->*handler)(action); });
-    connectHandler(sbtCadAuto, &QAbstractButton::clicked, this,
-                   [this] { sbtCadAutoClick(sbtCadAuto); });
+    connectHandler(ui->sbtCadAuto, &QAbstractButton::clicked, this,
+                   [this] { sbtCadAutoClick(ui->sbtCadAuto); });
 
-    connectHandler(sbtAjuda, &QAbstractButton::clicked, this, [this] { sbtAjudaClick(sbtAjuda); });
+    connectHandler(ui->sbtAjuda, &QAbstractButton::clicked, this,
+                   [this] { sbtAjudaClick(ui->sbtAjuda); });
 
     // The summary follows loads and marks, once per burst of changes.
     auto* summary = new QTimer(this);
@@ -235,20 +251,21 @@ void TfrmBCRInvoice::connectHandlers()
     widths->setSingleShot(true);
     widths->setInterval(500);
     connectHandler(widths, &QTimer::timeout, this, [this] { saveColumnWidths(); });
-    connect(dbgPadrao->horizontalHeader(), &QHeaderView::sectionResized, widths, [this, widths] {
-        if (!applyingWidths)
-            widths->start();
-    });
+    connect(ui->dbgPadrao->horizontalHeader(), &QHeaderView::sectionResized, widths,
+            [this, widths] {
+                if (!applyingWidths)
+                    widths->start();
+            });
 
     cdsInvoice->AfterPost = [this](TClientDataSet& set) { cdsInvoiceAfterPost(set); };
-    dbgPadrao->OnCellClick = [this](TColumn& column) { dbgPadraoCellClick(column); };
-    dbgPadrao->OnTitleClick = [this](TColumn& column) { dbgPadraoTitleClick(column); };
-    dbgPadrao->OnDrawColumnCell = [this](QPainter& canvas, const QRect& rect, int dataCol,
-                                         TColumn& column, TGridDrawState state) {
-        dbgPadraoDrawColumnCell(dbgPadrao, canvas, rect, dataCol, column, state);
+    ui->dbgPadrao->OnCellClick = [this](TColumn& column) { dbgPadraoCellClick(column); };
+    ui->dbgPadrao->OnTitleClick = [this](TColumn& column) { dbgPadraoTitleClick(column); };
+    ui->dbgPadrao->OnDrawColumnCell = [this](QPainter& canvas, const QRect& rect, int dataCol,
+                                             TColumn& column, TGridDrawState state) {
+        dbgPadraoDrawColumnCell(ui->dbgPadrao, canvas, rect, dataCol, column, state);
     };
-    dbgPadrao->OnEnter = [this] { dbgPadraoEnter(dbgPadrao); };
-    dbgItem->OnEnter = [this] { dbgItemEnter(dbgItem); };
+    ui->dbgPadrao->OnEnter = [this] { dbgPadraoEnter(ui->dbgPadrao); };
+    ui->dbgItem->OnEnter = [this] { dbgItemEnter(ui->dbgItem); };
 }
 
 void TfrmBCRInvoice::FormClose(QObject* sender, TCloseAction& action)
@@ -276,22 +293,23 @@ void TfrmBCRInvoice::netBCRInvoiceBeforeConnect(TNetConnection& sender)
 
 void TfrmBCRInvoice::dtsPadraoStateChange(QObject*)
 {
-    sbtIncluir->setEnabled(false);
-    sbtExcluir->setEnabled(false);
-    sbtAlterar->setEnabled(false);
+    ui->sbtIncluir->setEnabled(false);
+    ui->sbtExcluir->setEnabled(false);
+    ui->sbtAlterar->setEnabled(false);
 
     const bool hasRecords = cdsInvoice->Active() && !cdsInvoice->IsEmpty();
-    for (TButtonFlat* button : {sbtProcurar, sbtVerificar, sbtCadAuto, sbtGerarNF, sbtMais})
+    for (TButtonFlat* button :
+         {ui->sbtProcurar, ui->sbtVerificar, ui->sbtCadAuto, ui->sbtGerarNF, ui->sbtMais})
         button->setEnabled(hasRecords);
 
-    mnuIncluir->setEnabled(sbtIncluir->isEnabled());
-    mnuExcluir->setEnabled(sbtExcluir->isEnabled());
-    mnuAlterar->setEnabled(sbtAlterar->isEnabled());
-    mnuProcurar->setEnabled(sbtProcurar->isEnabled());
-    mnuVerificar->setEnabled(sbtVerificar->isEnabled());
-    mnuCadAuto->setEnabled(sbtCadAuto->isEnabled());
-    mnuGerarNF->setEnabled(sbtGerarNF->isEnabled());
-    mnuMais->setEnabled(sbtMais->isEnabled());
+    ui->mnuIncluir->setEnabled(ui->sbtIncluir->isEnabled());
+    ui->mnuExcluir->setEnabled(ui->sbtExcluir->isEnabled());
+    ui->mnuAlterar->setEnabled(ui->sbtAlterar->isEnabled());
+    ui->mnuProcurar->setEnabled(ui->sbtProcurar->isEnabled());
+    ui->mnuVerificar->setEnabled(ui->sbtVerificar->isEnabled());
+    ui->mnuCadAuto->setEnabled(ui->sbtCadAuto->isEnabled());
+    ui->mnuGerarNF->setEnabled(ui->sbtGerarNF->isEnabled());
+    ui->mnuMais->setEnabled(ui->sbtMais->isEnabled());
 }
 
 // ---- filter and detail commands -------------------------------------------------------------
@@ -308,10 +326,10 @@ void TfrmBCRInvoice::mnuFiltrarClick(QObject* sender)
 
 void TfrmBCRInvoice::sbtMaisClick(QObject*)
 {
-    panTaxaCambio->setVisible(sbtMais->Down());
-    if (QLayout* layout = panTaxaCambio->parentWidget()->layout())
+    ui->panTaxaCambio->setVisible(ui->sbtMais->Down());
+    if (QLayout* layout = ui->panTaxaCambio->parentWidget()->layout())
         layout->activate();
-    dbgPadrao->scrollTo(dbgPadrao->currentIndex());
+    ui->dbgPadrao->scrollTo(ui->dbgPadrao->currentIndex());
 }
 
 void TfrmBCRInvoice::sbtAjudaClick(QObject*)
@@ -369,22 +387,22 @@ void TfrmBCRInvoice::fitInvoiceColumns()
 {
     const QScopedValueRollback<bool> applying(applyingWidths, true);
     const QStringList saved =
-        OptionStore::Value(OptionStore::Load(lblCodTela->text()), QStringLiteral("dbgPadrao"))
+        OptionStore::Value(OptionStore::Load(ui->lblCodTela->text()), QStringLiteral("dbgPadrao"))
             .split(QLatin1Char(','), Qt::SkipEmptyParts);
-    if (saved.size() == dbgPadrao->ColumnCount()) {
+    if (saved.size() == ui->dbgPadrao->ColumnCount()) {
         for (int column = 0; column < saved.size(); ++column)
-            dbgPadrao->setColumnWidth(column, qMax(8, saved.at(column).toInt()));
+            ui->dbgPadrao->setColumnWidth(column, qMax(8, saved.at(column).toInt()));
         columnsFitted = true;
         return;
     }
     if (!cdsInvoice->Active() || cdsInvoice->IsEmpty())
         return;
     // Never narrower than designed; wide enough for the title and the values on view.
-    const QHeaderView& titles = *dbgPadrao->horizontalHeader();
-    const QAbstractItemView& view = *dbgPadrao; // where the hint for a column is public
-    for (int column = 0; column < dbgPadrao->ColumnCount(); ++column)
-        dbgPadrao->setColumnWidth(
-            column, std::max({dbgPadrao->columnWidth(column), titles.sectionSizeHint(column),
+    const QHeaderView& titles = *ui->dbgPadrao->horizontalHeader();
+    const QAbstractItemView& view = *ui->dbgPadrao; // where the hint for a column is public
+    for (int column = 0; column < ui->dbgPadrao->ColumnCount(); ++column)
+        ui->dbgPadrao->setColumnWidth(
+            column, std::max({ui->dbgPadrao->columnWidth(column), titles.sectionSizeHint(column),
                               view.sizeHintForColumn(column)}));
     columnsFitted = true;
 }
@@ -392,26 +410,26 @@ void TfrmBCRInvoice::fitInvoiceColumns()
 void TfrmBCRInvoice::saveColumnWidths()
 {
     QStringList widths;
-    for (int column = 0; column < dbgPadrao->ColumnCount(); ++column)
-        widths << QString::number(dbgPadrao->columnWidth(column));
-    QStringList options = OptionStore::Load(lblCodTela->text());
+    for (int column = 0; column < ui->dbgPadrao->ColumnCount(); ++column)
+        widths << QString::number(ui->dbgPadrao->columnWidth(column));
+    QStringList options = OptionStore::Load(ui->lblCodTela->text());
     OptionStore::SetValue(options, QStringLiteral("dbgPadrao"), widths.join(QLatin1Char(',')));
-    OptionStore::Save(lblCodTela->text(), options);
+    OptionStore::Save(ui->lblCodTela->text(), options);
 }
 
 void TfrmBCRInvoice::mnuMaisClick(QObject* sender)
 {
-    sbtMais->SetDown(!sbtMais->Down());
+    ui->sbtMais->SetDown(!ui->sbtMais->Down());
     sbtMaisClick(sender);
 }
 
 void TfrmBCRInvoice::setInvoiceGridDefaultColors(bool on)
 {
     if (on)
-        dbgPadrao->SetDefaultColors(dbgPadrao->palette().color(QPalette::Base),
-                                    dbgPadrao->palette().color(QPalette::Text));
+        ui->dbgPadrao->SetDefaultColors(ui->dbgPadrao->palette().color(QPalette::Base),
+                                        ui->dbgPadrao->palette().color(QPalette::Text));
     else
-        dbgPadrao->SetDefaultColors(QColor(), QColor());
+        ui->dbgPadrao->SetDefaultColors(QColor(), QColor());
 }
 
 // ---- record rules ---------------------------------------------------------------------------
@@ -448,15 +466,15 @@ void TfrmBCRInvoice::cdsInvoiceIDTIPOINVOICEGetText(TField& sender, QString& tex
 
 void TfrmBCRInvoice::sbtProcurarClick(QObject*)
 {
-    Procura(focusWidget() == dbgItem ? dtsItem->DataSet() : dtsPadrao->DataSet());
+    Procura(focusWidget() == ui->dbgItem ? dtsItem->DataSet() : dtsPadrao->DataSet());
 }
 
 void TfrmBCRInvoice::dbgPadraoEnter(QObject*)
 {
-    dbnPadrao->SetDataSource(dtsPadrao);
+    ui->dbnPadrao->SetDataSource(dtsPadrao);
 }
 
 void TfrmBCRInvoice::dbgItemEnter(QObject*)
 {
-    dbnPadrao->SetDataSource(dtsItem);
+    ui->dbnPadrao->SetDataSource(dtsItem);
 }

@@ -5,7 +5,6 @@
 #include "TDataSource.h"
 #include "TNetConnection.h"
 #include "TfrmPadraoGrid.h"
-#include "ui_Cli_FAS10000.h"
 
 #include <functional>
 #include <memory>
@@ -14,9 +13,14 @@ class QJsonObject;
 class QLabel;
 class TADOIBQuery;
 
+namespace Ui {
+class TfrmBCRInvoice;
+}
+
 // The settlement screen "FAS10000": the invoices of one company and their items. Its public
-// members are what the dialogs of the module read and write through frmBCRInvoice.
-class TfrmBCRInvoice : public TfrmPadraoGrid, public Ui::TfrmBCRInvoice
+// members are what the dialogs of the module read and write through frmBCRInvoice; the
+// form's controls stay behind it (only its own sources include the generated form).
+class TfrmBCRInvoice : public TfrmPadraoGrid
 {
     Q_OBJECT
 
@@ -39,8 +43,13 @@ public:
     // company, the items of none): the next exit from the company field reloads, whatever
     // code it holds. Cleared by every complete load.
     bool reloadOnExit = false;
-    QString NrInvoiceAtual;
-    double VrInvoices = 0;
+
+    // What the registration dialogs show and return to: the sum of the marked invoices' totals
+    // and the invoice that was current when the command started (addUpMarked).
+    double markedTotal() const { return VrInvoices; }
+    const QString& currentInvoice() const { return NrInvoiceAtual; }
+    // The company code as typed in the company field.
+    QString companyCode() const;
 
     void FormClose(QObject* sender, TCloseAction& action) override;
     // Opens the server connection (nothing when it is open) behind the busy animation.
@@ -108,6 +117,11 @@ public:
     // The marks must not change during the walk.
     bool ForEachMarked(const std::function<bool()>& visit);
 
+    // The pass before a registration dialog: VrInvoices := the sum of the marked totals, the
+    // list back on NrInvoiceAtual. With `receiptRequired` a marked invoice without receipt
+    // date stops it ("Camb_Not"), the list on that invoice.
+    void addUpMarked(bool receiptRequired);
+
     // The registration commands: the button's popup and the main menu's submenu. The receipt
     // and exchange commands add up the marked invoices into VrInvoices (remembering the
     // current invoice in NrInvoiceAtual) and open their dialog; "Emissão de NF" opens DFS15001.
@@ -158,9 +172,14 @@ private:
     // True when the invoice list is open and holds a record: the grid handlers act only then.
     bool hasInvoices() const;
     void toggleCurrentMark();
-    // The pass before a registration dialog: VrInvoices := the sum of the marked totals, the
-    // list back on NrInvoiceAtual. With `receiptRequired` a marked invoice without receipt
-    // date stops it ("Camb_Not"), the list on that invoice.
-    void addUpMarked(bool receiptRequired);
     bool companyKeyEvent(QKeyEvent& event);
+
+    // The form's controls, made by the generated form.
+    std::unique_ptr<Ui::TfrmBCRInvoice> ui;
+    QString NrInvoiceAtual;
+    double VrInvoices = 0;
+
+    // The screen's tests drive its controls and set the two values above directly.
+    friend class TestSettlement;
+    friend class TestExchange;
 };

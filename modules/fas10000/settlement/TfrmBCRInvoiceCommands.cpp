@@ -11,6 +11,7 @@
 #include "FrameworkUtils.h"
 #include "LoadBPL.h"
 #include "TfrmFiltroBCRInvoice.h"
+#include "ui_Cli_FAS10000.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -22,8 +23,8 @@
 
 void TfrmBCRInvoice::sbtCadAutoClick(QObject*)
 {
-    if (sbtCadAuto->isEnabled())
-        pmnCadAuto->popup(sbtCadAuto->mapToGlobal(QPoint(0, sbtCadAuto->height())));
+    if (ui->sbtCadAuto->isEnabled())
+        ui->pmnCadAuto->popup(ui->sbtCadAuto->mapToGlobal(QPoint(0, ui->sbtCadAuto->height())));
 }
 
 void TfrmBCRInvoice::addUpMarked(bool receiptRequired)
@@ -191,5 +192,5 @@ void TfrmBCRInvoice::sbtVerificarClick(QObject* sender)
     // The invoice that was current stays current when it is still listed.
     if (!current.isEmpty() && hasInvoices())
         cdsInvoice->Locate(QStringLiteral("NRINVOICE"), current);
-    dbgPadrao->setFocus();
+    ui->dbgPadrao->setFocus();
 }

@@ -8,6 +8,7 @@
 #include "FrameworkUtils.h"
 #include "TADOIBQuery.h"
 #include "TfrmFiltroBCRInvoice.h"
+#include "ui_Cli_FAS10000.h"
 
 #include <QKeyEvent>
 
@@ -48,26 +49,27 @@ bool typesCharacter(const QKeyEvent& event)
 
 void TfrmBCRInvoice::medCdEmpresaEnter(QObject*)
 {
-    sbtMais->setEnabled(false);
-    panTaxaCambio->setVisible(false);
+    ui->sbtMais->setEnabled(false);
+    ui->panTaxaCambio->setVisible(false);
 
-    for (TButtonFlat* button : {sbtFiltrar, sbtProcurar, sbtVerificar, sbtCadAuto, sbtGerarNF})
+    for (TButtonFlat* button :
+         {ui->sbtFiltrar, ui->sbtProcurar, ui->sbtVerificar, ui->sbtCadAuto, ui->sbtGerarNF})
         button->setEnabled(false);
-    mnuFiltrar->setEnabled(sbtFiltrar->isEnabled());
-    mnuCadAuto->setEnabled(sbtCadAuto->isEnabled());
-    mnuProcurar->setEnabled(sbtProcurar->isEnabled());
-    mnuVerificar->setEnabled(sbtVerificar->isEnabled());
-    mnuMais->setEnabled(sbtMais->isEnabled());
+    ui->mnuFiltrar->setEnabled(ui->sbtFiltrar->isEnabled());
+    ui->mnuCadAuto->setEnabled(ui->sbtCadAuto->isEnabled());
+    ui->mnuProcurar->setEnabled(ui->sbtProcurar->isEnabled());
+    ui->mnuVerificar->setEnabled(ui->sbtVerificar->isEnabled());
+    ui->mnuMais->setEnabled(ui->sbtMais->isEnabled());
 
-    CdEmpresaAnterior = medCdEmpresa->text();
-    mnuGerarNF->setEnabled(sbtGerarNF->isEnabled());
+    CdEmpresaAnterior = ui->medCdEmpresa->text();
+    ui->mnuGerarNF->setEnabled(ui->sbtGerarNF->isEnabled());
 
     // The item pane is the splitter's second widget.
-    QList<int> sizes = splInvoiceItem->sizes();
+    QList<int> sizes = ui->splInvoiceItem->sizes();
     if (sizes.size() == 2) {
         const int itemHeight = 203;
         sizes = {qMax(0, sizes.at(0) + sizes.at(1) - itemHeight), itemHeight};
-        splInvoiceItem->setSizes(sizes);
+        ui->splInvoiceItem->setSizes(sizes);
     }
 }
 
@@ -79,20 +81,20 @@ void TfrmBCRInvoice::medCdEmpresaExit(QObject* sender)
     if (!isVisible())
         return;
     try {
-        if (EmptyString(medCdEmpresa->text()))
+        if (EmptyString(ui->medCdEmpresa->text()))
             MensErro(msgPadrao.Msg(QStringLiteral("Emp_Inf")), true);
-        medCdEmpresa->setText(Ajusta(medCdEmpresa->text(), 2));
+        ui->medCdEmpresa->setText(Ajusta(ui->medCdEmpresa->text(), 2));
 
         qryEmpresa->Close();
         qryEmpresa->GetIBParams().ParamByName(QStringLiteral("P_TCDEMPRESA")).AsString.clear();
         qryEmpresa->GetIBParams().ParamByName(QStringLiteral("P_CDEMPRESA")).AsString =
-            medCdEmpresa->text();
+            ui->medCdEmpresa->text();
         qryEmpresa->Open();
         if (qryEmpresa->IsEmpty())
             MensErro(msgPadrao.Msg(QStringLiteral("Emp_Not")), true);
-        edtNmEmpresa->setText(qryEmpresa->FieldByName(QStringLiteral("NMEMPRESA")).AsString());
+        ui->edtNmEmpresa->setText(qryEmpresa->FieldByName(QStringLiteral("NMEMPRESA")).AsString());
     } catch (...) {
-        medCdEmpresa->setFocus();
+        ui->medCdEmpresa->setFocus();
         throw;
     }
 
@@ -105,31 +107,31 @@ void TfrmBCRInvoice::medCdEmpresaExit(QObject* sender)
                 Cli_FAS10001::CriaFiltroBCRInvoice();
                 setInvoiceGridDefaultColors(true);
                 setInvoiceGridDefaultColors(false);
-                CdEmpresaAnterior = medCdEmpresa->text();
-            } else if (reloadOnExit || CdEmpresaAnterior != medCdEmpresa->text()) {
+                CdEmpresaAnterior = ui->medCdEmpresa->text();
+            } else if (reloadOnExit || CdEmpresaAnterior != ui->medCdEmpresa->text()) {
                 // Another company, or a list that did not load whole: reload at once with the
                 // criteria last confirmed.
                 Cli_FAS10001::frmFiltroBCRInvoice->sbtConfirmaClick(sender);
                 // The list is this company's now: closing the filter without confirming it
                 // must change nothing, as after the first opening.
-                CdEmpresaAnterior = medCdEmpresa->text();
+                CdEmpresaAnterior = ui->medCdEmpresa->text();
             }
         } catch (...) {
             // The list on the screen may now be another company's (or half loaded): the focus
             // goes back to the field without entering it again, so that the remembered code
             // stays the one of the list and the next exit loads again.
-            medCdEmpresa->setFocus();
+            ui->medCdEmpresa->setFocus();
             throw;
         }
-        sbtFiltrar->setEnabled(true);
-        mnuFiltrar->setEnabled(sbtFiltrar->isEnabled());
+        ui->sbtFiltrar->setEnabled(true);
+        ui->mnuFiltrar->setEnabled(ui->sbtFiltrar->isEnabled());
     }
     dtsPadraoStateChange(dtsPadrao);
 }
 
 void TfrmBCRInvoice::medCdEmpresaChange(QObject*)
 {
-    edtNmEmpresa->clear();
+    ui->edtNmEmpresa->clear();
 }
 
 void TfrmBCRInvoice::medCdEmpresaKeyPress(QObject*, QChar& key)
@@ -147,7 +149,7 @@ void TfrmBCRInvoice::medCdEmpresaKeyDown(QObject*, int& key, Qt::KeyboardModifie
 
 bool TfrmBCRInvoice::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == medCdEmpresa && event->type() == QEvent::KeyPress)
+    if (watched == ui->medCdEmpresa && event->type() == QEvent::KeyPress)
         return companyKeyEvent(static_cast<QKeyEvent&>(*event));
     return TfrmPadraoGrid::eventFilter(watched, event);
 }
@@ -156,13 +158,13 @@ bool TfrmBCRInvoice::eventFilter(QObject* watched, QEvent* event)
 bool TfrmBCRInvoice::companyKeyEvent(QKeyEvent& event)
 {
     int key = virtualKey(event);
-    Dispatch([&] { medCdEmpresaKeyDown(medCdEmpresa, key, event.modifiers()); });
+    Dispatch([&] { medCdEmpresaKeyDown(ui->medCdEmpresa, key, event.modifiers()); });
     if (key == 0)
         return true;
     if (!typesCharacter(event))
         return false;
     QChar character = event.text().at(0);
-    Dispatch([&] { medCdEmpresaKeyPress(medCdEmpresa, character); });
+    Dispatch([&] { medCdEmpresaKeyPress(ui->medCdEmpresa, character); });
     return character.isNull();
 }
 
@@ -179,6 +181,6 @@ void TfrmBCRInvoice::btpEmpresaBeforePesq(QObject*, bool&)
 
 void TfrmBCRInvoice::btpEmpresaAfterPesq(QObject*)
 {
-    medCdEmpresa->setText(qryEmpresa->FieldByName(QStringLiteral("CDEMPRESA")).AsString());
-    edtNmEmpresa->setText(qryEmpresa->FieldByName(QStringLiteral("NMEMPRESA")).AsString());
+    ui->medCdEmpresa->setText(qryEmpresa->FieldByName(QStringLiteral("CDEMPRESA")).AsString());
+    ui->edtNmEmpresa->setText(qryEmpresa->FieldByName(QStringLiteral("NMEMPRESA")).AsString());
 }

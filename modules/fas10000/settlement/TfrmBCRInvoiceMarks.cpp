@@ -9,6 +9,7 @@
 #include "ControlsSuspended.h"
 #include "FrameworkUtils.h"
 #include "MarkImages.h"
+#include "ui_Cli_FAS10000.h"
 
 #include <QPainter>
 #include <QScopeGuard>
@@ -84,18 +85,18 @@ void TfrmBCRInvoice::dbgPadraoDrawColumnCell(QObject*, QPainter& canvas, const Q
         const QString value = column.Field() ? column.Field()->AsString() : QString();
         QPixmap bitmap;
         if (value.isEmpty() || value == QLatin1String("D"))
-            bitmap = imgNoCheck->pixmap();
+            bitmap = ui->imgNoCheck->pixmap();
         else if (value == QLatin1String("N"))
-            bitmap = imgUnCheck->pixmap();
+            bitmap = ui->imgUnCheck->pixmap();
         else if (value == QLatin1String("S"))
-            bitmap = imgCheck->pixmap();
+            bitmap = ui->imgCheck->pixmap();
         canvas.fillRect(rect, canvas.brush());
         BrushCopy(canvas, QRect(rect.left() + 1, rect.top(), bitmap.width(), rect.height()), bitmap,
                   QRect(0, 0, bitmap.width(), rect.height()), MarkImages::background());
     } else if (column.FieldName == QLatin1String("TOTALINVOICE") ||
                column.FieldName == QLatin1String("VRCAMBIOINVOICE")) {
-        if (TField* field = dbgPadrao->Columns(dataCol).Field())
-            dbgPadrao->DefaultDrawDataCell(canvas, rect, *field, state);
+        if (TField* field = ui->dbgPadrao->Columns(dataCol).Field())
+            ui->dbgPadrao->DefaultDrawDataCell(canvas, rect, *field, state);
     }
 }
 

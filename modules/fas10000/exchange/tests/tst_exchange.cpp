@@ -206,7 +206,7 @@ void TestExchange::confirm()
                        "DTCAMBIOINVOICE FROM INVOICE WHERE CDEMPRESA = '01' AND NRINVOICE = ?");
     QStringList marked; // three invoices that may be marked, after the first
     QStringList before;
-    screen().medCdEmpresa->setText(QStringLiteral("01"));
+    screen().findChild<QLineEdit*>("medCdEmpresa")->setText(QStringLiteral("01"));
     Cli_FAS10001::frmFiltroBCRInvoice = FasApplication::CreateForm<TfrmFiltroBCRInvoice>();
     Cli_FAS10001::frmFiltroBCRInvoice->sbtConfirmaClick(nullptr);
     for (int row = 1; marked.size() < 3; ++row) {
@@ -222,10 +222,11 @@ void TestExchange::confirm()
         before << sql(invoice, {marked.last()}).value(0).toString();
     }
     Cli_FAS10001::frmFiltroBCRInvoice->sbtConfirmaClick(nullptr);
-    screen().dbgPadrao->setFocus();
+    auto* grid = screen().findChild<TDBGrid*>("dbgPadrao");
+    grid->setFocus();
     for (const QString& number : marked) {
         screen().cdsInvoice->Locate(QStringLiteral("NRINVOICE"), number);
-        QTest::keyClick(screen().dbgPadrao, Qt::Key_Space);
+        QTest::keyClick(grid, Qt::Key_Space);
     }
     screen().NrInvoiceAtual = value(0, "NRINVOICE");
     screen().LocateNrInvoiceAtual();

@@ -46,7 +46,7 @@ void TestFilter::init()
     screen = new TfrmBCRInvoice;
     Cli_FAS10000::frmBCRInvoice = screen;
     Cli_FAS10000::boIdCriado = true;
-    screen->medCdEmpresa->setText(QStringLiteral("01"));
+    screen->findChild<QLineEdit*>("medCdEmpresa")->setText(QStringLiteral("01"));
     // A company was loaded before: closing the dialog does not confirm.
     screen->CdEmpresaAnterior = QStringLiteral("01");
 
@@ -80,7 +80,7 @@ void TestFilter::showDialog()
 
 void TestFilter::loadCompany(const QString& company)
 {
-    screen->medCdEmpresa->setText(company);
+    screen->findChild<QLineEdit*>("medCdEmpresa")->setText(company);
     showDialog();
     confirm();
     QVERIFY2(msgs().messages.isEmpty(), qPrintable(msgs().texts().join('\n')));

@@ -11,6 +11,7 @@
 #include "TDBGrid.h"
 #include "TfrmBCRInvoice.h"
 #include "TfrmFiltroBCRInvoice.h"
+#include "ui_Cli_FAS10000.h"
 
 #include <QtTest>
 #include <functional>

@@ -47,7 +47,7 @@ void TestSettlement::init()
     QApplication::setActiveWindow(mainWindow);
     Cli_FAS10000::CriaBCRInvoice();
     QVERIFY(screen());
-    QTRY_COMPARE(QApplication::focusWidget(), screen()->medCdEmpresa);
+    QTRY_COMPARE(QApplication::focusWidget(), screen()->ui->medCdEmpresa);
     QTRY_VERIFY(screen()->netBCRInvoice->Connected());
 }
 
@@ -113,7 +113,7 @@ QString TestSettlement::cell(TDBGrid* grid, int row, int column) const
 
 void TestSettlement::typeIntoCompany(const QString& text)
 {
-    QLineEdit* field = screen()->medCdEmpresa;
+    QLineEdit* field = screen()->ui->medCdEmpresa;
     QTRY_COMPARE(QApplication::focusWidget(), field);
     field->selectAll();
     QTest::keyClick(field, Qt::Key_Backspace);
@@ -122,13 +122,13 @@ void TestSettlement::typeIntoCompany(const QString& text)
 
 void TestSettlement::leaveCompany()
 {
-    QTest::keyClick(screen()->medCdEmpresa, Qt::Key_Tab);
+    QTest::keyClick(screen()->ui->medCdEmpresa, Qt::Key_Tab);
 }
 
 void TestSettlement::enterCompany()
 {
-    QTest::mouseClick(screen()->medCdEmpresa, Qt::LeftButton);
-    QTRY_COMPARE(QApplication::focusWidget(), screen()->medCdEmpresa);
+    QTest::mouseClick(screen()->ui->medCdEmpresa, Qt::LeftButton);
+    QTRY_COMPARE(QApplication::focusWidget(), screen()->ui->medCdEmpresa);
 }
 
 // Activates another window of the main window, then the screen: a real activation.
@@ -143,7 +143,7 @@ void TestSettlement::listCompany(const QString& company,
                                  const std::function<void(DataPacket&)>& invoices)
 {
     installFilter();
-    screen()->medCdEmpresa->setText(company);
+    screen()->ui->medCdEmpresa->setText(company);
     screen()->CdEmpresaAnterior = company;
     loadCompany(company, invoices);
 }
@@ -161,7 +161,7 @@ QString TestSettlement::mark(int row) const
 
 void TestSettlement::clickMark(int row)
 {
-    TDBGrid* grid = screen()->dbgPadrao;
+    TDBGrid* grid = screen()->ui->dbgPadrao;
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                       grid->visualRect(grid->model()->index(row, 0)).center());
 }

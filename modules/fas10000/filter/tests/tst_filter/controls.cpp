@@ -63,7 +63,9 @@ void TestFilter::keyboardOnly()
     ModalHelper::whenModal(
         [](QDialog& shown) {
             static_cast<LookupListDialog&>(shown).setChecked(0, true);
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            // The dialog's own focus: the application's may not have moved to it yet when
+            // the machine is busy.
+            QTest::keyClick(shown.focusWidget() ? shown.focusWidget() : &shown, Qt::Key_Return);
         },
         "LookupListDialog");
     press(Qt::Key_Return);

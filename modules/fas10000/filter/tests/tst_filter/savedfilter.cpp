@@ -87,7 +87,7 @@ void TestFilter::hiddenReloadUsesSavedCriteria()
     // A second company while the remembered code is still blank (a new screen): one
     // confirmation, not a second from the close handler; the dialog never shows.
     screen->CdEmpresaAnterior.clear();
-    screen->medCdEmpresa->setText(QStringLiteral("02"));
+    screen->findChild<QLineEdit*>("medCdEmpresa")->setText(QStringLiteral("02"));
     QVERIFY(Dispatch([&] { f.sbtConfirmaClick(screen); }));
     QCOMPARE(server->methods(), (QStringList{"GetInvoice", "GetItem"}));
     for (const RecordingServer::Call& call : server->calls) {
@@ -123,7 +123,7 @@ void TestFilter::getItemFailure()
     QVERIFY(screen->cdsItem->RecordCount() > 0);
 
     TfrmFiltroBCRInvoice& f = dialog();
-    screen->medCdEmpresa->setText(QStringLiteral("02"));
+    screen->findChild<QLineEdit*>("medCdEmpresa")->setText(QStringLiteral("02"));
     showDialog();
     QTest::mouseClick(f.chbAberto, Qt::LeftButton);
     server->failing.insert(QStringLiteral("GetItem"));
@@ -161,8 +161,8 @@ void TestFilter::halfLoadedListReloadsOnExit()
     const auto leaveWith = [&](const QString& company) {
         // The code of the last whole list, whatever the focus did since.
         screen->CdEmpresaAnterior = QStringLiteral("01");
-        screen->medCdEmpresa->setText(company);
-        Dispatch([&] { screen->medCdEmpresaExit(screen->medCdEmpresa); });
+        screen->findChild<QLineEdit*>("medCdEmpresa")->setText(company);
+        Dispatch([&] { screen->medCdEmpresaExit(screen->findChild<QLineEdit*>("medCdEmpresa")); });
     };
     server->failing.insert(QStringLiteral("GetItem"));
     leaveWith(QStringLiteral("02"));

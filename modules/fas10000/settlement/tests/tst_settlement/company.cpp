@@ -41,7 +41,7 @@ void TestSettlement::companyFieldTakesDigitsOnly()
     QFETCH(Keys, keys);
     QFETCH(QString, text);
     typeIntoCompany(QString());
-    QLineEdit* field = screen()->medCdEmpresa;
+    QLineEdit* field = screen()->ui->medCdEmpresa;
     field->setCursorPosition(0);
     for (const auto& [key, modifiers] : keys)
         QTest::keyClick(field, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
@@ -73,22 +73,22 @@ void TestSettlement::companyRefused()
     loadCompany(QStringLiteral("01"));
     TfrmBCRInvoice* frm = screen();
     const int invoices = frm->cdsInvoice->RecordCount();
-    QTRY_VERIFY(frm->sbtGerarNF->isEnabled() || frm->dbgPadrao->hasFocus());
+    QTRY_VERIFY(frm->ui->sbtGerarNF->isEnabled() || frm->ui->dbgPadrao->hasFocus());
 
     enterCompany();
     typeIntoCompany(typed);
     leaveCompany();
     QCOMPARE(shown().texts(), QStringList{message});
     shown().clear();
-    QCOMPARE(QApplication::focusWidget(), frm->medCdEmpresa);
-    for (QWidget* command :
-         std::initializer_list<QWidget*>{frm->sbtFiltrar, frm->sbtProcurar, frm->sbtVerificar,
-                                         frm->sbtCadAuto, frm->sbtGerarNF, frm->sbtMais})
+    QCOMPARE(QApplication::focusWidget(), frm->ui->medCdEmpresa);
+    for (QWidget* command : std::initializer_list<QWidget*>{
+             frm->ui->sbtFiltrar, frm->ui->sbtProcurar, frm->ui->sbtVerificar, frm->ui->sbtCadAuto,
+             frm->ui->sbtGerarNF, frm->ui->sbtMais})
         QVERIFY2(!command->isEnabled(), qPrintable(command->objectName()));
-    for (QAction* command :
-         {frm->mnuFiltrar, frm->mnuProcurar, frm->mnuVerificar, frm->mnuGerarNF, frm->mnuMais})
+    for (QAction* command : {frm->ui->mnuFiltrar, frm->ui->mnuProcurar, frm->ui->mnuVerificar,
+                             frm->ui->mnuGerarNF, frm->ui->mnuMais})
         QVERIFY2(!command->isEnabled(), qPrintable(command->objectName()));
-    QVERIFY(frm->edtNmEmpresa->text().isEmpty());
+    QVERIFY(frm->ui->edtNmEmpresa->text().isEmpty());
     QCOMPARE(filter->confirmations, 1);
     QCOMPARE(frm->cdsInvoice->RecordCount(), invoices);
 }
@@ -103,7 +103,7 @@ void TestSettlement::firstCompanyOpensFilter()
     ModalHelper::whenModal(
         [&](QDialog& dialog) {
             ++dialogs;
-            nameWhileOpen = screen()->edtNmEmpresa->text();
+            nameWhileOpen = screen()->ui->edtNmEmpresa->text();
             dialog.close();
         },
         "TfrmFiltroBCRInvoice");
@@ -111,18 +111,18 @@ void TestSettlement::firstCompanyOpensFilter()
     leaveCompany();
     QCOMPARE(dialogs, 1);
     TfrmBCRInvoice* frm = screen();
-    QCOMPARE(frm->medCdEmpresa->text(), QStringLiteral("01"));
+    QCOMPARE(frm->ui->medCdEmpresa->text(), QStringLiteral("01"));
     QCOMPARE(nameWhileOpen, QStringLiteral("Exportadora Café Brasil S.A."));
-    QCOMPARE(frm->edtNmEmpresa->text(), QStringLiteral("Exportadora Café Brasil S.A."));
+    QCOMPARE(frm->ui->edtNmEmpresa->text(), QStringLiteral("Exportadora Café Brasil S.A."));
     QCOMPARE(frm->CdEmpresaAnterior, QStringLiteral("01"));
-    QVERIFY(frm->sbtFiltrar->isEnabled());
-    QVERIFY(frm->mnuFiltrar->isEnabled());
+    QVERIFY(frm->ui->sbtFiltrar->isEnabled());
+    QVERIFY(frm->ui->mnuFiltrar->isEnabled());
     QVERIFY(!frm->cdsItem->ControlsDisabled());
     QVERIFY2(shown().messages.isEmpty(), qPrintable(shown().texts().join('\n')));
 
     // The filter command opens the same dialog again.
     ModalHelper::closeWhenModal("TfrmFiltroBCRInvoice");
-    QTest::mouseClick(frm->sbtFiltrar, Qt::LeftButton);
+    QTest::mouseClick(frm->ui->sbtFiltrar, Qt::LeftButton);
     QVERIFY(Cli_FAS10001::frmFiltroBCRInvoice);
     QVERIFY(!Cli_FAS10001::frmFiltroBCRInvoice->isVisible());
 }
@@ -138,27 +138,27 @@ void TestSettlement::companyChangeReloadsWithoutDialog()
     QCOMPARE(filter->confirmations, 1);
     // The company of the list after a reload: closing the filter unconfirmed changes nothing.
     QCOMPARE(frm->CdEmpresaAnterior, QStringLiteral("01"));
-    QVERIFY(frm->sbtFiltrar->isEnabled());
+    QVERIFY(frm->ui->sbtFiltrar->isEnabled());
 
     loadCompany(QStringLiteral("01"));
     enterCompany();
-    QVERIFY(!frm->sbtFiltrar->isEnabled());
-    QVERIFY(!frm->sbtGerarNF->isEnabled());
+    QVERIFY(!frm->ui->sbtFiltrar->isEnabled());
+    QVERIFY(!frm->ui->sbtGerarNF->isEnabled());
     QCOMPARE(frm->CdEmpresaAnterior, QStringLiteral("01"));
     leaveCompany();
     QCOMPARE(filter->confirmations, 1);
-    QVERIFY(frm->sbtFiltrar->isEnabled());
-    QVERIFY(frm->sbtGerarNF->isEnabled());
-    QVERIFY(frm->mnuGerarNF->isEnabled());
-    QVERIFY(frm->sbtMais->isEnabled());
-    QVERIFY(!frm->sbtIncluir->isEnabled());
+    QVERIFY(frm->ui->sbtFiltrar->isEnabled());
+    QVERIFY(frm->ui->sbtGerarNF->isEnabled());
+    QVERIFY(frm->ui->mnuGerarNF->isEnabled());
+    QVERIFY(frm->ui->sbtMais->isEnabled());
+    QVERIFY(!frm->ui->sbtIncluir->isEnabled());
 
     enterCompany();
     typeIntoCompany(QStringLiteral("2"));
     leaveCompany();
     QCOMPARE(filter->confirmations, 2);
-    QCOMPARE(frm->medCdEmpresa->text(), QStringLiteral("02"));
-    QCOMPARE(frm->edtNmEmpresa->text(), QStringLiteral("Companhia Açucareira Paulista"));
+    QCOMPARE(frm->ui->medCdEmpresa->text(), QStringLiteral("02"));
+    QCOMPARE(frm->ui->edtNmEmpresa->text(), QStringLiteral("Companhia Açucareira Paulista"));
     QCOMPARE(filter->shows, 0);
     QVERIFY2(shown().messages.isEmpty(), qPrintable(shown().texts().join('\n')));
 }
@@ -174,14 +174,14 @@ void TestSettlement::failedReloadKeepsFieldAndRetries()
     leaveCompany();
     QCOMPARE(shown().texts(), QStringList{QStringLiteral("Servidor indisponível.")});
     shown().clear();
-    QCOMPARE(QApplication::focusWidget(), frm->medCdEmpresa);
-    QVERIFY(!frm->sbtFiltrar->isEnabled());
+    QCOMPARE(QApplication::focusWidget(), frm->ui->medCdEmpresa);
+    QVERIFY(!frm->ui->sbtFiltrar->isEnabled());
     QVERIFY(!frm->cdsItem->ControlsDisabled());
 
     leaveCompany();
     QCOMPARE(filter->confirmations, 2);
-    QVERIFY(frm->sbtFiltrar->isEnabled());
-    QVERIFY(QApplication::focusWidget() != frm->medCdEmpresa);
+    QVERIFY(frm->ui->sbtFiltrar->isEnabled());
+    QVERIFY(QApplication::focusWidget() != frm->ui->medCdEmpresa);
 }
 
 // The lookup lists every company by code; picking one fills the code and the name and leaves
@@ -207,22 +207,22 @@ void TestSettlement::companyLookup()
             QTest::keyClick(list->searchBox(), Qt::Key_Return);
         },
         "LookupListDialog");
-    QTest::mouseClick(frm->btpEmpresa, Qt::LeftButton);
+    QTest::mouseClick(frm->ui->btpEmpresa, Qt::LeftButton);
 
     QCOMPARE(title, QStringLiteral("Empresa"));
     QCOMPARE(headers, (QStringList{"Código", "Nome"}));
     QCOMPARE(codes, (QStringList{"01", "02", "03"}));
-    QCOMPARE(frm->medCdEmpresa->text(), QStringLiteral("02"));
-    QCOMPARE(frm->edtNmEmpresa->text(), QStringLiteral("Companhia Açucareira Paulista"));
+    QCOMPARE(frm->ui->medCdEmpresa->text(), QStringLiteral("02"));
+    QCOMPARE(frm->ui->edtNmEmpresa->text(), QStringLiteral("Companhia Açucareira Paulista"));
     QCOMPARE(filter->confirmations, 0);
-    QVERIFY(!frm->sbtFiltrar->isEnabled());
+    QVERIFY(!frm->ui->sbtFiltrar->isEnabled());
     QApplication::setActiveWindow(mainWindow); // the offscreen platform does not give it back
-    QTRY_COMPARE(QApplication::focusWidget(), frm->medCdEmpresa);
+    QTRY_COMPARE(QApplication::focusWidget(), frm->ui->medCdEmpresa);
 
     leaveCompany();
     QCOMPARE(filter->confirmations, 1);
-    QCOMPARE(frm->edtNmEmpresa->text(), QStringLiteral("Companhia Açucareira Paulista"));
-    QVERIFY(frm->sbtFiltrar->isEnabled());
+    QCOMPARE(frm->ui->edtNmEmpresa->text(), QStringLiteral("Companhia Açucareira Paulista"));
+    QVERIFY(frm->ui->sbtFiltrar->isEnabled());
     QVERIFY2(shown().messages.isEmpty(), qPrintable(shown().texts().join('\n')));
 }
 
@@ -249,7 +249,7 @@ void TestSettlement::refreshReloadsWithSavedCriteria()
             QTest::mouseClick(filter->sbtConfirma, Qt::LeftButton);
         },
         "TfrmFiltroBCRInvoice");
-    QTest::mouseClick(frm->sbtFiltrar, Qt::LeftButton);
+    QTest::mouseClick(frm->ui->sbtFiltrar, Qt::LeftButton);
     QCOMPARE(filter->shows, 1);
     const int open = frm->cdsInvoice->RecordCount();
     QVERIFY2(open > 0 && open < all, qPrintable(QStringLiteral("%1 of %2").arg(open).arg(all)));
@@ -260,18 +260,18 @@ void TestSettlement::refreshReloadsWithSavedCriteria()
     const int confirmations = filter->confirmations;
     // The offscreen platform does not give the activation back after the modal dialog.
     QApplication::setActiveWindow(mainWindow);
-    QVERIFY(frm->sbtVerificar->isEnabled());
+    QVERIFY(frm->ui->sbtVerificar->isEnabled());
     if (fromMenu)
-        frm->mnuVerificar->trigger();
+        frm->ui->mnuVerificar->trigger();
     else
-        QTest::mouseClick(frm->sbtVerificar, Qt::LeftButton);
+        QTest::mouseClick(frm->ui->sbtVerificar, Qt::LeftButton);
 
     QCOMPARE(filter->confirmations, confirmations + 1);
     QCOMPARE(filter->shows, 1);
     QCOMPARE(frm->cdsInvoice->RecordCount(), open);
     QVERIFY(filter->chbAberto->isChecked());
     QVERIFY(!frm->cdsItem->ControlsDisabled());
-    QTRY_COMPARE(QApplication::focusWidget(), frm->dbgPadrao);
+    QTRY_COMPARE(QApplication::focusWidget(), frm->ui->dbgPadrao);
     const QString invoice = frm->cdsInvoice->FieldByName(QStringLiteral("NRINVOICE")).AsString();
     QVERIFY(frm->cdsItem->RecordCount() > 0);
     QCOMPARE(frm->cdsItem->FieldByName(QStringLiteral("NRINVOICE")).AsString(), invoice);
@@ -286,28 +286,28 @@ void TestSettlement::enteringHidesDetailPanel()
     leaveCompany();
     QCOMPARE(filter->confirmations, 1);
     loadCompany(QStringLiteral("03"));
-    QVERIFY(frm->sbtMais->isEnabled());
-    QTest::mouseClick(frm->sbtMais, Qt::LeftButton);
-    QVERIFY(frm->sbtMais->Down());
-    QVERIFY(frm->panTaxaCambio->isVisible());
+    QVERIFY(frm->ui->sbtMais->isEnabled());
+    QTest::mouseClick(frm->ui->sbtMais, Qt::LeftButton);
+    QVERIFY(frm->ui->sbtMais->Down());
+    QVERIFY(frm->ui->panTaxaCambio->isVisible());
 
     enterCompany();
-    QVERIFY(!frm->panTaxaCambio->isVisible());
-    QVERIFY(frm->sbtMais->Down());
-    QVERIFY(!frm->sbtMais->isEnabled());
-    QVERIFY(!frm->mnuMais->isEnabled());
-    QCOMPARE(frm->splInvoiceItem->sizes().value(1), 203);
+    QVERIFY(!frm->ui->panTaxaCambio->isVisible());
+    QVERIFY(frm->ui->sbtMais->Down());
+    QVERIFY(!frm->ui->sbtMais->isEnabled());
+    QVERIFY(!frm->ui->mnuMais->isEnabled());
+    QCOMPARE(frm->ui->splInvoiceItem->sizes().value(1), 203);
 
     // Leaving enables "Mais" again; the panel comes back with the next click only.
     leaveCompany();
-    QVERIFY(frm->sbtMais->isEnabled());
-    QVERIFY(!frm->panTaxaCambio->isVisible());
-    frm->mnuMais->trigger();
-    QVERIFY(!frm->sbtMais->Down());
-    QVERIFY(!frm->panTaxaCambio->isVisible());
-    frm->mnuMais->trigger();
-    QVERIFY(frm->sbtMais->Down());
-    QVERIFY(frm->panTaxaCambio->isVisible());
+    QVERIFY(frm->ui->sbtMais->isEnabled());
+    QVERIFY(!frm->ui->panTaxaCambio->isVisible());
+    frm->ui->mnuMais->trigger();
+    QVERIFY(!frm->ui->sbtMais->Down());
+    QVERIFY(!frm->ui->panTaxaCambio->isVisible());
+    frm->ui->mnuMais->trigger();
+    QVERIFY(frm->ui->sbtMais->Down());
+    QVERIFY(frm->ui->panTaxaCambio->isVisible());
 }
 
 // ---- connection -----------------------------------------------------------------------------

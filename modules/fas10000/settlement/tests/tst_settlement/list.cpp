@@ -96,7 +96,7 @@ void TestSettlement::toolButtons()
     QVERIFY(sbt);
     QCOMPARE(sbt->Hint(), hint);
     QVERIFY(!sbt->isEnabled());
-    QVERIFY(!screen()->sbtImprimir->isEnabled());
+    QVERIFY(!screen()->ui->sbtImprimir->isEnabled());
     const int index = order.indexOf(button);
     auto* next = screen()->findChild<QWidget*>(order.at(index + 1));
     QVERIFY(sbt->x() < next->x());
@@ -106,10 +106,10 @@ void TestSettlement::toolButtons()
         QVERIFY(!action->isEnabled());
         QCOMPARE(action->shortcut(), QKeySequence(shortcut));
     }
-    QVERIFY(!screen()->mnuCadAuto->isEnabled());
+    QVERIFY(!screen()->ui->mnuCadAuto->isEnabled());
     QCOMPARE(screen()->windowTitle(), QStringLiteral("Baixa C. Receber (INVOICE)"));
-    QCOMPARE(screen()->lblCodTela->text(), QStringLiteral("FAS10000"));
-    QVERIFY(!screen()->panTaxaCambio->isVisible());
+    QCOMPARE(screen()->ui->lblCodTela->text(), QStringLiteral("FAS10000"));
+    QVERIFY(!screen()->ui->panTaxaCambio->isVisible());
     QVERIFY(sbt->isVisible());
 }
 
@@ -185,8 +185,8 @@ void TestSettlement::typeWord()
         packet.rows[1][field] = type;
     });
     QCOMPARE(screen()->cdsInvoice->RecNo(), 1);
-    QCOMPARE(cell(screen()->dbgPadrao, 0, 1), QStringLiteral("Manual"));
-    QCOMPARE(cell(screen()->dbgPadrao, 1, 1), shown);
+    QCOMPARE(cell(screen()->ui->dbgPadrao, 0, 1), QStringLiteral("Manual"));
+    QCOMPARE(cell(screen()->ui->dbgPadrao, 1, 1), shown);
 }
 
 void TestSettlement::amountsAsDisplayed_data()
@@ -217,11 +217,12 @@ void TestSettlement::amountsAsDisplayed()
                 [&](DataPacket& packet) { packet.rows[0][packet.indexOf(field)] = value; });
     TfrmBCRInvoice* frm = screen();
     if (field == QLatin1String("VRCAMBIOINVOICE"))
-        QCOMPARE(cell(frm->dbgPadrao, 0, 9), shown);
+        QCOMPARE(cell(frm->ui->dbgPadrao, 0, 9), shown);
     else if (field == QLatin1String("TOTALINVOICE"))
-        QCOMPARE(cell(frm->dbgPadrao, 0, 10), shown);
+        QCOMPARE(cell(frm->ui->dbgPadrao, 0, 10), shown);
     else
-        QCOMPARE((field == QLatin1String("VRORDPGTOINVOI") ? frm->dbeOrdPgto : frm->dbeTaxaCambio)
+        QCOMPARE((field == QLatin1String("VRORDPGTOINVOI") ? frm->ui->dbeOrdPgto
+                                                           : frm->ui->dbeTaxaCambio)
                      ->text(),
                  shown);
 }
@@ -236,10 +237,10 @@ void TestSettlement::itemsFollowCurrentInvoice()
     const int productField = items.indexOf(QStringLiteral("NMPRODUTO"));
     QVERIFY(frm->cdsInvoice->RecordCount() > 5);
 
-    frm->dbgPadrao->setFocus();
+    frm->ui->dbgPadrao->setFocus();
     for (int row = 0; row < 6; ++row) {
         if (row > 0)
-            QTest::keyClick(frm->dbgPadrao, Qt::Key_Down);
+            QTest::keyClick(frm->ui->dbgPadrao, Qt::Key_Down);
         QCOMPARE(frm->cdsInvoice->RecNo(), row + 1);
         const QString invoice =
             frm->cdsInvoice->FieldByName(QStringLiteral("NRINVOICE")).AsString();
@@ -249,8 +250,8 @@ void TestSettlement::itemsFollowCurrentInvoice()
                 expected << item.at(productField).toString();
         QVERIFY2(!expected.isEmpty(), qPrintable(invoice));
         QStringList seen;
-        for (int r = 0; r < frm->dbgItem->model()->rowCount(); ++r)
-            seen << cell(frm->dbgItem, r, 0);
+        for (int r = 0; r < frm->ui->dbgItem->model()->rowCount(); ++r)
+            seen << cell(frm->ui->dbgItem, r, 0);
         QCOMPARE(seen, expected);
     }
 }
@@ -299,14 +300,14 @@ void TestSettlement::secondInvoiceItems()
     QVERIFY(dropItems || itemCount > 0);
     TfrmBCRInvoice* frm = screen();
     QVERIFY2(shown().messages.isEmpty(), qPrintable(shown().texts().join('|')));
-    QVERIFY(frm->dbgItem->model()->rowCount() > 0);
-    frm->dbgPadrao->setFocus();
-    QTest::keyClick(frm->dbgPadrao, Qt::Key_Down);
+    QVERIFY(frm->ui->dbgItem->model()->rowCount() > 0);
+    frm->ui->dbgPadrao->setFocus();
+    QTest::keyClick(frm->ui->dbgPadrao, Qt::Key_Down);
     QCOMPARE(frm->cdsInvoice->RecNo(), 2);
-    QCOMPARE(frm->dbgItem->model()->rowCount(), itemCount);
+    QCOMPARE(frm->ui->dbgItem->model()->rowCount(), itemCount);
     QVERIFY2(shown().messages.isEmpty(), qPrintable(shown().texts().join('|')));
-    QTest::keyClick(frm->dbgPadrao, Qt::Key_Up);
-    QVERIFY(frm->dbgItem->model()->rowCount() > 0);
+    QTest::keyClick(frm->ui->dbgPadrao, Qt::Key_Up);
+    QVERIFY(frm->ui->dbgItem->model()->rowCount() > 0);
 }
 
 void TestSettlement::openingInvoicesResetsMarkAll()
@@ -344,7 +345,7 @@ void TestSettlement::summaryOfTheList()
 void TestSettlement::gridKeepsColumnsAndCurrentInvoice()
 {
     chooseCompany(QStringLiteral("01"));
-    TDBGrid* grid = screen()->dbgPadrao;
+    TDBGrid* grid = screen()->ui->dbgPadrao;
     QHeaderView* titles = grid->horizontalHeader();
     for (int column = 0; column < grid->ColumnCount(); ++column)
         QVERIFY2(titles->sectionSizeHint(column) <= grid->columnWidth(column),
@@ -358,12 +359,12 @@ void TestSettlement::gridKeepsColumnsAndCurrentInvoice()
     QVERIFY(QApplication::focusWidget() != grid);
     QCOMPARE(screen()->cdsInvoice->RecNo(), last + 1);
     QTest::keyClick(screen(), Qt::Key_M, Qt::ControlModifier);
-    QVERIFY(screen()->panTaxaCambio->isVisible());
+    QVERIFY(screen()->ui->panTaxaCambio->isVisible());
     QVERIFY(grid->viewport()->rect().contains(grid->visualRect(grid->currentIndex())));
     // The refresh stays on it too.
     const QString current =
         screen()->cdsInvoice->FieldByName(QStringLiteral("NRINVOICE")).AsString();
-    QTest::mouseClick(screen()->sbtVerificar, Qt::LeftButton);
+    QTest::mouseClick(screen()->ui->sbtVerificar, Qt::LeftButton);
     QCOMPARE(screen()->cdsInvoice->FieldByName(QStringLiteral("NRINVOICE")).AsString(), current);
 
     // A width the user drags comes back with the next opening.
@@ -373,7 +374,7 @@ void TestSettlement::gridKeepsColumnsAndCurrentInvoice()
                     .contains(QStringLiteral(",251,")));
     {
         const TfrmBCRInvoice another;
-        QCOMPARE(another.dbgPadrao->columnWidth(3), 251);
+        QCOMPARE(another.ui->dbgPadrao->columnWidth(3), 251);
     }
     OptionStore::Save(QStringLiteral("FAS10000"), {});
 }

@@ -43,7 +43,7 @@ void TestSettlement::toggleMark()
         packet.rows[1][packet.indexOf(QStringLiteral("IDCHECK"))] = before;
         packet.rows[1][packet.indexOf(QStringLiteral("IDGERNFINVOI"))] = noteIssued;
     });
-    TDBGrid* grid = screen()->dbgPadrao;
+    TDBGrid* grid = screen()->ui->dbgPadrao;
     grid->setFocus();
     if (how == QLatin1String("space")) {
         QTest::keyClick(grid, Qt::Key_Down);
@@ -68,7 +68,7 @@ void TestSettlement::markAllAcrossLoads()
         packet.rows[4][packet.indexOf(QStringLiteral("IDGERNFINVOI"))] = QStringLiteral("S");
     });
     TfrmBCRInvoice* frm = screen();
-    QHeaderView* titles = frm->dbgPadrao->horizontalHeader();
+    QHeaderView* titles = frm->ui->dbgPadrao->horizontalHeader();
     const auto clickTitle = [&](int column) {
         QTest::mouseClick(titles->viewport(), Qt::LeftButton, {},
                           QPoint(titles->sectionViewportPosition(column) + 4, 5));
@@ -118,7 +118,7 @@ void TestSettlement::drawnMarkCells()
             packet.rows[row][at] = marks.at(row);
         packet.rows[5][at] = QVariant();
     });
-    TDBGrid* grid = screen()->dbgPadrao;
+    TDBGrid* grid = screen()->ui->dbgPadrao;
     const QImage shot = grid->viewport()->grab().toImage();
     const QList<QImage> boxes{MarkImages::checkImage(),
                               MarkImages::unCheckImage(),

@@ -103,7 +103,7 @@ void TestSettlement::generateNotes()
                                          "CDEMPRESA = '01' AND NRINVOICE = '%1'")
                               .arg(number)));
     shown().queueAnswer(MessageService::Answer(answer));
-    QTest::mouseClick(frm->sbtGerarNF, Qt::LeftButton);
+    QTest::mouseClick(frm->ui->sbtGerarNF, Qt::LeftButton);
 
     QCOMPARE(storedNotes(), notes + newNotes);
     QStringList expected{
@@ -148,7 +148,7 @@ void TestSettlement::notesFailureKeepsList()
     const int notes = storedNotes();
     invoices.First();
     shown().queueAnswer(MessageService::Answer::No);
-    QTest::mouseClick(screen()->sbtGerarNF, Qt::LeftButton);
+    QTest::mouseClick(screen()->ui->sbtGerarNF, Qt::LeftButton);
 
     QCOMPARE(storedNotes(), notes);
     QCOMPARE(shown().messages.size(), 2);
