@@ -14,6 +14,10 @@ class QAbstractButton;
 // dialog is kept, hidden, for the next showing; a close handler that fails keeps it open.
 //
 // When FormActivate runs is the descendant's choice (each activation, or each opening).
+//
+// By keyboard: Ctrl+Enter confirms as sbtConfirma does, wherever the focus is; Enter does the
+// same where the focused control does not take Enter itself (a multi-line field does), and on
+// a tool button reached by Tab presses that button. sbtConfirma takes the focus by Tab.
 class FormDialog : public QDialog
 {
     Q_OBJECT
@@ -42,7 +46,11 @@ protected:
     QAbstractButton* confirmButton() const;
 
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Clicks the button when it is enabled and shown.
+    static void press(QAbstractButton* button);
+
     QPointer<QAbstractButton> m_confirm;
 };

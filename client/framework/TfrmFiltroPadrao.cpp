@@ -4,9 +4,7 @@
 #include "ToolIcons.h"
 
 #include <QAbstractButton>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QToolButton>
 
 TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget* parent) : FormDialog(parent) {}
 
@@ -15,8 +13,8 @@ TfrmFiltroPadrao::~TfrmFiltroPadrao() = default;
 void TfrmFiltroPadrao::setupBaseForm(const QStringList& messages)
 {
     // The buttons show icons only: their hints name them, also when no icon could be drawn
-    // and the letter stays.
-    for (const char* name : {"sbtConfirma", "btfSaveOpc", "btfLoadOpc"}) {
+    // and the letter stays (sbtConfirma: see setupDialog).
+    for (const char* name : {"btfSaveOpc", "btfLoadOpc"}) {
         auto* button = findChild<QAbstractButton*>(QLatin1String(name));
         if (button && button->accessibleName().isEmpty())
             button->setAccessibleName(button->toolTip());
@@ -57,27 +55,6 @@ void TfrmFiltroPadrao::btfSaveOpcClick(QObject*)
 void TfrmFiltroPadrao::btfLoadOpcClick(QObject*)
 {
     Opcoes = OptionStore::Load(m_screenCode);
-}
-
-void TfrmFiltroPadrao::keyPressEvent(QKeyEvent* event)
-{
-    const bool enter = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-                       (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if (!enter) {
-        FormDialog::keyPressEvent(event);
-        return;
-    }
-    // Only an Enter that no control used reaches the dialog: a control that takes Enter
-    // itself keeps it, and a lookup list open over the dialog is a window of its own.
-    event->accept();
-    // Held down, Enter would confirm again as soon as a refusal's message is gone.
-    if (event->isAutoRepeat())
-        return;
-    // A tool button that has the focus (reached by Tab) is pressed, as Space does.
-    auto* focused = qobject_cast<QToolButton*>(focusWidget());
-    QAbstractButton* target = focused ? focused : confirmButton();
-    if (target && target->isEnabled() && target->isVisible())
-        target->click();
 }
 
 bool TfrmFiltroPadrao::event(QEvent* event)

@@ -14,8 +14,8 @@
 // FormCreate once. Closing runs FormClose as FormDialog describes; FormActivate runs on every
 // activation of the dialog.
 //
-// By keyboard: Enter confirms as sbtConfirma does (on a tool button that has the focus, it
-// presses that button); Alt+S saves and Alt+C loads the options.
+// By keyboard: Enter and Ctrl+Enter as FormDialog describes; Alt+S saves and Alt+C loads the
+// options.
 class TfrmFiltroPadrao : public FormDialog
 {
     Q_OBJECT
@@ -41,7 +41,6 @@ protected:
     void setupBaseForm(const QStringList& messages);
 
     bool event(QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QString m_screenCode;

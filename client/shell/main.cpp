@@ -1,4 +1,5 @@
 #include "FasApplication.h"
+#include "FocusFrameStyle.h"
 #include "LoadBPL.h"
 #include "MainWindow.h"
 #include "ModuleLoader.h"
@@ -10,6 +11,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    QApplication::setStyle(new FocusFrameStyle);
     SuiteOptions options;
     if (!parseSuiteOptions(app.arguments(), options))
         return options.exitCode;

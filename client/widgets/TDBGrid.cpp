@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 
 // Default drawing of each cell, then the grid's OnDrawColumnCell on top, with the record
@@ -63,6 +64,8 @@ TDBGrid::TDBGrid(QWidget* parent)
       m_model(new DataSetTableModel(this))
 {
     setModel(m_model);
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this,
+            [this] { m_topBeforeReset = verticalScrollBar()->value(); });
     setItemDelegate(new GridDelegate(*this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -99,7 +102,7 @@ void TDBGrid::attach(TClientDataSet* set)
 {
     m_model->setDataSet(set);
     // After the model's own reset (connected first), put the current row on the cursor.
-    m_binding->follow(&TClientDataSet::dataReset, [this] { followCursor(); });
+    m_binding->follow(&TClientDataSet::dataReset, [this] { followCursor(true); });
     m_binding->follow(&TClientDataSet::cursorMoved, [this](int) { followCursor(); });
     ApplyColumns();
 }
@@ -161,7 +164,7 @@ void TDBGrid::DefaultDrawDataCell(QPainter& painter, const QRect& rect, TField& 
     painter.restore();
 }
 
-void TDBGrid::followCursor()
+void TDBGrid::followCursor(bool reset)
 {
     TClientDataSet* set = dataSet();
     if (!set || m_syncing)
@@ -170,11 +173,19 @@ void TDBGrid::followCursor()
     if (position < 0 || position >= m_model->rowCount())
         return;
     const QModelIndex current = currentIndex();
+    const int column = current.isValid() ? current.column() : 0;
+    const QModelIndex target = m_model->index(position, column);
+    if (reset && m_topBeforeReset >= 0 && isVisible()) {
+        executeDelayedItemsLayout();
+        verticalScrollBar()->setValue(m_topBeforeReset);
+        if (!viewport()->rect().contains(visualRect(target)))
+            scrollTo(target, PositionAtCenter);
+    }
+    m_topBeforeReset = -1;
     if (current.isValid() && current.row() == position)
         return;
     m_syncing = true;
-    const int column = current.isValid() ? current.column() : 0;
-    setCurrentIndex(m_model->index(position, column));
+    setCurrentIndex(target);
     m_syncing = false;
 }
 

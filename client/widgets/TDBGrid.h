@@ -81,7 +81,10 @@ private:
     friend class GridDelegate;
     TClientDataSet* dataSet() const { return m_binding->dataSet(); }
     void attach(TClientDataSet* set);
-    void followCursor();
+    // Puts the current row on the record set's cursor. After a reload (`reset`) the list keeps
+    // the rows it showed when the current row is still among them, else that row comes to
+    // the middle: the list never jumps under the user's next click.
+    void followCursor(bool reset = false);
     void currentRowChanged(const QModelIndex& current);
     void cellClicked(const QModelIndex& index);
     void titleClicked(int section);
@@ -92,4 +95,5 @@ private:
     QColor m_background;
     QColor m_text;
     bool m_syncing = false;
+    int m_topBeforeReset = -1;
 };

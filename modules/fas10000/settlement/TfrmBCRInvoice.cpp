@@ -30,6 +30,7 @@
 #include <QPainter>
 #include <QScopeGuard>
 #include <QScopedValueRollback>
+#include <QShortcut>
 #include <QTimer>
 #include <algorithm>
 
@@ -234,6 +235,10 @@ void TfrmBCRInvoice::connectHandlers()
 
     connectHandler(ui->sbtAjuda, &QAbstractButton::clicked, this,
                    [this] { sbtAjudaClick(ui->sbtAjuda); });
+    // F1: the same page, from anywhere on the screen.
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    help->setContext(Qt::WidgetWithChildrenShortcut);
+    connectHandler(help, &QShortcut::activated, this, [this] { sbtAjudaClick(ui->sbtAjuda); });
 
     // The summary follows loads and marks, once per burst of changes.
     auto* summary = new QTimer(this);
@@ -346,7 +351,10 @@ void TfrmBCRInvoice::sbtAjudaClick(QObject*)
         "Ctrl+E  Emissão de NF: a lista das notas geradas.\n"
         "Ctrl+M  Mais: taxa, ordem de pagamento, referência e descrição da invoice atual.\n"
         "Procurar (lupa) busca na lista que tem o foco; Verificar (setas) recarrega a lista.\n"
-        "Tab passa de um campo ao seguinte; as setas andam dentro das listas."));
+        "Tab passa de um campo ao seguinte; as setas andam dentro das listas.\n"
+        "Nas janelas de filtro, recebimento e câmbio: Enter confirma (fora de um campo de várias\n"
+        "linhas), Ctrl+Enter confirma de qualquer campo, Esc fecha sem gravar.\n"
+        "F1 ou \"?\" mostra esta página."));
 }
 
 void TfrmBCRInvoice::updateSummary()
@@ -449,6 +457,11 @@ void TfrmBCRInvoice::cdsInvoiceAfterScroll(TClientDataSet& dataSet)
 void TfrmBCRInvoice::cdsInvoiceAfterOpen(TClientDataSet&)
 {
     Cli_FAS10000::boTodos = false;
+    // The clerk goes on in the list: the focus is in it, on the current invoice (when a
+    // dialog is open over the screen, as soon as the screen is active again). Not from the
+    // company field: leaving it would run its exit handler again in the middle of this load.
+    if (!cdsInvoice->IsEmpty() && focusWidget() != ui->medCdEmpresa)
+        ui->dbgPadrao->setFocus();
 }
 
 void TfrmBCRInvoice::cdsInvoiceIDTIPOINVOICEGetText(TField& sender, QString& text, bool)
