@@ -110,6 +110,7 @@ private slots:
     void receiptStoresShares();
     void receiptRefusedStoresNothing_data();
     void receiptRefusedStoresNothing();
+    void keyboardDay();
 
 private:
     TfrmBCRInvoice* screen() const { return Cli_FAS10000::frmBCRInvoice; }

@@ -224,3 +224,71 @@ void TestSettlement::receiptRefusedStoresNothing()
     for (const QString& number : numbers)
         QCOMPARE(serverInvoice(number, after), serverInvoice(number, before));
 }
+
+// A clerk's receipt and exchange by keyboard alone: the company, the marks in the list, both
+// dialogs filled and confirmed with Tab, Enter and Ctrl+Enter, the values stored.
+void TestSettlement::keyboardDay()
+{
+    listCompany(QStringLiteral("02"));
+    typeIntoCompany(QStringLiteral("01"));
+    leaveCompany();
+    TDBGrid* grid = screen()->ui->dbgPadrao;
+    QTRY_COMPARE(QApplication::focusWidget(), grid); // the loaded list has the focus
+    const QList<int> open = openInvoices();
+    QStringList numbers;
+    double sum = 0;
+    int row = 0;
+    for (int target : {open.at(0), open.at(1)}) {
+        for (; row < target; ++row)
+            QTest::keyClick(grid, Qt::Key_Down);
+        QTest::keyClick(grid, Qt::Key_Space);
+        numbers << invoiceValue(target, "NRINVOICE").toString();
+        sum += invoiceValue(target, "TOTALINVOICE").toDouble();
+    }
+    const QString day = demoDay().toString(QStringLiteral("ddMMyyyy"));
+    const auto type = [](QDialog& dialog, const QString& text) {
+        QTest::keyClicks(dialog.focusWidget(), text);
+    };
+    const auto tabTo = [](QDialog& dialog, const char* name) {
+        for (int i = 0; i < 20 && dialog.focusWidget()->objectName() != QLatin1String(name); ++i)
+            QTest::keyClick(dialog.focusWidget(), Qt::Key_Tab);
+        return dialog.focusWidget()->objectName() == QLatin1String(name);
+    };
+    QStringList reached;
+    ModalHelper::whenModal([&](QDialog& receipt) {
+        type(receipt, day);
+        reached << QString::number(tabTo(receipt, "edtVrOrdPgto"));
+        type(receipt, FloatToStr(sum));
+        reached << QString::number(tabTo(receipt, "edtReferencia"));
+        type(receipt, QStringLiteral("OP 9"));
+        QTest::keyClick(receipt.focusWidget(), Qt::Key_Return);
+    });
+    QTest::keyClick(grid, Qt::Key_R, Qt::ControlModifier);
+    QApplication::setActiveWindow(mainWindow); // as the window manager does once it closed
+    QTRY_COMPARE(QApplication::focusWidget(), grid);
+    ModalHelper::whenModal([&](QDialog& exchange) {
+        type(exchange, QStringLiteral("5,1"));
+        reached << QString::number(tabTo(exchange, "nedTaxaCambio"));
+        type(exchange, QStringLiteral("5,2"));
+        reached << QString::number(tabTo(exchange, "dbdCambio"));
+        type(exchange, day);
+        QTest::keyClick(exchange.focusWidget(), Qt::Key_Return, Qt::ControlModifier);
+    });
+    QTest::keyClick(grid, Qt::Key_P, Qt::ControlModifier);
+
+    QCOMPARE(shown().texts(), (QStringList{QStringLiteral("Recebimento cadastrado com sucesso!"),
+                                           QStringLiteral("Câmbio cadastrado com sucesso!")}));
+    QCOMPARE(reached, QStringList(4, QStringLiteral("1")));
+    const DataPacket stored = fetch(QStringLiteral("GetInvoice"), QStringLiteral("01"));
+    for (const QString& number : numbers) {
+        const Row invoice = serverInvoice(number, stored);
+        const auto value = [&](const char* field) {
+            return invoice.at(stored.indexOf(QLatin1String(field)));
+        };
+        QCOMPARE(value("DTRECINVOICE").toDateTime().date(), demoDay());
+        QCOMPARE(value("DSREFPGTOINVOI").toString(), QStringLiteral("OP 9"));
+        QCOMPARE(value("DTCAMBIOINVOICE").toDateTime().date(), demoDay());
+        QCOMPARE(value("VRCAMBIOINVOICE").toDouble(), 5.1);
+        QCOMPARE(value("VRTXCAMBIOINVOI").toDouble(), 5.2);
+    }
+}
