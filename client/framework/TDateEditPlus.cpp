@@ -3,6 +3,7 @@
 #include "EventDispatch.h"
 #include "FocusTracker.h"
 #include "FrameworkUtils.h"
+#include "MaskedEntry.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -29,6 +30,7 @@ QFont weekdayFont(const QFont& font)
 TDateEditPlus::TDateEditPlus(QWidget* parent) : QLineEdit(parent), m_weekday(new QLabel(this))
 {
     setInputMask(QStringLiteral("99/99/9999;_"));
+    KeepMaskedEntryAtStart(*this);
     m_weekday->setObjectName(QStringLiteral("lblDiaSemana"));
     m_weekday->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_weekday->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

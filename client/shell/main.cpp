@@ -6,6 +6,7 @@
 #include "SuiteSetup.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QTimer>
 
 int main(int argc, char* argv[])
@@ -23,7 +24,13 @@ int main(int argc, char* argv[])
     MainWindow window(opener);
     FasApplication::SetMainForm(&window, window.mdiArea());
     SetModuleOpener(opener);
-    window.show();
+    // Up to full HD the settlement screen's columns fit only in the whole screen; larger
+    // screens keep the window's own size.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen && screen->availableSize().width() <= 1920)
+        window.showMaximized();
+    else
+        window.show();
     for (const QString& code : options.openAtStart)
         QTimer::singleShot(0, &window, [&window, code] { window.openCode(code); });
 

@@ -15,6 +15,7 @@
 #include "FrameworkUtils.h"
 #include "LoadBPL.h"
 #include "MarkImages.h"
+#include "MaskedEntry.h"
 #include "Money.h"
 #include "OptionStore.h"
 #include "Procura.h"
@@ -139,6 +140,7 @@ TfrmBCRInvoice::TfrmBCRInvoice(QWidget* parent)
     ui->btpEmpresa->Title = lookup.value(QStringLiteral("Title")).toString();
     ui->btpEmpresa->EmptyError = lookup.value(QStringLiteral("EmptyError")).toString();
     ui->btpEmpresa->SetAssociate(ui->medCdEmpresa);
+    KeepMaskedEntryAtStart(*ui->medCdEmpresa);
     ui->btpEmpresa->SetDataSource(dtsEmpresa);
 
     const QVariantMap net = data.controlProperties(QStringLiteral("netBCRInvoice"));
