@@ -35,13 +35,11 @@ public:
     InvoiceService(const QSqlDatabase& db, Options options);
     explicit InvoiceService(const QSqlDatabase& db) : InvoiceService(db, Options{}) {}
 
-    DataPacket getInvoice(const FilterArgs& query) const;
-    DataPacket getItem(const FilterArgs& query) const;
-    // The same packets in their JSON form ({"fields":…,"rows":…}), written straight from the
-    // database rows without building the packet first; `rows` receives the row count. On an
-    // SQLite connection the rows are read through SQLite's own interface on the same
-    // connection (Qt SQL's per-cell values cost more than the statement itself), with the
-    // same text on the wire as the Qt SQL reading gives.
+    // The listings' packets in their JSON form ({"fields":…,"rows":…}), written straight from
+    // the database rows; `rows` receives the row count. On an SQLite connection the rows are
+    // read through SQLite's own interface on the same connection (Qt SQL's per-cell values
+    // cost more than the statement itself), with the same text on the wire as the Qt SQL
+    // reading gives.
     QByteArray getInvoiceJson(const FilterArgs& query, qsizetype* rows = nullptr) const;
     QByteArray getItemJson(const FilterArgs& query, qsizetype* rows = nullptr) const;
     // Returns {"alteradas": number of invoices written}.

@@ -152,7 +152,7 @@ QJsonObject TestNfScreen::issueNotes(const QString& company, const QString& mode
         InvoiceService service(db);
         FilterArgs query = FilterArgs::everything(company);
         query.situation = QStringLiteral("N_");
-        DataPacket packet = service.getInvoice(query);
+        DataPacket packet = DataPacket::fromJson(service.getInvoiceJson(query));
         const int mark = packet.indexOf(QStringLiteral("IDCHECK"));
         const int exchanged = packet.indexOf(QStringLiteral("DTCAMBIOINVOICE"));
         const int rate = packet.indexOf(QStringLiteral("VRCAMBIOINVOICE"));
