@@ -52,9 +52,8 @@ public:
     QJsonObject geraNF(QByteArrayView packetJson, const QString& mode);
 
     // The invoices a packet marks "S", all of one company, checked as GeraNF checks them
-    // (ServiceFailure, DataPacketError). From the JSON text, the rows are scanned, not
-    // read: only the packet's fields, the width of each row and its three key and mark
-    // cells are looked at, besides the text being well-formed JSON.
+    // (ServiceFailure, DataPacketError). From the JSON text, only the three key and mark cells
+    // of each row are taken from the packet reader, which checks every cell.
     static MarkedInvoices markedInvoices(const DataPacket& packet);
     static MarkedInvoices markedInvoices(QByteArrayView packetJson);
 

@@ -16,8 +16,7 @@ struct MarkedInvoices
     // The invoices a packet marks "S", all of one company and at least one, checked as GeraNF
     // checks them (ServiceFailure, DataPacketError).
     static MarkedInvoices fromPacket(const DataPacket& packet);
-    // The same from the packet's JSON text, whose rows are scanned, not read: only the
-    // packet's fields, the width of each row and its three key and mark cells are looked at,
-    // besides the text being well-formed JSON.
+    // The same from the packet's JSON text, read by the packet reader, which checks every cell
+    // and hands over only the three key and mark cells of each row.
     static MarkedInvoices fromJson(QByteArrayView packetJson);
 };
