@@ -41,20 +41,9 @@ QJsonObject InvoiceService::setInvoice(const Delta& delta)
     return InvoiceUpdate(statements, options.failAfterWrites).run(delta);
 }
 
-MarkedInvoices InvoiceService::markedInvoices(const DataPacket& packet)
-{
-    return MarkedInvoices::fromPacket(packet);
-}
-
 MarkedInvoices InvoiceService::markedInvoices(QByteArrayView packetJson)
 {
     return MarkedInvoices::fromJson(packetJson);
-}
-
-QJsonObject InvoiceService::geraNF(const DataPacket& packet, const QString& mode)
-{
-    NoteIssuer::checkMode(mode);
-    return issueNotes(MarkedInvoices::fromPacket(packet), mode);
 }
 
 QJsonObject InvoiceService::geraNF(QByteArrayView packetJson, const QString& mode)

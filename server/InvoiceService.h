@@ -46,15 +46,12 @@ public:
     QJsonObject setInvoice(const Delta& delta);
     // Returns {"notas":[{CDFILIAL, NRNOTAFISC, CDCLIENTE, VRNOTA, invoices:[…]}],
     //          "jaEmitidas":[invoice numbers whose note already existed]}.
-    QJsonObject geraNF(const DataPacket& packet, const QString& mode);
-    // The same from the packet's JSON text, of which only the keys and marks are read
-    // (markedInvoices).
+    // Of the packet's JSON text only the keys and marks are read (markedInvoices).
     QJsonObject geraNF(QByteArrayView packetJson, const QString& mode);
 
     // The invoices a packet marks "S", all of one company, checked as GeraNF checks them
-    // (ServiceFailure, DataPacketError). From the JSON text, only the three key and mark cells
-    // of each row are taken from the packet reader, which checks every cell.
-    static MarkedInvoices markedInvoices(const DataPacket& packet);
+    // (ServiceFailure, DataPacketError). Only the three key and mark cells of each row are
+    // taken from the packet reader.
     static MarkedInvoices markedInvoices(QByteArrayView packetJson);
 
     void setOptions(Options value) { options = value; }

@@ -2,7 +2,7 @@
 
 #include "InvoiceLayout.h"
 #include "PacketReader.h"
-#include "ServerSql.h"
+#include "ServiceFailure.h"
 
 namespace {
 
@@ -77,22 +77,6 @@ private:
 };
 
 } // namespace
-
-MarkedInvoices MarkedInvoices::fromPacket(const DataPacket& packet)
-{
-    checkInvoiceLayout(packet.fields);
-    const int companyAt = packet.indexOf(QStringLiteral("CDEMPRESA"));
-    const int numberAt = packet.indexOf(QStringLiteral("NRINVOICE"));
-    const int markAt = packet.indexOf(QStringLiteral("IDCHECK"));
-    MarkedInvoices marked;
-    for (const Row& row : packet.rows) {
-        if (nullableText(row.value(markAt)) == QLatin1String("S"))
-            addMarked(marked, nullableText(row.value(companyAt)),
-                      nullableText(row.value(numberAt)));
-    }
-    requireMarks(marked);
-    return marked;
-}
 
 MarkedInvoices MarkedInvoices::fromJson(QByteArrayView packetJson)
 {

@@ -164,7 +164,7 @@ QJsonObject TestNfScreen::issueNotes(const QString& company, const QString& mode
             }
         }
         if (marked > 0)
-            result = service.geraNF(packet, mode);
+            result = service.geraNF(packet.toJson(), mode);
     }
     db = QSqlDatabase();
     QSqlDatabase::removeDatabase(QStringLiteral("issuer"));
