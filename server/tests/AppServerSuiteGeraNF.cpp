@@ -36,7 +36,7 @@ void AppServerSuite::geraNF()
         scalar(QStringLiteral("SELECT SUM(NRULTNOTA) FROM SEQNOTAFISC WHERE CDEMPRESA = '%1'")
                    .arg(company));
 
-    const QJsonArray params{arg("variant", marked.packet.toJsonObject()), arg("string", mode)};
+    const QJsonArray params{arg("variant", asObject(marked.packet)), arg("string", mode)};
     const QJsonObject answer = call(QStringLiteral("GeraNF"), params);
     QCOMPARE(message(answer), QStringLiteral("<ok>"));
     const QJsonArray notes = answer.value("result")
@@ -187,7 +187,7 @@ void AppServerSuite::geraNFRefused()
     const QStringList before = snapshot();
     const QJsonObject answer =
         call(QStringLiteral("GeraNF"),
-             {arg("variant", marked.packet.toJsonObject()), arg("string", mode)}, options);
+             {arg("variant", asObject(marked.packet)), arg("string", mode)}, options);
     QVERIFY2(message(answer).contains(expected), qPrintable(message(answer)));
     QCOMPARE(snapshot(), before);
 }
