@@ -130,7 +130,7 @@ void setInvoiceRoundTrip(ServerProcess& server, TNetConnection& connection, cons
         cdsInvoice.Post();
         QElapsedTimer timer;
         timer.start();
-        QList<ServerArg> args{ServerArg::variant(cdsInvoice.GetDeltaJson())};
+        QList<ServerArg> args{ServerArg::variant(cdsInvoice.GetDelta())};
         const QJsonObject data =
             dataOf(connection.GetServer().call(RemoteMethods::SetInvoice, args), "SetInvoice");
         setTimes.append(msSince(timer));
@@ -139,7 +139,7 @@ void setInvoiceRoundTrip(ServerProcess& server, TNetConnection& connection, cons
                      .arg(data.value(QStringLiteral("alteradas")).toInt()));
         timer.start();
         const QByteArray request = RemoteMethods::request(
-            i, RemoteMethods::SetInvoice, {ServerArg::variant(cdsInvoice.GetDeltaJson())});
+            i, RemoteMethods::SetInvoice, {ServerArg::variant(cdsInvoice.GetDelta())});
         buildTimes.append(msSince(timer));
         if (request.isEmpty())
             fail(QStringLiteral("no request"));
@@ -210,7 +210,7 @@ void geraNF(ServerProcess& server, TNetConnection& connection, TClientDataSet& c
         }
         QElapsedTimer timer;
         timer.start();
-        QList<ServerArg> args{ServerArg::variant(cdsInvoice.GetDataJson()),
+        QList<ServerArg> args{ServerArg::variant(cdsInvoice.GetData()),
                               ServerArg::string(QStringLiteral("Separadas"))};
         const QJsonObject data =
             dataOf(connection.GetServer().call(RemoteMethods::GeraNF, args), "GeraNF");
@@ -220,7 +220,7 @@ void geraNF(ServerProcess& server, TNetConnection& connection, TClientDataSet& c
             fail(QStringLiteral("GeraNF issued %1 notes").arg(notes));
         // The client's own part, again on its own.
         timer.start();
-        const QByteArray packet = cdsInvoice.GetDataJson();
+        const QByteArray packet = cdsInvoice.GetData();
         packetTimes.append(msSince(timer));
         packetBytes = packet.size();
         timer.start();
@@ -238,7 +238,7 @@ void geraNF(ServerProcess& server, TNetConnection& connection, TClientDataSet& c
     std::printf("  retrieval of the list (figure 1)   %9.0f ms\n", retrievalMs);
     std::printf("  ratio                              %9.2f   (target: at most 0.5)\n",
                 round / retrievalMs);
-    std::printf("  of which: GetDataJson %6.0f ms, request bytes %6.0f ms, the server's handling "
+    std::printf("  of which: GetData %6.0f ms, request bytes %6.0f ms, the server's handling "
                 "%6.0f ms\n",
                 median(packetTimes), median(requestTimes),
                 median(server.loggedMs(QStringLiteral("GeraNF"))));

@@ -107,29 +107,6 @@ bool ChangeLog::restore(RecordStore& store, int watchedColumn)
     return watchedRestored;
 }
 
-Delta ChangeLog::delta(const QList<FieldDef>& fields, const RecordStore& store) const
-{
-    Delta delta;
-    delta.fields = fields;
-    delta.changes.reserve(qsizetype(m_rows.size()));
-    const int width = store.columnCount();
-    LocalDateTime::Cache dates;
-    for (const auto& [row, base] : m_rows) {
-        DeltaChange change;
-        change.old.reserve(width);
-        for (int c = 0; c < width; ++c) {
-            const auto it = base.constFind(c);
-            change.old.append(it != base.constEnd() ? it.value() : store.value(row, c, dates));
-        }
-        for (int c = 0; c < width; ++c) {
-            if (base.contains(c))
-                change.set.append({fields.at(c).name, store.value(row, c, dates)});
-        }
-        delta.changes.append(std::move(change));
-    }
-    return delta;
-}
-
 QByteArray ChangeLog::deltaJson(const QList<FieldDef>& fields, const RecordStore& store) const
 {
     ChangeLogRows rows(*this, fields, store);

@@ -34,8 +34,7 @@ public:
     // some row was put back.
     bool restore(RecordStore& store, int watchedColumn);
 
-    // The changed rows as a delta under `fields` (one per column of the store).
-    Delta delta(const QList<FieldDef>& fields, const RecordStore& store) const;
+    // The changed rows as a delta's JSON text under `fields` (one per column of the store).
     QByteArray deltaJson(const QList<FieldDef>& fields, const RecordStore& store) const;
 
 private:

@@ -199,59 +199,6 @@ private:
     LocalDateTime::Cache m_dates;
 };
 
-// A Delta's changes for the packet writer.
-class DeltaRows final : public DeltaRowSource
-{
-public:
-    explicit DeltaRows(const Delta& delta) : m_delta(delta) {}
-
-    const QList<FieldDef>& fields() const override { return m_delta.fields; }
-    qsizetype rowCount() const override { return m_delta.changes.size(); }
-    bool next() override
-    {
-        if (++m_change >= m_delta.changes.size())
-            return false;
-        const DeltaChange& change = m_delta.changes.at(m_change);
-        if (change.op != QLatin1String("modify"))
-            throw DataPacketError(QStringLiteral("Operação desconhecida \"%1\".").arg(change.op));
-        if (change.old.size() != m_delta.fields.size())
-            throw rowWidthError(m_change, change.old.size(), m_delta.fields.size());
-        m_set.clear();
-        for (const auto& [name, value] : change.set) {
-            const FieldDef* field = findFieldDef(m_delta.fields, name);
-            if (!field)
-                throw DataPacketError(QStringLiteral("Campo desconhecido %1 na alteração %2.")
-                                          .arg(name)
-                                          .arg(m_change + 1));
-            m_set.push_back({int(field - m_delta.fields.constData()), &value});
-        }
-        m_next = 0;
-        return true;
-    }
-    void writeCell(JsonWriter& out, int column, qsizetype row) override
-    {
-        writeJsonValue(out, m_delta.fields.at(column), m_delta.changes.at(m_change).old.at(column),
-                       row);
-    }
-    bool nextChanged(int& column) override
-    {
-        if (m_next >= m_set.size())
-            return false;
-        column = m_set[m_next].first;
-        return true;
-    }
-    void writeChanged(JsonWriter& out, int column) override
-    {
-        writeJsonValue(out, m_delta.fields.at(column), *m_set[m_next++].second, -1);
-    }
-
-private:
-    const Delta& m_delta;
-    qsizetype m_change = -1;
-    std::vector<std::pair<int, const QVariant*>> m_set; // the current change's, in its order
-    size_t m_next = 0;
-};
-
 } // namespace
 
 QString fieldTypeName(FieldType type)
@@ -311,11 +258,6 @@ int DataPacket::indexOf(const QString& fieldName) const
     return field ? int(field - fields.constData()) : -1;
 }
 
-QJsonObject DataPacket::toJsonObject() const
-{
-    return parseObject(toJson());
-}
-
 QByteArray DataPacket::toJson() const
 {
     PacketRows rows(*this);
@@ -333,17 +275,6 @@ DataPacket DataPacket::fromJson(const QByteArray& json)
     PacketFill sink(packet);
     readPacket(json, sink);
     return packet;
-}
-
-QJsonObject Delta::toJsonObject() const
-{
-    return parseObject(toJson());
-}
-
-QByteArray Delta::toJson() const
-{
-    DeltaRows rows(*this);
-    return deltaJson(rows);
 }
 
 Delta Delta::fromJsonObject(const QJsonObject& object)

@@ -58,14 +58,13 @@ const FieldDef* findFieldDef(const QList<FieldDef>& fields, QStringView name);
 DataPacketError rowWidthError(qsizetype row, qsizetype values, qsizetype expected);
 
 // Written by the packet writer and read by the packet reader (PacketWriter.h,
-// PacketReader.h); the QJsonObject forms go through the same text.
+// PacketReader.h); the QJsonObject form is read through the same text.
 struct DataPacket
 {
     QList<FieldDef> fields;
     QList<Row> rows;
 
     int indexOf(const QString& fieldName) const; // -1 when absent
-    QJsonObject toJsonObject() const;
     QByteArray toJson() const;
     static DataPacket fromJsonObject(const QJsonObject& object); // throws DataPacketError
     static DataPacket fromJson(const QByteArray& json);          // throws DataPacketError
@@ -78,13 +77,12 @@ struct DeltaChange
     QList<QPair<QString, QVariant>> set;   // the changed fields and their new values
 };
 
+// The changes of a record set as it writes them (TClientDataSet::GetDelta), read back.
 struct Delta
 {
     QList<FieldDef> fields;
     QList<DeltaChange> changes;
 
-    QJsonObject toJsonObject() const;
-    QByteArray toJson() const;
     static Delta fromJsonObject(const QJsonObject& object); // throws DataPacketError
     static Delta fromJson(const QByteArray& json);          // throws DataPacketError
 };

@@ -67,8 +67,8 @@ bool keyFromSecondsText(QStringView text, qint64& key);
 void writeJson(JsonWriter& out, qint64 key);
 QString text(qint64 key);
 
-// The QDateTime values handed out during one pass over many cells (a packet read, GetData,
-// GetDelta). A packet holds few distinct date-times in many rows, and building a local
+// The QDateTime values handed out during one pass over many cells (a packet read into a
+// DataPacket). A packet holds few distinct date-times in many rows, and building a local
 // QDateTime is the dear part of reading one. Meant to live no longer than the pass.
 class Cache
 {

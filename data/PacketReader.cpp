@@ -68,7 +68,8 @@ class RowReader
 {
 public:
     RowReader(Scanner& scanner, const QList<FieldDef>& fields, PacketSink& sink)
-        : m_scanner(scanner), m_fields(fields), m_sink(sink), m_pools(size_t(fields.size()))
+        : m_scanner(scanner), m_fields(fields), m_sink(sink), m_pools(size_t(fields.size())),
+          m_taken(size_t(fields.size()))
     {}
 
     void read(qsizetype textSize)
@@ -77,6 +78,8 @@ public:
             throw DataPacketError(QStringLiteral("Pacote de dados sem a lista \"rows\"."));
         const int width = int(m_fields.size());
         m_sink.begin(m_fields, textSize / 64 / qMax(1, width));
+        for (int i = 0; i < width; ++i)
+            m_taken[size_t(i)] = m_sink.takes(i);
         m_scanner.advance();
         if (m_scanner.peek() == ']') {
             m_scanner.advance();
@@ -138,6 +141,10 @@ private:
 
     void cell(int i, qsizetype row)
     {
+        if (!m_taken[size_t(i)]) {
+            m_scanner.value(cellDepth);
+            return;
+        }
         if (m_scanner.readNull()) {
             m_sink.null(i);
             return;
@@ -187,6 +194,7 @@ private:
     const QList<FieldDef>& m_fields;
     PacketSink& m_sink;
     std::vector<TextPool> m_pools;
+    std::vector<char> m_taken; // per field: read and handed to the sink
 };
 
 } // namespace

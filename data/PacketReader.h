@@ -13,6 +13,10 @@ public:
     // The packet's fields, before any row; `expectedRows` is a guess from the text's size.
     // May throw (a packet that does not fit the receiver).
     virtual void begin(const QList<FieldDef>& fields, qsizetype expectedRows) = 0;
+    // Whether the cells of `field` are read and handed to the sink; asked once per field after
+    // begin(). The cells of a field not taken are passed over, checked to be well-formed JSON
+    // only, since nothing is read from them (a sink that needs three cells of a wide row).
+    virtual bool takes(int /*field*/) const { return true; }
     virtual void null(int field) = 0;
     virtual void text(int field, QString&& text) = 0;
     virtual void number(int field, double value) = 0;

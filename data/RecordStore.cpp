@@ -83,14 +83,6 @@ QVariant RecordStore::value(int row, int column) const
     return QVariant();
 }
 
-QVariant RecordStore::value(int row, int column, LocalDateTime::Cache& dates) const
-{
-    const Column& c = m_columns[size_t(column)];
-    if (c.type == FieldType::DateTime && !c.nulls[size_t(row)])
-        return dates.value(c.dates[size_t(row)]);
-    return value(row, column);
-}
-
 void RecordStore::writeJson(JsonWriter& out, int row, int column, const FieldDef& field,
                             qsizetype errorRow) const
 {
@@ -172,23 +164,6 @@ void RecordStore::appendDateKey(int column, qint64 key)
     Column& c = m_columns[size_t(column)];
     c.nulls.push_back(false);
     c.dates.push_back(key);
-}
-
-DataPacket RecordStore::toPacket(const QList<FieldDef>& fields) const
-{
-    DataPacket packet;
-    packet.fields = fields;
-    packet.rows.reserve(m_rows);
-    const int width = columnCount();
-    LocalDateTime::Cache dates;
-    for (int r = 0; r < m_rows; ++r) {
-        Row row;
-        row.reserve(width);
-        for (int c = 0; c < width; ++c)
-            row.append(value(r, c, dates));
-        packet.rows.append(std::move(row));
-    }
-    return packet;
 }
 
 void RecordStore::loadJson(QByteArrayView json, const Bind& bind)

@@ -37,15 +37,11 @@ public:
         return m_columns[size_t(column)].dates[size_t(row)];
     }
     QVariant value(int row, int column) const;
-    // The same, date-times through the pass's cache.
-    QVariant value(int row, int column, LocalDateTime::Cache& dates) const;
     // The cell as JSON (null, string, number or local date-time text); `field` and
     // `errorRow` name it when a float has no JSON form (DataPacketError).
     void writeJson(JsonWriter& out, int row, int column, const FieldDef& field,
                    qsizetype errorRow) const;
     void setValue(int row, int column, const QVariant& value);
-    // Every row, under the given fields (one per column).
-    DataPacket toPacket(const QList<FieldDef>& fields) const;
 
     // Loading: one append per cell, columns in order, then endRow.
     void appendNull(int column);

@@ -30,7 +30,7 @@ struct ServerArg
     static ServerArg string(const QString& value) { return {String, value, {}, {}}; }
     static ServerArg byRef(const QString& value) { return {StringByRef, value, {}, {}}; }
     static ServerArg dateTime(const QDateTime& value) { return {Date, {}, value, {}}; }
-    // The packet's or delta's text, e.g. TClientDataSet::GetDataJson or GetDeltaJson.
+    // The packet's or delta's text, e.g. TClientDataSet::GetData or GetDelta.
     static ServerArg variant(const QByteArray& json) { return {Variant, {}, {}, json}; }
     // The same from a JSON object (its compact text).
     static ServerArg variant(const QJsonObject& object);

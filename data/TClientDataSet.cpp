@@ -2,8 +2,6 @@
 
 #include "PacketLayout.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <algorithm>
 
 namespace {
@@ -88,11 +86,6 @@ void TClientDataSet::SetData(const QByteArray& json)
     load(std::move(store), layout.columns);
 }
 
-void TClientDataSet::SetData(const QJsonObject& packet)
-{
-    SetData(QJsonDocument(packet).toJson(QJsonDocument::Compact));
-}
-
 void TClientDataSet::SetData(const DataPacket& packet)
 {
     QByteArray json;
@@ -137,12 +130,7 @@ void TClientDataSet::load(RecordStore&& store, const QList<FieldDef>& layout)
         AfterScroll(*this);
 }
 
-DataPacket TClientDataSet::GetData() const
-{
-    return m_store.toPacket(FieldDefs());
-}
-
-QByteArray TClientDataSet::GetDataJson() const
+QByteArray TClientDataSet::GetData() const
 {
     RecordStoreRows rows(m_store, FieldDefs());
     return packetJson(rows);
@@ -151,12 +139,7 @@ QByteArray TClientDataSet::GetDataJson() const
 // ---------------------------------------------------------------------------------------
 // Change log
 
-Delta TClientDataSet::GetDelta() const
-{
-    return m_log.delta(FieldDefs(), m_store);
-}
-
-QByteArray TClientDataSet::GetDeltaJson() const
+QByteArray TClientDataSet::GetDelta() const
 {
     return m_log.deltaJson(FieldDefs(), m_store);
 }

@@ -66,19 +66,15 @@ public:
     TField* FindField(const QString& name) const;   // nullptr when unknown
     QList<FieldDef> FieldDefs() const;
 
-    // Loading and giving back data. Every form is read by the one packet reader.
+    // Loading and giving back data. Every form is read by the one packet reader; the packet's
+    // and the delta's JSON text are written straight from the stored cells.
     void SetData(const QByteArray& json);
     void SetData(const DataPacket& packet);
-    void SetData(const QJsonObject& packet);
-    DataPacket GetData() const;
-    // GetData().toJson() and GetDelta().toJson() in meaning, written straight from the
-    // stored cells without building the packet first.
-    QByteArray GetDataJson() const;
+    QByteArray GetData() const;
 
     // Change log.
     int GetChangeCount() const { return m_log.count(); }
-    Delta GetDelta() const;
-    QByteArray GetDeltaJson() const;
+    QByteArray GetDelta() const;
     void MergeChangeLog();
     void CancelUpdates();
 

@@ -10,18 +10,6 @@ InvoiceService::InvoiceService(const QSqlDatabase& database, Options serviceOpti
     : db(database), options(serviceOptions), statements(database, serviceOptions.writeTurn.get())
 {}
 
-DataPacket InvoiceService::getInvoice(const FilterArgs& request) const
-{
-    QSqlQuery query = execute(db, ListingQuery::invoices(request), "listing invoices");
-    return readPacket(query, InvoiceLayout::invoiceFields());
-}
-
-DataPacket InvoiceService::getItem(const FilterArgs& request) const
-{
-    QSqlQuery query = execute(db, ListingQuery::items(request), "listing items");
-    return readPacket(query, InvoiceLayout::itemFields());
-}
-
 bool InvoiceService::readsThroughSqlite() const
 {
     return rowReader == RowReader::Automatic && sqliteHandle(db) != nullptr;
@@ -53,20 +41,9 @@ QJsonObject InvoiceService::setInvoice(const Delta& delta)
     return InvoiceUpdate(statements, options.failAfterWrites).run(delta);
 }
 
-MarkedInvoices InvoiceService::markedInvoices(const DataPacket& packet)
-{
-    return MarkedInvoices::fromPacket(packet);
-}
-
 MarkedInvoices InvoiceService::markedInvoices(QByteArrayView packetJson)
 {
     return MarkedInvoices::fromJson(packetJson);
-}
-
-QJsonObject InvoiceService::geraNF(const DataPacket& packet, const QString& mode)
-{
-    NoteIssuer::checkMode(mode);
-    return issueNotes(MarkedInvoices::fromPacket(packet), mode);
 }
 
 QJsonObject InvoiceService::geraNF(QByteArrayView packetJson, const QString& mode)

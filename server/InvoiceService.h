@@ -35,29 +35,23 @@ public:
     InvoiceService(const QSqlDatabase& db, Options options);
     explicit InvoiceService(const QSqlDatabase& db) : InvoiceService(db, Options{}) {}
 
-    DataPacket getInvoice(const FilterArgs& query) const;
-    DataPacket getItem(const FilterArgs& query) const;
-    // The same packets in their JSON form ({"fields":…,"rows":…}), written straight from the
-    // database rows without building the packet first; `rows` receives the row count. On an
-    // SQLite connection the rows are read through SQLite's own interface on the same
-    // connection (Qt SQL's per-cell values cost more than the statement itself), with the
-    // same text on the wire as the Qt SQL reading gives.
+    // The listings' packets in their JSON form ({"fields":…,"rows":…}), written straight from
+    // the database rows; `rows` receives the row count. On an SQLite connection the rows are
+    // read through SQLite's own interface on the same connection (Qt SQL's per-cell values
+    // cost more than the statement itself), with the same text on the wire as the Qt SQL
+    // reading gives.
     QByteArray getInvoiceJson(const FilterArgs& query, qsizetype* rows = nullptr) const;
     QByteArray getItemJson(const FilterArgs& query, qsizetype* rows = nullptr) const;
     // Returns {"alteradas": number of invoices written}.
     QJsonObject setInvoice(const Delta& delta);
     // Returns {"notas":[{CDFILIAL, NRNOTAFISC, CDCLIENTE, VRNOTA, invoices:[…]}],
     //          "jaEmitidas":[invoice numbers whose note already existed]}.
-    QJsonObject geraNF(const DataPacket& packet, const QString& mode);
-    // The same from the packet's JSON text, of which only the keys and marks are read
-    // (markedInvoices).
+    // Of the packet's JSON text only the keys and marks are read (markedInvoices).
     QJsonObject geraNF(QByteArrayView packetJson, const QString& mode);
 
     // The invoices a packet marks "S", all of one company, checked as GeraNF checks them
-    // (ServiceFailure, DataPacketError). From the JSON text, the rows are scanned, not
-    // read: only the packet's fields, the width of each row and its three key and mark
-    // cells are looked at, besides the text being well-formed JSON.
-    static MarkedInvoices markedInvoices(const DataPacket& packet);
+    // (ServiceFailure, DataPacketError). Only the three key and mark cells of each row are
+    // taken from the packet reader.
     static MarkedInvoices markedInvoices(QByteArrayView packetJson);
 
     void setOptions(Options value) { options = value; }

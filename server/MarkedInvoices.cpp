@@ -1,10 +1,8 @@
 #include "MarkedInvoices.h"
 
 #include "InvoiceLayout.h"
-#include "JsonScan.h"
-#include "ServerSql.h"
-
-#include <optional>
+#include "PacketReader.h"
+#include "ServiceFailure.h"
 
 namespace {
 
@@ -33,150 +31,57 @@ void requireMarks(const MarkedInvoices& marked)
             QStringLiteral("Invoice(s) deve(m) ser informado(s) para gerar Nota(s) Fiscal(is)."));
 }
 
-// The JSON type of a value's text, named as the packet reader names it.
-QString jsonTypeName(QByteArrayView value)
+// The marked invoices of an invoice packet as the packet reader reads it: only the key and
+// mark cells are taken; the reader checks every cell and the width of every row.
+class MarkedRows final : public PacketSink
 {
-    switch (value.front()) {
-    case '"':
-        return QStringLiteral("texto");
-    case 'n':
-        return QStringLiteral("null");
-    case 't':
-    case 'f':
-        return QStringLiteral("booleano");
-    case '[':
-        return QStringLiteral("lista");
-    case '{':
-        return QStringLiteral("objeto");
-    default:
-        return QStringLiteral("número");
+public:
+    void begin(const QList<FieldDef>& fields, qsizetype) override
+    {
+        checkInvoiceLayout(fields);
+        m_companyAt = int(InvoiceLayout::indexOf(fields, QStringLiteral("CDEMPRESA")));
+        m_numberAt = int(InvoiceLayout::indexOf(fields, QStringLiteral("NRINVOICE")));
+        m_markAt = int(InvoiceLayout::indexOf(fields, QStringLiteral("IDCHECK")));
+        m_marked = MarkedInvoices();
     }
-}
+    bool takes(int field) const override
+    {
+        return field == m_companyAt || field == m_numberAt || field == m_markAt;
+    }
+    void null(int field) override { cell(field) = QString(); }
+    void text(int field, QString&& text) override { cell(field) = std::move(text); }
+    // The three cells are text fields (the layout is checked).
+    void number(int, double) override {}
+    void dateKey(int, qint64) override {}
+    void endRow() override
+    {
+        if (m_mark == QLatin1String("S"))
+            addMarked(m_marked, m_company, m_number);
+    }
 
-// The text of a key or mark cell (a null QString for null), refused as the packet reader
-// refuses a cell of a text field that holds no text.
-QString textCell(QByteArrayView value, const QString& field, qsizetype row)
-{
-    if (value == "null")
-        return QString();
-    if (value.front() != '"')
-        throw DataPacketError(QStringLiteral("Valor do tipo %1 onde se espera string (campo %2, "
-                                             "linha %3).")
-                                  .arg(jsonTypeName(value), field)
-                                  .arg(row + 1));
-    return JsonScan::stringValue(value);
-}
+    const MarkedInvoices& marked() const { return m_marked; }
 
-// Walks the "rows" array of an invoice packet (the reader on it) and collects the marked
-// invoices; every row is checked to be a list as wide as the layout.
-MarkedInvoices scanMarkedRows(JsonReader& reader)
-{
-    static const QList<FieldDef>& fields = InvoiceLayout::invoiceFields();
-    static const qsizetype companyAt = InvoiceLayout::indexOf(fields, QStringLiteral("CDEMPRESA"));
-    static const qsizetype numberAt = InvoiceLayout::indexOf(fields, QStringLiteral("NRINVOICE"));
-    static const qsizetype markAt = InvoiceLayout::indexOf(fields, QStringLiteral("IDCHECK"));
-    MarkedInvoices marked;
-    if (reader.peek() != '[') {
-        reader.skip();
-        throw DataPacketError(QStringLiteral("Pacote de dados sem a lista \"rows\"."));
+private:
+    QString& cell(int field)
+    {
+        return field == m_companyAt ? m_company : field == m_numberAt ? m_number : m_mark;
     }
-    reader.enterArray();
-    for (qsizetype row = 0; reader.nextElement(); ++row) {
-        if (reader.peek() != '[')
-            throw DataPacketError(QStringLiteral("Linha %1 não é uma lista.").arg(row + 1));
-        reader.enterArray();
-        QByteArrayView company, number, mark;
-        qsizetype width = 0;
-        for (; reader.nextElement(); ++width) {
-            const QByteArrayView value = reader.skip();
-            if (width == companyAt)
-                company = value;
-            else if (width == numberAt)
-                number = value;
-            else if (width == markAt)
-                mark = value;
-        }
-        if (width != fields.size())
-            throw DataPacketError(QStringLiteral("Linha %1 tem %2 valores; esperados %3.")
-                                      .arg(row + 1)
-                                      .arg(width)
-                                      .arg(fields.size()));
-        // The plain mark "S" is by far the most common marked form; any other is decoded.
-        const bool isMarked =
-            mark == "\"S\"" || (mark.contains('\\') &&
-                                textCell(mark, fields.at(markAt).name, row) == QLatin1String("S"));
-        if (!isMarked) {
-            textCell(mark, fields.at(markAt).name, row);
-            textCell(company, fields.at(companyAt).name, row);
-            textCell(number, fields.at(numberAt).name, row);
-            continue;
-        }
-        addMarked(marked, textCell(company, fields.at(companyAt).name, row),
-                  textCell(number, fields.at(numberAt).name, row));
-    }
-    return marked;
-}
+
+    int m_companyAt = -1;
+    int m_numberAt = -1;
+    int m_markAt = -1;
+    MarkedInvoices m_marked;
+    QString m_company;
+    QString m_number;
+    QString m_mark;
+};
 
 } // namespace
 
-MarkedInvoices MarkedInvoices::fromPacket(const DataPacket& packet)
-{
-    checkInvoiceLayout(packet.fields);
-    const int companyAt = packet.indexOf(QStringLiteral("CDEMPRESA"));
-    const int numberAt = packet.indexOf(QStringLiteral("NRINVOICE"));
-    const int markAt = packet.indexOf(QStringLiteral("IDCHECK"));
-    MarkedInvoices marked;
-    for (const Row& row : packet.rows) {
-        if (nullableText(row.value(markAt)) == QLatin1String("S"))
-            addMarked(marked, nullableText(row.value(companyAt)),
-                      nullableText(row.value(numberAt)));
-    }
-    requireMarks(marked);
-    return marked;
-}
-
 MarkedInvoices MarkedInvoices::fromJson(QByteArrayView packetJson)
 {
-    try {
-        JsonReader reader(packetJson);
-        if (reader.peek() != '{')
-            throw DataPacketError(QStringLiteral("O pacote de dados não é um objeto JSON."));
-        reader.enterObject();
-        // Repeated names: the last one counts. Rows are walked where they stand when the
-        // fields came first (as every writer of packets puts them), otherwise afterwards.
-        std::optional<QList<FieldDef>> fields;
-        std::optional<MarkedInvoices> marked;
-        QByteArrayView laterRows;
-        QString name;
-        while (reader.nextMember(name)) {
-            if (name == QLatin1String("fields")) {
-                fields = DataPacket::fromJson("{\"fields\":" + reader.skip().toByteArray() +
-                                              ",\"rows\":[]}")
-                             .fields;
-                checkInvoiceLayout(*fields);
-            } else if (name == QLatin1String("rows") && fields) {
-                marked = scanMarkedRows(reader);
-                laterRows = QByteArrayView();
-            } else if (name == QLatin1String("rows")) {
-                laterRows = reader.skip();
-                marked.reset();
-            } else {
-                reader.skip();
-            }
-        }
-        reader.end();
-        if (!fields)
-            throw DataPacketError(QStringLiteral("Pacote de dados sem a lista \"fields\"."));
-        if (!laterRows.isNull()) {
-            JsonReader rowReader(laterRows);
-            marked = scanMarkedRows(rowReader);
-            rowReader.end();
-        }
-        if (!marked)
-            throw DataPacketError(QStringLiteral("Pacote de dados sem a lista \"rows\"."));
-        requireMarks(*marked);
-        return *marked;
-    } catch (const JsonScanError& failure) {
-        throw DataPacketError(failure.text());
-    }
+    MarkedRows rows;
+    readPacket(packetJson, rows);
+    requireMarks(rows.marked());
+    return rows.marked();
 }

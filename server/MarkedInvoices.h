@@ -1,7 +1,5 @@
 #pragma once
 
-#include "DataPacket.h"
-
 #include <QByteArrayView>
 #include <QString>
 #include <set>
@@ -13,11 +11,8 @@ struct MarkedInvoices
     std::set<QString> numbers;
     bool operator==(const MarkedInvoices&) const = default;
 
-    // The invoices a packet marks "S", all of one company and at least one, checked as GeraNF
-    // checks them (ServiceFailure, DataPacketError).
-    static MarkedInvoices fromPacket(const DataPacket& packet);
-    // The same from the packet's JSON text, whose rows are scanned, not read: only the
-    // packet's fields, the width of each row and its three key and mark cells are looked at,
-    // besides the text being well-formed JSON.
+    // The invoices a packet's JSON text marks "S", all of one company and at least one,
+    // checked as GeraNF checks them (ServiceFailure, DataPacketError). Only the three key and
+    // mark cells of each row are taken from the packet reader.
     static MarkedInvoices fromJson(QByteArrayView packetJson);
 };

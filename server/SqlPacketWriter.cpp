@@ -12,27 +12,6 @@
 
 namespace {
 
-QVariant cell(const QVariant& value, FieldType type)
-{
-    if (value.isNull())
-        return {};
-    switch (type) {
-    case FieldType::String:
-        return value.toString();
-    case FieldType::DateTime: {
-        if (value.metaType().id() == QMetaType::QDateTime)
-            return value;
-        qint64 key = 0;
-        if (!LocalDateTime::keyFromSecondsText(QStringView(value.toString()), key))
-            return {};
-        return LocalDateTime::toDateTime(key);
-    }
-    case FieldType::Float:
-        return value.toDouble();
-    }
-    return {};
-}
-
 // A stored date text into the packet: the stored form, "yyyy-MM-ddTHH:mm:ss", is the
 // packet's own, read and written by the one local date-time unit; a value of any other
 // shape is damaged and goes out as null, on both ways of reading.
@@ -57,11 +36,14 @@ void writeCell(JsonWriter& out, const QVariant& value, const FieldDef& field, qs
     case FieldType::String:
         break;
     case FieldType::DateTime:
-        if (value.typeId() == QMetaType::QString) {
+        if (value.typeId() == QMetaType::QDateTime) {
+            writeJsonValue(out, field, value, row);
+        } else if (value.typeId() == QMetaType::QString) {
             writeStoredDate(out, QStringView(*static_cast<const QString*>(value.constData())));
-            return;
+        } else {
+            const QString text = value.toString();
+            writeStoredDate(out, QStringView(text));
         }
-        writeJsonValue(out, field, cell(value, field.type), row);
         return;
     case FieldType::Float:
         writeJsonValue(out, field, value.toDouble(), row);
@@ -267,23 +249,6 @@ QByteArray writeRows(PacketRowSource& rows, qsizetype* rowCount)
 }
 
 } // namespace
-
-DataPacket readPacket(QSqlQuery& query, const QList<FieldDef>& fields)
-{
-    DataPacket packet;
-    packet.fields = fields;
-    const int count = int(fields.size());
-    while (query.next()) {
-        Row row;
-        row.reserve(count);
-        for (int i = 0; i < count; ++i)
-            row.append(cell(query.value(i), fields.at(i).type));
-        packet.rows.append(std::move(row));
-    }
-    if (query.lastError().isValid())
-        databaseFailure(query, "reading");
-    return packet;
-}
 
 QByteArray writePacket(QSqlQuery& query, const QList<FieldDef>& fields, qsizetype* rowCount)
 {

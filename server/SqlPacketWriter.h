@@ -10,11 +10,9 @@
 
 struct sqlite3;
 
-// The rows of an executed query as a data packet, each cell converted to its field's type.
-DataPacket readPacket(QSqlQuery& query, const QList<FieldDef>& fields);
-
-// The rows of an executed query written as a packet's JSON form ({"fields":…,"rows":…}),
-// with the value each cell of readPacket's packet would carry; `rowCount` receives the rows.
+// The rows of an executed query written as a packet's JSON form ({"fields":…,"rows":…}), each
+// cell as its field's type: stored date texts as local date-times (null when damaged), numbers
+// as floats; `rowCount` receives the rows.
 QByteArray writePacket(QSqlQuery& query, const QList<FieldDef>& fields, qsizetype* rowCount);
 
 // The sqlite3 connection under a Qt SQL connection of the SQLite driver; null for any other.

@@ -37,9 +37,16 @@ void FormDialog::setupDialog(const QStringList& messages)
 
 void FormDialog::keyPressEvent(QKeyEvent* event)
 {
-    const bool enter = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-                       (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if (!enter) {
+    const bool enterKey = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (enterKey && modifiers == Qt::ControlModifier) {
+        // The shortcut's key, when the dialog is not the active window (no shortcut then).
+        event->accept();
+        if (!event->isAutoRepeat())
+            press(confirmButton());
+        return;
+    }
+    if (!enterKey || modifiers != Qt::NoModifier) {
         QDialog::keyPressEvent(event);
         return;
     }

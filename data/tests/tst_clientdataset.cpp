@@ -63,15 +63,13 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, cds.FieldByName("NOPE"));
         // Writing outside edit state is refused.
         QVERIFY_THROWS_EXCEPTION(EDatabaseError, cds.FieldByName("IDCHECK").SetAsString("S"));
-        // The same packet through all three entry points gives the same data.
+        // The same packet through both entry points gives the same data.
         const QByteArray json = invoicePacket(5).toJson();
-        TClientDataSet a, b, c;
+        TClientDataSet a, b;
         a.SetData(json);
-        b.SetData(QJsonDocument::fromJson(json).object());
-        c.SetData(DataPacket::fromJson(json));
-        QCOMPARE(a.GetDataJson(), json);
-        QCOMPARE(b.GetDataJson(), json);
-        QCOMPARE(c.GetDataJson(), json);
+        b.SetData(DataPacket::fromJson(json));
+        QCOMPARE(a.GetData(), json);
+        QCOMPARE(b.GetData(), json);
     }
 
     void nullAndEmptyText()
@@ -88,8 +86,9 @@ private slots:
         cds.FieldByName("A").SetAsString(QStringLiteral("abcdefgh"));
         QCOMPARE(cds.FieldByName("A").AsString(), QStringLiteral("abcde")); // cut to size
         cds.Post();
-        QCOMPARE(cds.GetData().rows.at(0).at(0), QVariant(QString("")));
-        QVERIFY(!cds.GetData().rows.at(0).at(0).isNull());
+        const QVariant first = DataPacket::fromJson(cds.GetData()).rows.at(0).at(0);
+        QCOMPARE(first, QVariant(QString("")));
+        QVERIFY(!first.isNull());
     }
 
     // Equal texts of a column share their storage after a load of the packet's bytes; each
@@ -142,7 +141,7 @@ private slots:
             }
         };
         check(-1, {});
-        QCOMPARE(cds.GetDataJson(), DataPacket::fromJson(json).toJson());
+        QCOMPARE(cds.GetData(), DataPacket::fromJson(json).toJson());
         for (int r = 0; r < int(values.size()); ++r) {
             cds.SetRecNo(r + 1);
             cds.Edit();
@@ -211,7 +210,7 @@ private slots:
         cds.SetData(invoicePacket(2).toJson());
         QCOMPARE(cds.FieldCount(), 4);
         QVERIFY(!cds.FieldByName("TOTALINVOICE").Visible());
-        QCOMPARE(cds.GetData().rows.at(1).at(3).toDouble(), 200.0);
+        QCOMPARE(DataPacket::fromJson(cds.GetData()).rows.at(1).at(3).toDouble(), 200.0);
     }
 
     void changeLog()
@@ -219,7 +218,8 @@ private slots:
         TClientDataSet cds;
         declare(cds, invoiceFields());
         cds.SetData(invoicePacket(4).toJson());
-        const DataPacket original = cds.GetData();
+        const QByteArray originalJson = cds.GetData();
+        const DataPacket original = DataPacket::fromJson(originalJson);
         QCOMPARE(cds.GetChangeCount(), 0);
 
         // Row 1: one changed field.
@@ -250,7 +250,7 @@ private slots:
         QCOMPARE(cds.FieldByName("NRINVOICE").AsString(), QStringLiteral("INV2"));
         QCOMPARE(cds.GetChangeCount(), 2);
 
-        const Delta delta = cds.GetDelta();
+        const Delta delta = Delta::fromJson(cds.GetDelta());
         QCOMPARE(delta.changes.size(), 2);
         QCOMPARE(delta.changes.at(0).old, original.rows.at(0));
         QCOMPARE(delta.changes.at(0).set.size(), 1);
@@ -259,8 +259,6 @@ private slots:
         QCOMPARE(delta.changes.at(1).old, original.rows.at(2));
         QCOMPARE(delta.changes.at(1).set.size(), 2);
         QCOMPARE(delta.changes.at(1).set.at(1).second.toDouble(), 1234.5);
-        // The delta survives its own wire form.
-        QCOMPARE(Delta::fromJson(delta.toJson()).changes.at(1).set, delta.changes.at(1).set);
 
         // CancelUpdates restores every base value and leaves edit state.
         cds.Edit();
@@ -268,7 +266,7 @@ private slots:
         cds.CancelUpdates();
         QCOMPARE(cds.State(), TDataSetState::Browse);
         QCOMPARE(cds.GetChangeCount(), 0);
-        QCOMPARE(cds.GetData().rows, original.rows);
+        QCOMPARE(cds.GetData(), originalJson);
 
         // MergeChangeLog makes current values the base.
         cds.First();
@@ -277,13 +275,14 @@ private slots:
         cds.Post();
         cds.MergeChangeLog();
         QCOMPARE(cds.GetChangeCount(), 0);
-        QVERIFY(cds.GetDelta().changes.isEmpty());
+        QVERIFY(Delta::fromJson(cds.GetDelta()).changes.isEmpty());
         cds.CancelUpdates();
         QCOMPARE(cds.FieldByName("IDCHECK").AsString(), QStringLiteral("S"));
         cds.Edit();
         cds.FieldByName("IDCHECK").SetAsString("N");
         cds.Post();
-        QCOMPARE(cds.GetDelta().changes.at(0).old.at(1), QVariant(QStringLiteral("S")));
+        QCOMPARE(Delta::fromJson(cds.GetDelta()).changes.at(0).old.at(1),
+                 QVariant(QStringLiteral("S")));
     }
 
     void moveWhileEditingPosts()

@@ -54,7 +54,7 @@ private slots:
             "{\"fields\":[{\"name\":\"D\",\"type\":\"datetime\"}],\"rows\":[[\"" + text.toLatin1() +
             "\"]]}";
         cds.SetData(json);
-        QCOMPARE(cds.GetDataJson(), json);
+        QCOMPARE(cds.GetData(), json);
         const QString shown = cds.displayTextAt(0, 0);
         QVERIFY2(shown.startsWith(value.date().toString(QStringLiteral("dd/MM/yyyy"))),
                  qPrintable(shown));

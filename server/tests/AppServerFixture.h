@@ -7,6 +7,7 @@
 #include "DemoData.h"
 #include "DemoDay.h"
 #include "InvoiceLayout.h"
+#include "PacketWriter.h"
 #include "RpcDispatcher.h"
 #include "Schema.h"
 #include "SortKey.h"
@@ -19,6 +20,44 @@
 #include <QTest>
 #include <cmath>
 #include <functional>
+
+// A delta's changes for the packet writer, any delta a test makes up, awkward ones included.
+class MadeDelta final : public DeltaRowSource
+{
+public:
+    explicit MadeDelta(const Delta& delta) : m_delta(delta) {}
+    const QList<FieldDef>& fields() const override { return m_delta.fields; }
+    bool next() override
+    {
+        m_set = -1;
+        return ++m_change < m_delta.changes.size();
+    }
+    void writeCell(JsonWriter& out, int column, qsizetype row) override
+    {
+        writeJsonValue(out, m_delta.fields.at(column), change().old.at(column), row);
+    }
+    bool nextChanged(int& column) override
+    {
+        if (++m_set >= change().set.size())
+            return false;
+        const FieldDef* field = findFieldDef(m_delta.fields, change().set.at(m_set).first);
+        if (!field)
+            qFatal("the delta sets a field it does not have");
+        column = int(field - m_delta.fields.constData());
+        return true;
+    }
+    void writeChanged(JsonWriter& out, int column) override
+    {
+        writeJsonValue(out, m_delta.fields.at(column), change().set.at(m_set).second, -1);
+    }
+
+private:
+    const DeltaChange& change() const { return m_delta.changes.at(m_change); }
+
+    const Delta& m_delta;
+    qsizetype m_change = -1;
+    qsizetype m_set = -1;
+};
 
 class AppServerFixture
 {
@@ -76,6 +115,17 @@ public:
             }
         }
         return rows;
+    }
+
+    // A packet's and a delta's JSON form as request arguments carry them.
+    static QJsonObject asObject(const DataPacket& packet)
+    {
+        return QJsonDocument::fromJson(packet.toJson()).object();
+    }
+    static QJsonObject asObject(const Delta& delta)
+    {
+        MadeDelta changes(delta);
+        return QJsonDocument::fromJson(deltaJson(changes)).object();
     }
 
     static QJsonObject arg(const char* type, const QJsonValue& value, bool byref = false)

@@ -67,8 +67,8 @@ private slots:
 
     void geraNFRefused();
 
-    // The marks read from a packet's text by the scan, against the same packet read whole:
-    // the same invoices, or the same refusal.
+    // The marks GeraNF reads from a packet's text, against the same packet read whole: the
+    // invoices of its rows marked "S", or the reader's own refusal.
     void markedFromText_data();
 
     void markedFromText();

@@ -28,7 +28,7 @@ void AppServerSuite::setInvoiceApplies()
                   {QStringLiteral("DTCAMBIOINVOICE"), QVariant()}};
     delta.changes.append(second);
     const QJsonObject answer =
-        call(QStringLiteral("SetInvoice"), {arg("variant", delta.toJsonObject())});
+        call(QStringLiteral("SetInvoice"), {arg("variant", asObject(delta))});
     QCOMPARE(message(answer), QStringLiteral("<ok>"));
 
     const QString first = open.rows.at(0).at(at("NRINVOICE")).toString();
@@ -55,8 +55,8 @@ void AppServerSuite::setInvoiceApplies()
             row = int(i);
     }
     QVERIFY(row >= 0);
-    const QJsonObject again = call(QStringLiteral("SetInvoice"),
-                                   {arg("variant", receiptDelta(reloaded, row).toJsonObject())});
+    const QJsonObject again =
+        call(QStringLiteral("SetInvoice"), {arg("variant", asObject(receiptDelta(reloaded, row)))});
     QCOMPARE(message(again), QStringLiteral("<ok>"));
 }
 
@@ -130,7 +130,7 @@ void AppServerSuite::setInvoiceRefused()
     }
     const QStringList before = snapshot();
     const QJsonObject answer =
-        call(QStringLiteral("SetInvoice"), {arg("variant", delta.toJsonObject())}, options);
+        call(QStringLiteral("SetInvoice"), {arg("variant", asObject(delta))}, options);
     QVERIFY2(message(answer).contains(expected), qPrintable(message(answer)));
     QCOMPARE(snapshot(), before);
 }
@@ -143,8 +143,8 @@ void AppServerSuite::setInvoiceOnOneConnection()
     InvoiceService service(db);
     const auto send = [&](const Delta& delta, int failAfterWrites = -1) {
         service.setOptions({failAfterWrites, {}});
-        return message(call(QStringLiteral("SetInvoice"), {arg("variant", delta.toJsonObject())},
-                            {}, &service));
+        return message(
+            call(QStringLiteral("SetInvoice"), {arg("variant", asObject(delta))}, {}, &service));
     };
     const DataPacket open = invoices(QStringLiteral("01"), QStringLiteral("A_"));
     const Delta first = receiptDelta(open, 0);

@@ -178,14 +178,14 @@ private slots:
         for (const char* field : {"DSREFPGTOINVOI", "VRORDPGTOINVOI", "DSOBSPGTOINVOI"})
             delta.changes[0].set.append({QString::fromLatin1(field), open.at(at(field))});
         QTest::newRow("SetInvoice")
-            << call("SetInvoice", compact({arg("variant", delta.toJsonObject())})) << false;
+            << call("SetInvoice", compact({arg("variant", asObject(delta))})) << false;
         DataPacket ready = invoices(QStringLiteral("01"), QStringLiteral("N_"));
         ready.rows = ready.rows.mid(0, 6);
         for (Row& row : ready.rows) {
             if (!row.at(at("DTCAMBIOINVOICE")).isNull())
                 row[at("IDCHECK")] = QStringLiteral("S");
         }
-        QTest::newRow("GeraNF") << call("GeraNF", compact({arg("variant", ready.toJsonObject()),
+        QTest::newRow("GeraNF") << call("GeraNF", compact({arg("variant", asObject(ready)),
                                                            arg("string", "Separadas")}))
                                 << true;
     }
@@ -305,7 +305,7 @@ void TstRequestFuzz::hostile_data()
     const Delta nullOld{
         InvoiceLayout::invoiceFields(),
         {{"modify", Row(InvoiceLayout::invoiceFields().size()), {{"DSREFPGTOINVOI", "x"}}}}};
-    row("old row all null", call("SetInvoice", compact({arg("variant", nullOld.toJsonObject())})),
+    row("old row all null", call("SetInvoice", compact({arg("variant", asObject(nullOld))})),
         Refused);
     row("unknown mode", geraNF("[]", "Todas"), Refused);
 }

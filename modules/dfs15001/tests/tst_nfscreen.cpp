@@ -152,7 +152,7 @@ QJsonObject TestNfScreen::issueNotes(const QString& company, const QString& mode
         InvoiceService service(db);
         FilterArgs query = FilterArgs::everything(company);
         query.situation = QStringLiteral("N_");
-        DataPacket packet = service.getInvoice(query);
+        DataPacket packet = DataPacket::fromJson(service.getInvoiceJson(query));
         const int mark = packet.indexOf(QStringLiteral("IDCHECK"));
         const int exchanged = packet.indexOf(QStringLiteral("DTCAMBIOINVOICE"));
         const int rate = packet.indexOf(QStringLiteral("VRCAMBIOINVOICE"));
@@ -164,7 +164,7 @@ QJsonObject TestNfScreen::issueNotes(const QString& company, const QString& mode
             }
         }
         if (marked > 0)
-            result = service.geraNF(packet, mode);
+            result = service.geraNF(packet.toJson(), mode);
     }
     db = QSqlDatabase();
     QSqlDatabase::removeDatabase(QStringLiteral("issuer"));

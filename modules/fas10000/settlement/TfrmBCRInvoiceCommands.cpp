@@ -141,8 +141,7 @@ void TfrmBCRInvoice::sbtGerarNFClick(QObject* sender)
     {
         const HourglassGuard hourglass;
         const BusyGuard busy(MainForm(), 1);
-        QList<ServerArg> args{ServerArg::variant(cdsInvoice->GetDataJson()),
-                              ServerArg::string(mode)};
+        QList<ServerArg> args{ServerArg::variant(cdsInvoice->GetData()), ServerArg::string(mode)};
         result = QJsonDocument::fromJson(
                      CheckResultServ(netBCRInvoice->GetServer().call(RemoteMethods::GeraNF, args),
                                      true, 0))

@@ -108,7 +108,7 @@ void TfrmBCRInvoice::cdsInvoiceAfterPost(TClientDataSet& dataSet)
         return;
     try {
         const BusyGuard busy(MainForm(), 1);
-        QList<ServerArg> args{ServerArg::variant(dataSet.GetDeltaJson())};
+        QList<ServerArg> args{ServerArg::variant(dataSet.GetDelta())};
         CheckResultServ(netBCRInvoice->GetServer().call(RemoteMethods::SetInvoice, args), true, 0);
     } catch (...) {
         dataSet.CancelUpdates();
