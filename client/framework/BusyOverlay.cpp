@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QMessageBox>
 #include <QPainter>
 #include <QVariantAnimation>
 
@@ -48,6 +49,18 @@ bool BusyOverlay::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_covered && event->type() == QEvent::Resize) {
         setGeometry(m_covered->rect());
+        return false;
+    }
+    // A message shown meanwhile (a failure, mostly) is what the user must read: the animation
+    // steps back while it is open, or it would go on turning behind an error as if the work
+    // still ran.
+    if (auto* box = qobject_cast<QMessageBox*>(watched);
+        box && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
+        if (event->type() == QEvent::Show)
+            m_messages.insert(box);
+        else
+            m_messages.remove(box);
+        setVisible(m_messages.isEmpty());
         return false;
     }
     switch (event->type()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QWidget>
 
 class QVariantAnimation;
@@ -23,4 +24,6 @@ private:
     QWidget* m_covered;
     QVariantAnimation* m_spin;
     int m_angle = 0;
+    // The message boxes open over the covered window: the overlay hides while there is one.
+    QSet<QObject*> m_messages;
 };

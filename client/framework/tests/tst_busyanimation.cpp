@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QVBoxLayout>
@@ -18,6 +19,7 @@ private slots:
     void nestedCallsCount();
     void hiddenAfterAFailure();
     void blocksInputToTheWindowOnly();
+    void stepsBackBehindAMessage();
     void turns();
     void worksWithoutAWindow();
     void hourglassAndUpdateLockAreReleasedOnFailure();
@@ -77,6 +79,17 @@ void TestBusyAnimation::hiddenAfterAFailure()
     QCOMPARE(BusyAnimationDepth(), 0);
     QCOMPARE(window->findChildren<QWidget*>("busyOverlay").size(), 0);
     QCOMPARE(messages->texts(), QStringList{"Servidor não respondeu."});
+}
+
+// A message shown while the work runs (its failure) is not read behind a turning animation.
+void TestBusyAnimation::stepsBackBehindAMessage()
+{
+    BusyGuard busy(window.get(), 1);
+    QMessageBox box(QMessageBox::Critical, "Erro", "Servidor não respondeu.");
+    box.show();
+    QVERIFY(!BusyAnimationOverlay()->isVisible());
+    box.hide();
+    QVERIFY(BusyAnimationOverlay()->isVisible());
 }
 
 void TestBusyAnimation::blocksInputToTheWindowOnly()
