@@ -143,7 +143,10 @@ void measure(int invoices, int runs, const QString& company)
 {
     // The confirmations write: the server works on a copy of the cached database.
     const QString copy = QStringLiteral("/tmp/fas-bench/settlement-work.db");
-    QFile::remove(copy);
+    // With the previous run's journal files: a write-ahead log left by a server that was
+    // killed would be read into the fresh copy and damage it.
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        QFile::remove(copy + QLatin1String(suffix));
     if (!QFile::copy(cachedDatabase(invoices), copy))
         throw std::runtime_error("cannot copy the demo database");
     AppServerProcess server;
