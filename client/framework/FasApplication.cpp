@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <dlfcn.h>
 
 namespace {
@@ -74,12 +75,23 @@ void ShowMdiChild(QWidget* form)
         form->activateWindow();
         return;
     }
+    // A window opened over a maximised one opens maximised too, so that the one below is
+    // still maximised when it closes (a normal window over it would un-maximise it).
     auto* sub = qobject_cast<QMdiSubWindow*>(form->parentWidget());
+    QMdiSubWindow* active = area->activeSubWindow();
+    const bool maximised = active && active != sub && active->isMaximized();
     if (!sub) {
         sub = area->addSubWindow(form);
         sub->setAttribute(Qt::WA_DeleteOnClose, false);
         // The form decides its own life; its sub-window follows it.
         QObject::connect(form, &QObject::destroyed, sub, &QObject::deleteLater);
+        // The area restores the window below when this one opens maximised over it; it is
+        // maximised again when this one goes.
+        if (maximised)
+            QObject::connect(form, &QObject::destroyed, active, [below = QPointer(active)] {
+                if (below)
+                    below->showMaximized();
+            });
         sub->resize(form->size().expandedTo(form->minimumSizeHint()) + QSize(8, 30));
         // A new window opens cascaded from the top left corner, back at the corner when it
         // would not fit.
@@ -90,7 +102,10 @@ void ShowMdiChild(QWidget* form)
             at = QPoint(0, 0);
         sub->move(at);
     }
-    sub->showNormal();
+    if (maximised)
+        sub->showMaximized();
+    else
+        sub->showNormal();
     form->show();
     area->setActiveSubWindow(sub);
     sub->raise();

@@ -99,9 +99,15 @@ void TfrmEmissaoNF::setUpRecordSet()
 void TfrmEmissaoNF::setUpGrid()
 {
     dbgNotas->SetDataSource(dtsNotas);
-    for (const Column& column : Columns)
+    // A width set for another font is widened to the widest value the column can show in
+    // ours: the date and time of issue were cut.
+    const int dateWidth =
+        dbgNotas->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) + 16;
+    for (const Column& column : Columns) {
+        const bool date = qstrcmp(column.field, "DTEMISNOTA") == 0;
         dbgNotas->AddColumn(QString::fromLatin1(column.field), QString::fromUtf8(column.title),
-                            column.width);
+                            date ? std::max(column.width, dateWidth) : column.width);
+    }
     dbgNotas->ApplyColumns();
     dbgNotas->horizontalHeader()->setStretchLastSection(true);
 }

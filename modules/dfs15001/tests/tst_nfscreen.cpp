@@ -99,6 +99,7 @@ private slots:
     void listsTheNotes();
     void newestFirst();
     void iniProcTwiceGivesOneScreen();
+    void opensOverAMaximisedWindowAndLeavesItSo();
     void closedScreenIsDestroyedAndOpensAnew();
     void refreshShowsNewNotes_data();
     void refreshShowsNewNotes();
@@ -413,6 +414,19 @@ void TestNfScreen::iniProcTwiceGivesOneScreen()
     QVERIFY(!sub->isMinimized());
     QVERIFY(!sub->isMaximized());
     QCOMPARE(area->activeSubWindow(), sub);
+}
+
+void TestNfScreen::opensOverAMaximisedWindowAndLeavesItSo()
+{
+    QMdiSubWindow* below = area->addSubWindow(new QWidget);
+    below->showMaximized();
+    area->setActiveSubWindow(below);
+    openScreen();
+    auto* sub = qobject_cast<QMdiSubWindow*>(screen()->parentWidget());
+    QVERIFY(sub->isMaximized());
+    sub->close();
+    QTRY_VERIFY(!screen());
+    QTRY_VERIFY(below->isMaximized());
 }
 
 void TestNfScreen::closedScreenIsDestroyedAndOpensAnew()
