@@ -1,10 +1,13 @@
 #include "TfrmFiltroPadrao.h"
 
+#include "FasApplication.h"
 #include "OptionStore.h"
 #include "ToolIcons.h"
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QMainWindow>
+#include <QStatusBar>
 
 TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget* parent) : FormDialog(parent) {}
 
@@ -50,11 +53,21 @@ void TfrmFiltroPadrao::FormCreate(QObject*)
 void TfrmFiltroPadrao::btfSaveOpcClick(QObject*)
 {
     OptionStore::Save(m_screenCode, Opcoes);
+    showStatus(QStringLiteral("Opções do filtro gravadas."));
 }
 
 void TfrmFiltroPadrao::btfLoadOpcClick(QObject*)
 {
     Opcoes = OptionStore::Load(m_screenCode);
+    showStatus(Opcoes.isEmpty() ? QStringLiteral("Não há opções do filtro gravadas.")
+                                : QStringLiteral("Opções do filtro carregadas."));
+}
+
+void TfrmFiltroPadrao::showStatus(const QString& text)
+{
+    // The buttons show icons only: the status bar says that the click did something.
+    if (QMainWindow* main = FasApplication::MainForm())
+        main->statusBar()->showMessage(text, 5000);
 }
 
 bool TfrmFiltroPadrao::event(QEvent* event)

@@ -43,5 +43,7 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    static void showStatus(const QString& text);
+
     QString m_screenCode;
 };

@@ -9,11 +9,14 @@
 #include "EventDispatch.h"
 #include "FormData.h"
 #include "FrameworkUtils.h"
+#include "KeyList.h"
 #include "OptionStore.h"
 #include "PesquisaLista.h"
 #include "TADOIBQuery.h"
 #include "TfrmBCRInvoice.h"
 
+#include <QBoxLayout>
+#include <QLabel>
 #include <QScopedValueRollback>
 
 namespace {
@@ -98,6 +101,32 @@ void TfrmFiltroBCRInvoice::applyDesignData()
     btpCliente->EmptyError = lookup.value(QStringLiteral("EmptyError")).toString();
     btpCliente->SetAssociate(rbtLCliente);
     btpCliente->SetDataSource(dtsCliente);
+
+    // What the list holds, beside its button: the button alone showed nothing of the choice.
+    lblClientes = new QLabel(btpCliente->parentWidget());
+    lblClientes->setObjectName(QStringLiteral("lblClientes"));
+    if (auto* row = qobject_cast<QBoxLayout*>(btpCliente->parentWidget()->layout()))
+        row->insertWidget(row->indexOf(btpCliente) + 1, lblClientes);
+}
+
+void TfrmFiltroBCRInvoice::showCustomerChoice()
+{
+    const QStringList keys = KeyList::parse(Cli_FAS10001::stCliente).value_or(QStringList());
+    const bool shown = rbtLCliente->isChecked() && !keys.isEmpty();
+    lblClientes->setText(shown ? (keys.size() == 1 ? QStringLiteral("1 cliente")
+                                                   : QStringLiteral("%1 clientes").arg(keys.size()))
+                               : QString());
+    // The names, when the lookup's list is at hand; the codes otherwise.
+    QStringList names;
+    TClientDataSet* customers = qryCliente->Query();
+    for (const QString& key : keys) {
+        QString name = key;
+        if (customers->Active() && customers->Locate(QStringLiteral("CDCLIENTE"), key))
+            name = key + QStringLiteral(" — ") +
+                   customers->FieldByName(QStringLiteral("NMFANTCLIE")).AsString();
+        names << name;
+    }
+    lblClientes->setToolTip(shown ? names.join(u'\n') : QString());
 }
 
 void TfrmFiltroBCRInvoice::bindHandlers()
@@ -188,11 +217,13 @@ void TfrmFiltroBCRInvoice::FormClose(QObject* sender, TCloseAction& action)
 void TfrmFiltroBCRInvoice::rbtTClienteClick(QObject*)
 {
     btpCliente->setEnabled(rbtLCliente->isChecked());
+    showCustomerChoice();
 }
 
 void TfrmFiltroBCRInvoice::rbtLClienteClick(QObject*)
 {
     btpCliente->setEnabled(rbtLCliente->isChecked());
+    showCustomerChoice();
 }
 
 void TfrmFiltroBCRInvoice::btpClienteClick(QObject*)
@@ -203,6 +234,7 @@ void TfrmFiltroBCRInvoice::btpClienteClick(QObject*)
         msgPadrao.Msg(QStringLiteral("Cliente")) + u'|' + msgPadrao.Msg(QStringLiteral("Clie_Not"));
     PesquisaLista(dtsCliente, QStringLiteral("CDCLIENTE"), lookupText, false,
                   Cli_FAS10001::stCliente);
+    showCustomerChoice();
 }
 
 void TfrmFiltroBCRInvoice::chbPagoClick(QObject*)
@@ -485,6 +517,7 @@ void TfrmFiltroBCRInvoice::showCriteria(const TFiltro& filtro)
 {
     (filtro.Cliente.boTCliente ? rbtTCliente : rbtLCliente)->setChecked(true);
     Cli_FAS10001::stCliente = filtro.Cliente.stLCliente;
+    showCustomerChoice();
     // The note boxes before "Pago": its handler ticks both only when neither is ticked.
     chbNEmitida->setChecked(filtro.boNEmitida);
     chbEmitida->setChecked(filtro.boEmitida);

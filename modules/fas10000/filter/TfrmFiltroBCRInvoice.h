@@ -1,5 +1,7 @@
 #pragma once
 
+class QLabel;
+
 #include "TDataSource.h" // TBtnPesquisa.h uses it without including it
 #include "TNetConnection.h"
 #include "TfrmFiltroPadrao.h"
@@ -98,6 +100,9 @@ private:
     // states, the range colours).
     TFiltro criteria() const;
     void showCriteria(const TFiltro& filtro);
+    // The count of chosen customers beside the lookup button, their names as its tooltip.
+    void showCustomerChoice();
+    QLabel* lblClientes = nullptr;
     // Every criterion to the saved-options list Opcoes (true), or from it (false).
     void transferOptions(TFiltro& filtro, bool toOptions);
 

@@ -6,6 +6,8 @@
 #include "LookupListDialog.h"
 #include "ModalHelper.h"
 
+#include <QLabel>
+
 // ---- the Nota Fiscal group --------------------------------------------------------------------
 
 void TestFilter::notaFiscalFollowsPago()
@@ -70,6 +72,7 @@ void TestFilter::keyboardOnly()
         "LookupListDialog");
     press(Qt::Key_Return);
     QVERIFY(!Cli_FAS10001::stCliente.isEmpty());
+    QCOMPARE(f.findChild<QLabel*>("lblClientes")->text(), QStringLiteral("1 cliente"));
     showDialog(); // the offscreen platform does not give the activation back
     QCOMPARE(QApplication::focusWidget(), f.btpCliente);
     QVERIFY(tabTo(f.chbAberto));
