@@ -1,5 +1,5 @@
 #include "FasApplication.h"
-#include "FocusFrameStyle.h"
+#include "SuiteStyle.h"
 #include "LoadBPL.h"
 #include "MainWindow.h"
 #include "ModuleLoader.h"
@@ -12,7 +12,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setStyle(new FocusFrameStyle);
+    QApplication::setStyle(new SuiteStyle);
     SuiteOptions options;
     if (!parseSuiteOptions(app.arguments(), options))
         return options.exitCode;

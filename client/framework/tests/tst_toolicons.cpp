@@ -1,11 +1,13 @@
+#include "SuiteStyle.h"
 #include "TButtonFlat.h"
 #include "ToolIcons.h"
 
+#include <QApplication>
 #include <QImage>
 #include <QTest>
 
 // Our own icons draw (the SVG support is installed and every file is in the resources), look
-// different when disabled, and replace the buttons' letters.
+// clearly fainter when disabled (in the suite's style), and replace the buttons' letters.
 
 namespace {
 
@@ -16,6 +18,15 @@ int opaquePixels(const QImage& image)
         for (int x = 0; x < image.width(); ++x)
             count += qAlpha(image.pixel(x, y)) > 0;
     return count;
+}
+
+qint64 totalAlpha(const QImage& image)
+{
+    qint64 sum = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            sum += qAlpha(image.pixel(x, y));
+    return sum;
 }
 
 QImage render(const QIcon& icon, QIcon::Mode mode, QIcon::State state = QIcon::Off)
@@ -29,6 +40,7 @@ class TestToolIcons : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase() { QApplication::setStyle(new SuiteStyle); }
     void ownIconDraws_data();
     void ownIconDraws();
     void buttonsGetIcons();
@@ -50,7 +62,7 @@ void TestToolIcons::ownIconDraws()
     QVERIFY2(opaquePixels(normal) >= 16, "the icon draws (almost) nothing");
     const QImage disabled = render(icon, QIcon::Disabled);
     QVERIFY2(opaquePixels(disabled) >= 16, "the disabled icon draws (almost) nothing");
-    QVERIFY2(disabled != normal, "a disabled button would look enabled");
+    QVERIFY2(totalAlpha(disabled) * 2 <= totalAlpha(normal), "a disabled button would look ready");
 }
 
 void TestToolIcons::buttonsGetIcons()

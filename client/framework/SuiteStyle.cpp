@@ -1,10 +1,12 @@
-#include "FocusFrameStyle.h"
+#include "SuiteStyle.h"
 
 #include <QAbstractItemView>
 #include <QPainter>
 #include <QStyleOption>
 
 namespace {
+
+constexpr qreal kDisabledIconOpacity = 0.4;
 
 void drawFocusFrame(QPainter& painter, const QRect& rect, const QPalette& palette)
 {
@@ -18,9 +20,9 @@ void drawFocusFrame(QPainter& painter, const QRect& rect, const QPalette& palett
 
 } // namespace
 
-FocusFrameStyle::FocusFrameStyle() : QProxyStyle() {}
+SuiteStyle::SuiteStyle() : QProxyStyle() {}
 
-void FocusFrameStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+void SuiteStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
                                          QPainter* painter, const QWidget* widget) const
 {
     QProxyStyle::drawComplexControl(control, option, painter, widget);
@@ -28,11 +30,26 @@ void FocusFrameStyle::drawComplexControl(ComplexControl control, const QStyleOpt
         drawFocusFrame(*painter, option->rect, option->palette);
 }
 
-void FocusFrameStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option,
+void SuiteStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option,
                                     QPainter* painter, const QWidget* widget) const
 {
     QProxyStyle::drawPrimitive(element, option, painter, widget);
     // A list's frame: drawn by the list itself, which repaints it as the focus comes and goes.
     if (element == PE_Frame && qobject_cast<const QAbstractItemView*>(widget) && widget->hasFocus())
         drawFocusFrame(*painter, option->rect, option->palette);
+}
+
+QPixmap SuiteStyle::generatedIconPixmap(QIcon::Mode mode, const QPixmap& pixmap,
+                                        const QStyleOption* option) const
+{
+    QPixmap generated = QProxyStyle::generatedIconPixmap(mode, pixmap, option);
+    if (mode != QIcon::Disabled || generated.isNull())
+        return generated;
+    QPixmap faded(generated.size());
+    faded.setDevicePixelRatio(generated.devicePixelRatio());
+    faded.fill(Qt::transparent);
+    QPainter painter(&faded);
+    painter.setOpacity(kDisabledIconOpacity);
+    painter.drawPixmap(0, 0, generated);
+    return faded;
 }
