@@ -80,6 +80,16 @@ constexpr std::array<Customer, 40> customers{{
     {"XX0040", "Cliente Sem Endereço", "Cliente Sem Endereço Ltda", nullptr},
 }};
 
+// Export invoices go to customers abroad, the ones the filter's customer lookup lists: the
+// first 34. A draw over all the customers (which keeps every later draw the same) that lands on
+// one in Brazil, or on the one without a main address, goes to one abroad instead.
+constexpr size_t customersAbroad = 34;
+
+const Customer& buyerAbroad(int drawn)
+{
+    return customers[size_t(drawn) % customersAbroad];
+}
+
 constexpr std::array<const char*, 12> products{
     "Café arábica tipo 2", "Café robusta",      "Café torrado moído", "Açúcar VHP",
     "Açúcar cristal",      "Suco de laranja",   "Soja em grãos",      "Farelo de soja",
@@ -233,7 +243,7 @@ void DemoData::fill(QSqlDatabase& db) const
                 const QString number = padded(i, 7);
                 const int b = random.below(2);
                 const QString branch = b == 0 ? QStringLiteral("0001") : QStringLiteral("0002");
-                const Customer& customer = customers[size_t(random.below(int(customers.size())))];
+                const Customer& customer = buyerAbroad(random.below(int(customers.size())));
                 const QDate issued = firstDay.addDays(random.below(days + 1));
                 const QDate due = issued.addDays(30 + random.below(61));
 
@@ -280,10 +290,10 @@ void DemoData::fill(QSqlDatabase& db) const
                     noteNumber = padded(n, 9);
                 }
 
-                const int typeRoll = random.below(20);
-                const QString type = typeRoll < 10   ? QStringLiteral("M")
-                                     : typeRoll < 19 ? QStringLiteral("A")
-                                                     : QStringLiteral("E");
+                // Only the kinds the screen shows; the draw keeps its range so that the later
+                // draws stay the same.
+                const QString type =
+                    random.below(20) < 10 ? QStringLiteral("M") : QStringLiteral("A");
                 const bool apurado = random.below(10) == 0 && issued.addDays(5) <= lastDay;
                 const QVariant observation =
                     !paid ? nullText()

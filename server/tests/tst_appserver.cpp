@@ -240,12 +240,20 @@ private slots:
             scalar(QStringLiteral("SELECT COUNT(*) FROM CLIENTE C, ENDECLIE E WHERE C.CDCLIENTE = "
                                   "E.CDCLIENTE AND E.IDTPENDECLIE = 'P' AND E.CDPAIS <> '0055'")),
             34);
-        for (const char* condition :
-             {"IDTIPOINVOICE = 'M'", "IDTIPOINVOICE = 'A'", "IDTIPOINVOICE = 'E'",
-              "IDAPURFATFAS = '6'", "DSOBSPGTOINVOI LIKE '%\n%'"})
+        for (const char* condition : {"IDTIPOINVOICE = 'M'", "IDTIPOINVOICE = 'A'",
+                                      "IDAPURFATFAS = '6'", "DSOBSPGTOINVOI LIKE '%\n%'"})
             QVERIFY2(scalar(QStringLiteral("SELECT COUNT(*) FROM INVOICE WHERE ") +
                             QString::fromLatin1(condition)) > 0,
                      condition);
+        // What a clerk opens is coherent with the screen: kinds it shows, customers its
+        // lookup lists.
+        QCOMPARE(scalar(QStringLiteral("SELECT COUNT(*) FROM INVOICE WHERE IDTIPOINVOICE NOT IN "
+                                       "('M', 'A')")),
+                 0);
+        QCOMPARE(scalar(QStringLiteral("SELECT COUNT(*) FROM INVOICE I WHERE NOT EXISTS (SELECT 1 "
+                                       "FROM ENDECLIE E WHERE E.CDCLIENTE = I.CDCLIENTE AND "
+                                       "E.IDTPENDECLIE = 'P' AND E.CDPAIS <> '0055')")),
+                 0);
     }
 };
 
