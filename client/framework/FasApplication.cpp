@@ -1,10 +1,13 @@
 #include "FasApplication.h"
 
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QScrollBar>
+#include <QTableView>
 #include <dlfcn.h>
 
 namespace {
@@ -38,6 +41,23 @@ void destroyForm(QWidget* form)
         delete sub;
     }
     delete form;
+}
+
+// How much wider a shown form must be for every column of its lists to show without scrolling
+// sideways, with room for the vertical scroll bar that a loaded list will have.
+int widthMissingForColumns(const QWidget* form)
+{
+    int missing = 0;
+    const auto views = form->findChildren<QTableView*>();
+    for (const QTableView* view : views) {
+        if (!view->isVisible())
+            continue;
+        const int scrollBar =
+            view->verticalScrollBar()->isVisible() ? 0 : view->verticalScrollBar()->sizeHint().width();
+        missing = std::max(missing, view->horizontalHeader()->length() + scrollBar -
+                                        view->viewport()->width());
+    }
+    return missing;
 }
 
 } // namespace
@@ -80,6 +100,7 @@ void ShowMdiChild(QWidget* form)
     auto* sub = qobject_cast<QMdiSubWindow*>(form->parentWidget());
     QMdiSubWindow* active = area->activeSubWindow();
     const bool maximised = active && active != sub && active->isMaximized();
+    const bool opening = !sub;
     if (!sub) {
         sub = area->addSubWindow(form);
         sub->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -107,8 +128,22 @@ void ShowMdiChild(QWidget* form)
     else
         sub->showNormal();
     form->show();
+    if (opening)
+        WidenForColumns(form);
     area->setActiveSubWindow(sub);
     sub->raise();
+}
+
+void WidenForColumns(QWidget* form)
+{
+    auto* sub = qobject_cast<QMdiSubWindow*>(form->parentWidget());
+    QMdiArea* area = state().mdiArea;
+    if (!sub || !area || sub->isMaximized() || sub->isMinimized() || !form->isVisible())
+        return;
+    const int room = area->viewport()->width() - std::max(0, sub->x());
+    const int wanted = sub->width() + widthMissingForColumns(form);
+    if (wanted > sub->width() && sub->width() < room)
+        sub->resize(std::min(wanted, room), sub->height());
 }
 
 void DestroyFormsOf(const QString& libraryPath)

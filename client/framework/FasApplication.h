@@ -33,6 +33,12 @@ template <typename Form> Form* CreateForm()
 // when there is none, as in tests), brought to the front at its normal size.
 void ShowMdiChild(QWidget* form);
 
+// A child window whose lists' columns do not all show widens, as far as the MDI area allows
+// from where it stands, so that no column starts off screen (with room for a vertical scroll
+// bar). A maximised window, or a form outside the area, stays as it is. ShowMdiChild does it on
+// opening; a screen whose columns grow with their data does it once they have.
+void WidenForColumns(QWidget* form);
+
 // Destroys every owned form whose class is defined in the shared object at `libraryPath`,
 // so that unloading that module leaves no object behind whose code is gone.
 void DestroyFormsOf(const QString& libraryPath);

@@ -9,6 +9,7 @@
 #include "Cli_FAS10003.h"
 #include "ControlsSuspended.h"
 #include "EventDispatch.h"
+#include "FasApplication.h"
 #include "FocusTracker.h"
 #include "FormData.h"
 #include "FormatFloat.h"
@@ -403,6 +404,7 @@ void TfrmBCRInvoice::fitInvoiceColumns()
         for (int column = 0; column < saved.size(); ++column)
             ui->dbgPadrao->setColumnWidth(column, qMax(8, saved.at(column).toInt()));
         columnsFitted = true;
+        FasApplication::WidenForColumns(this);
         return;
     }
     if (!cdsInvoice->Active() || cdsInvoice->IsEmpty())
@@ -415,6 +417,7 @@ void TfrmBCRInvoice::fitInvoiceColumns()
             column, std::max({ui->dbgPadrao->columnWidth(column), titles.sectionSizeHint(column),
                               view.sizeHintForColumn(column)}));
     columnsFitted = true;
+    FasApplication::WidenForColumns(this);
 }
 
 void TfrmBCRInvoice::saveColumnWidths()

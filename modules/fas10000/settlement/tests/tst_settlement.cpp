@@ -25,7 +25,7 @@ void TestSettlement::initTestCase()
     demoDb = fixture.server().database;
     serverPort = fixture.server().port;
 
-    area = &fixture.makeMainWindow(QSize(1000, 700));
+    area = &fixture.makeMainWindow(QSize(1200, 700));
     mainWindow = fixture.mainWindow();
     otherWindow = area->addSubWindow(new QWidget);
     QVERIFY(fixture.showMainWindow());
