@@ -1,6 +1,7 @@
 #include "SuiteStyle.h"
 
-#include <QAbstractItemView>
+#include <QAbstractScrollArea>
+#include <QEvent>
 #include <QPainter>
 #include <QStyleOption>
 
@@ -34,8 +35,9 @@ void SuiteStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* opt
                                     QPainter* painter, const QWidget* widget) const
 {
     QProxyStyle::drawPrimitive(element, option, painter, widget);
-    // A list's frame: drawn by the list itself, which repaints it as the focus comes and goes.
-    if (element == PE_Frame && qobject_cast<const QAbstractItemView*>(widget) && widget->hasFocus())
+    // The frame of a list or a multi-line field.
+    if (element == PE_Frame && qobject_cast<const QAbstractScrollArea*>(widget) &&
+        widget->hasFocus())
         drawFocusFrame(*painter, option->rect, option->palette);
 }
 
@@ -52,4 +54,25 @@ QPixmap SuiteStyle::generatedIconPixmap(QIcon::Mode mode, const QPixmap& pixmap,
     painter.setOpacity(kDisabledIconOpacity);
     painter.drawPixmap(0, 0, generated);
     return faded;
+}
+
+void SuiteStyle::polish(QWidget* widget)
+{
+    QProxyStyle::polish(widget);
+    if (qobject_cast<QAbstractScrollArea*>(widget))
+        widget->installEventFilter(this);
+}
+
+void SuiteStyle::unpolish(QWidget* widget)
+{
+    if (qobject_cast<QAbstractScrollArea*>(widget))
+        widget->removeEventFilter(this);
+    QProxyStyle::unpolish(widget);
+}
+
+bool SuiteStyle::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+        static_cast<QWidget*>(watched)->update();
+    return QProxyStyle::eventFilter(watched, event);
 }

@@ -47,6 +47,10 @@ TfrmConfReceb::TfrmConfReceb(QWidget* parent) : TfrmRotiGeral(parent)
     dbdReceb->OnExit = [this] { dbdRecebExit(dbdReceb); };
     edtVrOrdPgto->installEventFilter(this);
     KeepWholeTextShown(*edtValorInvoices);
+    // The fields take Tab as they are laid out, from the date the dialog opens on; the
+    // confirmation comes after the last of them, not between the amount and the reference,
+    // where a clerk typing the reference would type into the button.
+    setTabOrder(memObservacao, sbtConfirma);
 }
 
 TfrmConfReceb::~TfrmConfReceb()

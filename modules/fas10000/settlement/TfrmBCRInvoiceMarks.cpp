@@ -143,11 +143,22 @@ bool TfrmBCRInvoice::ForEachMarked(const std::function<bool()>& visit)
     const ControlsSuspended invoices(*cdsInvoice);
     const ControlsSuspended items(*cdsItem);
     const TField& mark = cdsInvoice->FieldByName(QStringLiteral("IDCHECK"));
+    const int start = cdsInvoice->RecNo();
+    bool complete = true;
     for (cdsInvoice->First(); !cdsInvoice->Eof(); cdsInvoice->Next()) {
-        if (mark.AsString() == QLatin1String("S") && !visit())
-            return false;
+        if (mark.AsString() == QLatin1String("S") && !visit()) {
+            complete = false;
+            break;
+        }
     }
-    return true;
+    // A complete walk goes back to the invoice it started from before the grid sees the list
+    // again, so that the grid keeps its place instead of following the walk to the end and
+    // back. A stopped walk stays on the invoice it stopped at; a record left in edit is the
+    // caller's to post.
+    if (complete && cdsInvoice->State() == TDataSetState::Browse && start >= 1 &&
+        start <= cdsInvoice->RecordCount())
+        cdsInvoice->SetRecNo(start);
+    return complete;
 }
 
 void TfrmBCRInvoice::LocateNrInvoiceAtual()

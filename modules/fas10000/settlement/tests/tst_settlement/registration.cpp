@@ -254,9 +254,9 @@ void TestSettlement::keyboardDay()
     const auto type = [](QDialog& dialog, const QString& text) {
         QTest::keyClicks(dialog.focusWidget(), text);
     };
+    // One Tab goes to the next field as laid out, and after the last one to the confirmation.
     const auto tabTo = [](QDialog& dialog, const char* name) {
-        for (int i = 0; i < 20 && dialog.focusWidget()->objectName() != QLatin1String(name); ++i)
-            QTest::keyClick(dialog.focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(dialog.focusWidget(), Qt::Key_Tab);
         return dialog.focusWidget()->objectName() == QLatin1String(name);
     };
     QStringList reached;
@@ -267,6 +267,8 @@ void TestSettlement::keyboardDay()
         type(receipt, FloatToStr(sum));
         reached << QString::number(tabTo(receipt, "edtReferencia"));
         type(receipt, QStringLiteral("OP 9"));
+        reached << QString::number(tabTo(receipt, "memObservacao"));
+        reached << QString::number(tabTo(receipt, "sbtConfirma"));
         QTest::keyClick(receipt.focusWidget(), Qt::Key_Return);
         if (receipt.isVisible()) // refused: the test fails, it does not wait
             receipt.reject();
@@ -289,7 +291,7 @@ void TestSettlement::keyboardDay()
 
     QCOMPARE(shown().texts(), (QStringList{QStringLiteral("Recebimento cadastrado com sucesso!"),
                                            QStringLiteral("Câmbio cadastrado com sucesso!")}));
-    QCOMPARE(reached, QStringList(6, QStringLiteral("1")));
+    QCOMPARE(reached, QStringList(8, QStringLiteral("1")));
     const DataPacket stored = fetch(QStringLiteral("GetInvoice"), QStringLiteral("01"));
     for (const QString& number : numbers) {
         const Row invoice = serverInvoice(number, stored);
