@@ -65,13 +65,26 @@ inline constexpr std::array<ServerArg::Type, 1> setInvoiceParams{ServerArg::Vari
 inline constexpr std::array<ServerArg::Type, 2> geraNFParams{ServerArg::Variant,      // packet
                                                              ServerArg::String};      // mode
 
+inline constexpr std::array<ServerArg::Type, 2> historicoParams{ServerArg::String,  // company
+                                                                ServerArg::String}; // invoice
+inline constexpr std::array<ServerArg::Type, 2> estornoParams{
+    ServerArg::Variant, // packet, as GeraNF's: the marked invoices
+    ServerArg::String}; // what is reversed: "Recebimento" or "Câmbio"
+inline constexpr std::array<ServerArg::Type, 1> previaNFParams{ServerArg::Variant}; // packet
+
 inline constexpr RemoteMethod GetInvoice{"GetInvoice", filterParams};
 inline constexpr RemoteMethod GetItem{"GetItem", filterParams};
 inline constexpr RemoteMethod SetInvoice{"SetInvoice", setInvoiceParams};
 inline constexpr RemoteMethod GeraNF{"GeraNF", geraNFParams};
+// Beyond the screen's four: the history of an invoice (a data packet, newest first), the
+// reversal of the last receipt or exchange of the marked invoices, and the notes GeraNF would
+// issue in each mode, computed without writing anything.
+inline constexpr RemoteMethod GetHistorico{"GetHistorico", historicoParams};
+inline constexpr RemoteMethod EstornaInvoice{"EstornaInvoice", estornoParams};
+inline constexpr RemoteMethod PreviaNF{"PreviaNF", previaNFParams};
 
-inline constexpr std::array<const RemoteMethod*, 4> all{&GetInvoice, &GetItem, &SetInvoice,
-                                                        &GeraNF};
+inline constexpr std::array<const RemoteMethod*, 7> all{
+    &GetInvoice, &GetItem, &SetInvoice, &GeraNF, &GetHistorico, &EstornaInvoice, &PreviaNF};
 
 // The method called `name`, or nullptr.
 const RemoteMethod* find(QStringView name);
