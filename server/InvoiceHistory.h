@@ -8,7 +8,8 @@
 
 // The invoices' history (table HISTINVOICE): one row per field that a stored change altered,
 // written by the change itself, inside its transaction, so that neither is ever stored without
-// the other. The rows of one change of one invoice share a batch (NRLOTE); all the rows of one
+// the other. The rows are gathered and written many to a statement by write(), which the
+// change calls before it commits. The rows of one change of one invoice share a batch (NRLOTE); all the rows of one
 // call share its time (the server's clock) and its caller.
 class InvoiceHistory
 {
@@ -27,9 +28,11 @@ public:
     // Starts the batch of one invoice's change.
     void begin(const QString& company, const QString& branch, const QString& number,
                const QString& operation);
-    // A field of the current batch, with its values as the database keeps them: written when
+    // A field of the current batch, with its values as the database keeps them: kept when
     // they differ.
     void field(const QString& name, const QVariant& before, const QVariant& after);
+    // Writes the rows kept so far.
+    void write();
 
     // A value as the history keeps it: the stored text (dates are stored as text), numbers in
     // their shortest exact form; null stays null.
@@ -40,9 +43,10 @@ private:
     WriteCounter& writes;
     const Caller caller;
     const QString when;
-    QString batch;
+    qint64 batch = 0;
     QString company;
     QString branch;
     QString number;
     QString operation;
+    QVariantList pending; // the values of the rows not yet written, row after row
 };

@@ -3,6 +3,7 @@
 #include "InvoiceLayout.h"
 
 #include <QVariantList>
+#include <optional>
 
 namespace {
 
@@ -34,6 +35,7 @@ QJsonObject InvoiceReversal::run(const MarkedInvoices& marked)
     Transaction transaction(statements.database(), statements.writeTurn());
     for (const QString& number : marked.numbers)
         reverse(marked.company, number);
+    history.write();
     transaction.commit();
     return QJsonObject{{QStringLiteral("estornadas"), qint64(marked.numbers.size())}};
 }
@@ -111,7 +113,7 @@ void InvoiceReversal::reverse(const QString& company, const QString& number)
         history.field(fields.at(i), current.at(i), restored.at(i));
 }
 
-QString InvoiceReversal::lastBatch(const QString& company, const QString& number)
+qint64 InvoiceReversal::lastBatch(const QString& company, const QString& number)
 {
     const QString& done = receipt ? InvoiceHistory::Receipt : InvoiceHistory::Exchange;
     const QString& undone =
@@ -122,21 +124,21 @@ QString InvoiceReversal::lastBatch(const QString& company, const QString& number
                        "ORDER BY MAX(NRHISTORICO) DESC"),
         {company, number, done, undone}, "reading the history");
     int reversed = 0;
-    QString found;
-    while (found.isNull() && batches.next()) {
+    std::optional<qint64> found;
+    while (!found && batches.next()) {
         if (batches.value(1).toString() == undone)
             ++reversed;
         else if (reversed > 0)
             --reversed;
         else
-            found = batches.value(0).toString();
+            found = batches.value(0).toLongLong();
     }
     batches.finish();
-    if (found.isNull())
+    if (!found)
         throw ServiceFailure(QStringLiteral("A Invoice %1 não tem %2 registrado no histórico: "
                                             "não há valores anteriores a repor. Nada foi "
                                             "estornado.")
                                  .arg(number, receipt ? QStringLiteral("recebimento")
                                                       : QStringLiteral("câmbio")));
-    return found;
+    return *found;
 }

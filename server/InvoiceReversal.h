@@ -29,7 +29,7 @@ public:
 private:
     void reverse(const QString& company, const QString& number);
     // The batch of the change to undo; ServiceFailure when the history has none.
-    QString lastBatch(const QString& company, const QString& number);
+    qint64 lastBatch(const QString& company, const QString& number);
 
     StatementCache& statements;
     WriteCounter writes;

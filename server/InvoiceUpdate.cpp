@@ -89,6 +89,8 @@ QJsonObject InvoiceUpdate::run(const Delta& delta)
         if (apply(change, company))
             ++changed;
     }
+    if (history)
+        history->write();
     transaction.commit();
     return QJsonObject{{QStringLiteral("alteradas"), changed}};
 }

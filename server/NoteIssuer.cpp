@@ -30,6 +30,8 @@ QJsonObject NoteIssuer::issue(const MarkedInvoices& marked, const QString& mode)
         group(collect(marked, alreadyIssued), mode == QLatin1String("Unificada"));
     const QJsonArray issued =
         write(marked.company, mode, notes, takeNumbers(marked.company, notes));
+    if (history)
+        history->write();
     transaction.commit();
     return QJsonObject{{QStringLiteral("notas"), issued},
                        {QStringLiteral("jaEmitidas"), alreadyIssued}};

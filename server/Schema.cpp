@@ -40,7 +40,7 @@ QStringList historyStatements(QStringView driver)
                        " NRHISTORICO ") +
             historyKeyType(driver) +
             QStringLiteral(" NOT NULL PRIMARY KEY,"
-                           " NRLOTE VARCHAR(36) NOT NULL,"
+                           " NRLOTE BIGINT NOT NULL,"
                            " DTHISTORICO VARCHAR(19) NOT NULL,"
                            " NMUSUARIO VARCHAR(64) NOT NULL,"
                            " NMESTACAO VARCHAR(64) NOT NULL,"

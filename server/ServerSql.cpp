@@ -115,9 +115,14 @@ void WriteCounter::exec(QSqlQuery& query, const char* what)
 {
     if (!query.exec())
         databaseFailure(query, what);
-    if (limit >= 0 && ++count >= limit)
+    count();
+}
+
+void WriteCounter::count()
+{
+    if (limit >= 0 && ++written >= limit)
         throw ServiceFailure(
-            QStringLiteral("Falha simulada após %1 gravação(ões). Nada foi gravado.").arg(count));
+            QStringLiteral("Falha simulada após %1 gravação(ões). Nada foi gravado.").arg(written));
 }
 
 QSqlQuery& StatementCache::statement(const QString& sql, const char* what)

@@ -68,10 +68,12 @@ class WriteCounter
 public:
     explicit WriteCounter(int failAfter) : limit(failAfter) {}
     void exec(QSqlQuery& query, const char* what);
+    // Counts a write made another way (SQLite's own interface).
+    void count();
 
 private:
     int limit;
-    int count = 0;
+    int written = 0;
 };
 
 // The statements prepared once on one connection and kept for as long as it lives.

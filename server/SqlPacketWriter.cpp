@@ -5,6 +5,7 @@
 #include "JsonWriter.h"
 #include "LocalDateTime.h"
 #include "PacketWriter.h"
+#include "SqliteStatement.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -51,67 +52,6 @@ void writeCell(JsonWriter& out, const QVariant& value, const FieldDef& field, qs
     }
     writeJsonValue(out, field, value, row);
 }
-
-// One prepared SQLite statement, finalized on every way out.
-class SqliteStatement
-{
-public:
-    SqliteStatement(sqlite3* connection, const QString& sql, const char* what)
-        : db(connection), what(what)
-    {
-        const QByteArray text = sql.toUtf8();
-        if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &statement, nullptr) !=
-            SQLITE_OK)
-            fail();
-    }
-    ~SqliteStatement() { sqlite3_finalize(statement); }
-    SqliteStatement(const SqliteStatement&) = delete;
-    SqliteStatement& operator=(const SqliteStatement&) = delete;
-
-    // Binds as Qt SQL binds: a null value (a null text included) as NULL, numbers as
-    // numbers, everything else as its text.
-    void bind(const QVariantList& values)
-    {
-        for (qsizetype i = 0; i < values.size(); ++i) {
-            const QVariant& value = values.at(i);
-            const int at = int(i + 1);
-            int result = SQLITE_OK;
-            const bool nullText = value.typeId() == QMetaType::QString &&
-                                  static_cast<const QString*>(value.constData())->isNull();
-            if (value.isNull() || nullText) {
-                result = sqlite3_bind_null(statement, at);
-            } else if (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong) {
-                result = sqlite3_bind_int64(statement, at, value.toLongLong());
-            } else if (value.typeId() == QMetaType::Double) {
-                result = sqlite3_bind_double(statement, at, value.toDouble());
-            } else {
-                const QByteArray text = value.toString().toUtf8();
-                result = sqlite3_bind_text(statement, at, text.constData(), int(text.size()),
-                                           SQLITE_TRANSIENT);
-            }
-            if (result != SQLITE_OK)
-                fail();
-        }
-    }
-    // True with a row to read, false at the end.
-    bool step()
-    {
-        const int result = sqlite3_step(statement);
-        if (result == SQLITE_ROW)
-            return true;
-        if (result != SQLITE_DONE)
-            fail();
-        return false;
-    }
-    sqlite3_stmt* get() const { return statement; }
-
-private:
-    [[noreturn]] void fail() const { databaseFailure(QString::fromUtf8(sqlite3_errmsg(db)), what); }
-
-    sqlite3* db;
-    const char* what;
-    sqlite3_stmt* statement = nullptr;
-};
 
 // A cell as Qt SQL's SQLite driver hands it out (texts read as UTF-16, as it reads them).
 QVariant qtSqlValue(sqlite3_stmt* statement, int column)
