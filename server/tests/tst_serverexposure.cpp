@@ -238,7 +238,7 @@ private slots:
         QTest::addColumn<bool>("withToken"); // to the server that requires one
         QTest::addColumn<QByteArray>("head");
         QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("says"); // part of the refusal's text
+        QTest::addColumn<QString>("says"); // part of the refusal's text; for a success, the caller
         QTest::addColumn<QByteArray>("calls");
         const auto row = [](const char* name, bool withToken, const QByteArray& head, int status,
                             const char* says = "", const char* calls = "g") {
@@ -277,6 +277,13 @@ private slots:
         row("a notification", false, Call, 204, "", "n");
         row("a batch: two calls, a notification", true, Call, 200, "", "[c,g,n]");
         row("a batch of a notification", false, Call, 204, "", "[n]");
+        // Who calls, as the history then records it (the last row's user and workstation).
+        row("caller", false,
+            Call + "X-FAS-Usuario: maria.s%C3%A1\r\nX-FAS-Estacao: caixa-3\r\n", 200,
+            "maria.sá|caixa-3");
+        row("caller: control characters, too long, none", false,
+            Call + "X-FAS-Usuario: a%0A%00b" + QByteArray(80, 'x') + "\r\n", 200,
+            qPrintable(QStringLiteral("ab%1|desconhecido").arg(QString(62, u'x'))));
     }
     void calls()
     {
@@ -307,6 +314,13 @@ private slots:
             return;
         }
         ready.remove(0, issued);
+        if (!says.isEmpty()) {
+            QSqlQuery last(QSqlDatabase::database("notes"));
+            QVERIFY(last.exec("SELECT NMUSUARIO, NMESTACAO FROM HISTINVOICE ORDER BY NRHISTORICO "
+                              "DESC") &&
+                    last.next());
+            QCOMPARE(last.value(0).toString() + u'|' + last.value(1).toString(), says);
+        }
         // A notification is answered with nothing, a batch with an array.
         QCOMPARE(answer.body.isEmpty(), status == 204);
         const QJsonArray answers = answer.body.isEmpty() ? QJsonArray()
