@@ -87,8 +87,8 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addOptions({{QStringLiteral("invoices"), QStringLiteral("demo size"), QStringLiteral("n"),
-                        QStringLiteral("20000")},
+    parser.addOptions({{QStringLiteral("invoices"), QStringLiteral("demo size"),
+                        QStringLiteral("n"), QStringLiteral("20000")},
                        {QStringLiteral("repeats"), QStringLiteral("runs of each figure"),
                         QStringLiteral("r"), QStringLiteral("31")}});
     parser.process(app);
@@ -157,8 +157,8 @@ int main(int argc, char* argv[])
             const int issued = packet.indexOf(QStringLiteral("IDGERNFINVOI"));
             marked = 0;
             for (Row& row : packet.rows) {
-                const bool ready = !row.at(exchanged).isNull() &&
-                                   row.at(issued).toString() != QLatin1String("S");
+                const bool ready =
+                    !row.at(exchanged).isNull() && row.at(issued).toString() != QLatin1String("S");
                 row[mark] = ready && marked < 1000 ? QStringLiteral("S") : QStringLiteral("N");
                 marked += ready && marked < 1000;
             }

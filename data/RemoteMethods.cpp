@@ -7,6 +7,8 @@
 #include <QJsonDocument>
 #include <QSysInfo>
 #include <QUrl>
+#include <pwd.h>
+#include <unistd.h>
 
 ServerArg ServerArg::variant(const QJsonObject& object)
 {
@@ -20,6 +22,11 @@ Caller Caller::ofThisProcess()
         user = qEnvironmentVariable("LOGNAME");
     if (user.isEmpty())
         user = qEnvironmentVariable("USERNAME");
+    if (user.isEmpty()) {
+        // Started without a login environment (a service, a container): the account's name.
+        if (const passwd* account = getpwuid(getuid()))
+            user = QString::fromLocal8Bit(account->pw_name);
+    }
     return {decode(encode(user)), decode(encode(QSysInfo::machineHostName()))};
 }
 

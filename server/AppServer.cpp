@@ -307,11 +307,10 @@ MHD_Result AppServerCallbacks::onRequest(void* self, MHD_Connection* connection,
         *state = request;
         advance(server.connectionsMutex, connection, true, false);
         early = server.admit(connection, QByteArray(method));
-        request->caller = {
-            Caller::decode(MHD_lookup_connection_value(connection, MHD_HEADER_KIND,
-                                                       Caller::UserHeader)),
-            Caller::decode(MHD_lookup_connection_value(connection, MHD_HEADER_KIND,
-                                                       Caller::HostHeader))};
+        request->caller = {Caller::decode(MHD_lookup_connection_value(connection, MHD_HEADER_KIND,
+                                                                      Caller::UserHeader)),
+                           Caller::decode(MHD_lookup_connection_value(connection, MHD_HEADER_KIND,
+                                                                      Caller::HostHeader))};
         if (!early)
             return MHD_YES;
     } else if (*uploadSize > 0) {

@@ -7,8 +7,8 @@
 #include <QRandomGenerator>
 
 InvoiceHistory::InvoiceHistory(StatementCache& cache, WriteCounter& counter, const Caller& who)
-    : statements(cache), writes(counter),
-      caller{Caller::decode(Caller::encode(who.user)), Caller::decode(Caller::encode(who.host))},
+    : statements(cache), writes(counter), caller{Caller::decode(Caller::encode(who.user)),
+                                                 Caller::decode(Caller::encode(who.host))},
       when(Schema::dateText(QDateTime::currentDateTime()))
 {}
 
@@ -72,8 +72,7 @@ void InvoiceHistory::write()
     };
     for (qsizetype from = 0; from < pending.size(); from += columns * perStatement) {
         const QVariantList values = pending.mid(from, columns * perStatement);
-        statements.write(writes, sqlFor(values.size() / columns), values,
-                         "recording the history");
+        statements.write(writes, sqlFor(values.size() / columns), values, "recording the history");
     }
     pending.clear();
 }

@@ -9,8 +9,8 @@
 // The invoices' history (table HISTINVOICE): one row per field that a stored change altered,
 // written by the change itself, inside its transaction, so that neither is ever stored without
 // the other. The rows are gathered and written many to a statement by write(), which the
-// change calls before it commits. The rows of one change of one invoice share a batch (NRLOTE); all the rows of one
-// call share its time (the server's clock) and its caller.
+// change calls before it commits. The rows of one change of one invoice share a batch (NRLOTE); all
+// the rows of one call share its time (the server's clock) and its caller.
 class InvoiceHistory
 {
 public:

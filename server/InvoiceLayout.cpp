@@ -41,9 +41,9 @@ const QList<FieldDef>& invoiceFields()
 
 const QList<FieldDef>& historyFields()
 {
-    static const QList<FieldDef> fields{date("DTHISTORICO"),       text("NMUSUARIO", 64),
-                                        text("NMESTACAO", 64),      text("IDOPERACAO", 30),
-                                        text("NMCAMPO", 30),        text("DSVALORANT", 2000),
+    static const QList<FieldDef> fields{date("DTHISTORICO"),      text("NMUSUARIO", 64),
+                                        text("NMESTACAO", 64),    text("IDOPERACAO", 30),
+                                        text("NMCAMPO", 30),      text("DSVALORANT", 2000),
                                         text("DSVALORNOVO", 2000)};
     return fields;
 }

@@ -72,10 +72,10 @@ void InvoiceReversal::reverse(const QString& company, const QString& number)
                                             "antes do recebimento. Nada foi estornado.")
                                  .arg(number));
     if (receipt ? !received : !exchanged)
-        throw ServiceFailure(QStringLiteral("A Invoice %1 não tem %2 a estornar. Nada foi "
-                                            "estornado.")
-                                 .arg(number, receipt ? QStringLiteral("recebimento")
-                                                      : QStringLiteral("câmbio")));
+        throw ServiceFailure(
+            QStringLiteral("A Invoice %1 não tem %2 a estornar. Nada foi "
+                           "estornado.")
+                .arg(number, receipt ? QStringLiteral("recebimento") : QStringLiteral("câmbio")));
 
     QSqlQuery& before = statements.read(
         QStringLiteral("SELECT NMCAMPO, DSVALORANT FROM HISTINVOICE WHERE NRLOTE = ? AND "
@@ -135,10 +135,10 @@ qint64 InvoiceReversal::lastBatch(const QString& company, const QString& number)
     }
     batches.finish();
     if (!found)
-        throw ServiceFailure(QStringLiteral("A Invoice %1 não tem %2 registrado no histórico: "
-                                            "não há valores anteriores a repor. Nada foi "
-                                            "estornado.")
-                                 .arg(number, receipt ? QStringLiteral("recebimento")
-                                                      : QStringLiteral("câmbio")));
+        throw ServiceFailure(
+            QStringLiteral("A Invoice %1 não tem %2 registrado no histórico: "
+                           "não há valores anteriores a repor. Nada foi "
+                           "estornado.")
+                .arg(number, receipt ? QStringLiteral("recebimento") : QStringLiteral("câmbio")));
     return *found;
 }

@@ -91,8 +91,7 @@ QJsonObject InvoiceService::issueNotes(const MarkedInvoices& marked, const QStri
     constexpr int attempts = 3;
     for (int attempt = 1;; ++attempt) {
         try {
-            return NoteIssuer(statements, options.failAfterWrites, recorder())
-                .issue(marked, mode);
+            return NoteIssuer(statements, options.failAfterWrites, recorder()).issue(marked, mode);
         } catch (const WriteRace& race) {
             if (attempt == attempts)
                 throw ServiceFailure(race.message());

@@ -26,8 +26,7 @@ QJsonObject NoteIssuer::issue(const MarkedInvoices& marked, const QString& mode)
 {
     QJsonArray alreadyIssued;
     Transaction transaction(statements.database(), statements.writeTurn());
-    const Notes notes =
-        group(collect(marked, alreadyIssued), mode == QLatin1String("Unificada"));
+    const Notes notes = group(collect(marked, alreadyIssued), mode == QLatin1String("Unificada"));
     const QJsonArray issued =
         write(marked.company, mode, notes, takeNumbers(marked.company, notes));
     if (history)
@@ -145,10 +144,9 @@ QList<NoteIssuer::Invoice> NoteIssuer::collect(const MarkedInvoices& marked,
             worthless.append(number);
             continue;
         }
-        collected.append({number, invoiceRow.value(0).toString(),
-                          invoiceRow.value(1).toString(), *reais, invoiceRow.value(4).toDouble(),
-                          invoiceRow.value(5).toDouble(), invoiceRow.value(6),
-                          invoiceRow.value(7)});
+        collected.append({number, invoiceRow.value(0).toString(), invoiceRow.value(1).toString(),
+                          *reais, invoiceRow.value(4).toDouble(), invoiceRow.value(5).toDouble(),
+                          invoiceRow.value(6), invoiceRow.value(7)});
     }
     if (!worthless.isEmpty())
         throw ServiceFailure(QStringLiteral("O valor em reais da(s) Invoice(s) %1 é de R$ 0,00 ou "

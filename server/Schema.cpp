@@ -65,7 +65,7 @@ QStringList historyStatements(QStringView driver)
 
 QStringList statements(QStringView driver)
 {
-    return QStringList{
+    QStringList all{
         QStringLiteral("CREATE TABLE EMPRESA ("
                        " CDEMPRESA VARCHAR(2) NOT NULL PRIMARY KEY,"
                        " NMEMPRESA VARCHAR(40) NOT NULL)"),
@@ -164,7 +164,8 @@ QStringList statements(QStringView driver)
         QStringLiteral("CREATE INDEX IX_INVOICE_CAMBIO ON INVOICE (CDEMPRESA, DTCAMBIOINVOICE)"),
         QStringLiteral("CREATE INDEX IX_INVOICE_SITUACAO ON INVOICE (CDEMPRESA, IDGERNFINVOI)"),
         QStringLiteral("CREATE INDEX IX_ENDECLIE_PAIS ON ENDECLIE (IDTPENDECLIE, CDPAIS)"),
-    } + historyStatements(driver);
+    };
+    return all + historyStatements(driver);
 }
 
 bool exists(const QSqlDatabase& db)

@@ -74,4 +74,3 @@ private:
     const char* what;
     sqlite3_stmt* statement = nullptr;
 };
-

@@ -52,8 +52,9 @@ int widthMissingForColumns(const QWidget* form)
     for (const QTableView* view : views) {
         if (!view->isVisible())
             continue;
-        const int scrollBar =
-            view->verticalScrollBar()->isVisible() ? 0 : view->verticalScrollBar()->sizeHint().width();
+        const int scrollBar = view->verticalScrollBar()->isVisible()
+                                  ? 0
+                                  : view->verticalScrollBar()->sizeHint().width();
         missing = std::max(missing, view->horizontalHeader()->length() + scrollBar -
                                         view->viewport()->width());
     }

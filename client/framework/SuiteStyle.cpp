@@ -24,7 +24,7 @@ void drawFocusFrame(QPainter& painter, const QRect& rect, const QPalette& palett
 SuiteStyle::SuiteStyle() : QProxyStyle() {}
 
 void SuiteStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
-                                         QPainter* painter, const QWidget* widget) const
+                                    QPainter* painter, const QWidget* widget) const
 {
     QProxyStyle::drawComplexControl(control, option, painter, widget);
     if (control == CC_ToolButton && (option->state & State_HasFocus))
@@ -32,7 +32,7 @@ void SuiteStyle::drawComplexControl(ComplexControl control, const QStyleOptionCo
 }
 
 void SuiteStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option,
-                                    QPainter* painter, const QWidget* widget) const
+                               QPainter* painter, const QWidget* widget) const
 {
     QProxyStyle::drawPrimitive(element, option, painter, widget);
     // The frame of a list or a multi-line field.

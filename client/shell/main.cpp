@@ -1,9 +1,9 @@
 #include "FasApplication.h"
-#include "SuiteStyle.h"
 #include "LoadBPL.h"
 #include "MainWindow.h"
 #include "ModuleLoader.h"
 #include "SuiteSetup.h"
+#include "SuiteStyle.h"
 
 #include <QApplication>
 #include <QScreen>

@@ -85,5 +85,4 @@ private slots:
     // and the preview writes nothing.
     void previewIsWhatGeraNFIssues_data();
     void previewIsWhatGeraNFIssues();
-
 };

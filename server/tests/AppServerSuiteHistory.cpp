@@ -18,8 +18,10 @@ void AppServerSuite::historyAndReversal()
                          InvoiceService::Options options = {}) {
         return call(method, params, options, nullptr, clerk);
     };
-    const QString number =
-        invoices(QStringLiteral("01"), QStringLiteral("A_")).rows.at(0).at(at("NRINVOICE")).toString();
+    const QString number = invoices(QStringLiteral("01"), QStringLiteral("A_"))
+                               .rows.at(0)
+                               .at(at("NRINVOICE"))
+                               .toString();
     // The invoice as the list gives it now, marked or with a change of these fields.
     const auto current = [&](const QList<std::pair<QString, QVariant>>& set) {
         const DataPacket all = invoices(QStringLiteral("01"));
@@ -51,9 +53,9 @@ void AppServerSuite::historyAndReversal()
             .second;
     };
     const auto reverse = [&](const char* what) {
-        return message(run(QStringLiteral("EstornaInvoice"),
-                           {arg("variant", asObject(current({}).first)),
-                            arg("string", QString::fromUtf8(what))}));
+        return message(
+            run(QStringLiteral("EstornaInvoice"), {arg("variant", asObject(current({}).first)),
+                                                   arg("string", QString::fromUtf8(what))}));
     };
     const QStringList original = stored();
 
@@ -93,14 +95,14 @@ void AppServerSuite::historyAndReversal()
     QVERIFY(cell(3, "DSVALORANT").isNull());
 
     // An exchange: the receipt can no longer be reversed; the exchange can, exactly.
-    QCOMPARE(message(run(QStringLiteral("SetInvoice"),
-                         {arg("variant",
-                              asObject(current({{QStringLiteral("VRCAMBIOINVOICE"), 5.125},
-                                                {QStringLiteral("VRTXCAMBIOINVOI"), 5.2},
-                                                {QStringLiteral("DTCAMBIOINVOICE"),
-                                                 QDateTime(QDate(2026, 2, 4), QTime())}})
-                                           .second))})),
-             QStringLiteral("<ok>"));
+    QCOMPARE(
+        message(run(QStringLiteral("SetInvoice"),
+                    {arg("variant", asObject(current({{QStringLiteral("VRCAMBIOINVOICE"), 5.125},
+                                                      {QStringLiteral("VRTXCAMBIOINVOI"), 5.2},
+                                                      {QStringLiteral("DTCAMBIOINVOICE"),
+                                                       QDateTime(QDate(2026, 2, 4), QTime())}})
+                                                 .second))})),
+        QStringLiteral("<ok>"));
     QVERIFY(reverse("Recebimento").contains(QStringLiteral("estorne o câmbio")));
     QCOMPARE(reverse("Câmbio"), QStringLiteral("<ok>"));
     QCOMPARE(stored(), secondReceipt);
@@ -129,14 +131,16 @@ void AppServerSuite::previewIsWhatGeraNFIssues()
     QFETCH(QString, mode);
     const Marked marked = markReady(QStringLiteral("02"), 20);
     const QStringList before = snapshot();
-    const QJsonObject preview = data(
-        call(QStringLiteral("PreviaNF"), {arg("variant", asObject(marked.packet))})).toObject();
+    const QJsonObject preview =
+        data(call(QStringLiteral("PreviaNF"), {arg("variant", asObject(marked.packet))}))
+            .toObject();
     QCOMPARE(snapshot(), before);
-    const QJsonObject issued = data(call(QStringLiteral("GeraNF"),
-                                         {arg("variant", asObject(marked.packet)),
-                                          arg("string", mode)}))
-                                   .toObject();
-    const QJsonArray shown = preview.value(mode).toObject().value(QStringLiteral("notas")).toArray();
+    const QJsonObject issued =
+        data(call(QStringLiteral("GeraNF"),
+                  {arg("variant", asObject(marked.packet)), arg("string", mode)}))
+            .toObject();
+    const QJsonArray shown =
+        preview.value(mode).toObject().value(QStringLiteral("notas")).toArray();
     const QJsonArray notes = issued.value(QStringLiteral("notas")).toArray();
     QVERIFY(!notes.isEmpty());
     QCOMPARE(shown.size(), notes.size());

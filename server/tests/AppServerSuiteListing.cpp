@@ -150,8 +150,9 @@ void AppServerSuite::listOrder()
     }
     QCOMPARE(QStringList(names).removeDuplicates(), 0);
     QList<qsizetype> positions;
-    for (const char* name : {"Açaí Trading", "Auckland Brew", "Buenos Aires Grão", "Café Österreich",
-                             "Île-de-France Café", "Istanbul Kahve", "Zürich Handel"})
+    for (const char* name :
+         {"Açaí Trading", "Auckland Brew", "Buenos Aires Grão", "Café Österreich",
+          "Île-de-France Café", "Istanbul Kahve", "Zürich Handel"})
         positions.append(names.indexOf(QString::fromUtf8(name)));
     QVERIFY2(!positions.contains(-1) && std::is_sorted(positions.cbegin(), positions.cend()),
              qPrintable(names.join(QStringLiteral(" | "))));

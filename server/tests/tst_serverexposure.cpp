@@ -278,9 +278,8 @@ private slots:
         row("a batch: two calls, a notification", true, Call, 200, "", "[c,g,n]");
         row("a batch of a notification", false, Call, 204, "", "[n]");
         // Who calls, as the history then records it (the last row's user and workstation).
-        row("caller", false,
-            Call + "X-FAS-Usuario: maria.s%C3%A1\r\nX-FAS-Estacao: caixa-3\r\n", 200,
-            "maria.sá|caixa-3");
+        row("caller", false, Call + "X-FAS-Usuario: maria.s%C3%A1\r\nX-FAS-Estacao: caixa-3\r\n",
+            200, "maria.sá|caixa-3");
         row("caller: control characters, too long, none", false,
             Call + "X-FAS-Usuario: a%0A%00b" + QByteArray(80, 'x') + "\r\n", 200,
             qPrintable(QStringLiteral("ab%1|desconhecido").arg(QString(62, u'x'))));
