@@ -142,6 +142,9 @@ public:
     // Tells what a generation did: the notes issued, and the marked invoices skipped because
     // their note already existed; success only when every marked invoice got its note.
     void ReportNotes(const QJsonObject& result);
+    // What each answer to the note question would issue (PreviaNF), as the question's second
+    // part; nothing is written.
+    QString NotesPreview();
 
     // The record rules of the invoice list.
     void cdsInvoiceAfterScroll(TClientDataSet& dataSet);
