@@ -351,8 +351,9 @@ void TestSettlement::gridKeepsColumnsAndCurrentInvoice()
         QVERIFY2(titles->sectionSizeHint(column) <= grid->columnWidth(column),
                  qPrintable(QString::number(column)));
     // The window widened for them: none starts off screen.
-    QVERIFY2(titles->length() <= grid->viewport()->width(),
-             qPrintable(QStringLiteral("%1 > %2").arg(titles->length()).arg(grid->viewport()->width())));
+    QVERIFY2(
+        titles->length() <= grid->viewport()->width(),
+        qPrintable(QStringLiteral("%1 > %2").arg(titles->length()).arg(grid->viewport()->width())));
 
     // Tab leaves the grid and the current invoice; "Mais" keeps the current invoice in sight.
     const int last = grid->rowAt(grid->viewport()->height() - 2);
