@@ -16,7 +16,7 @@ public:
     void throughChannel()
     {
         const HttpChannel::Answer answer =
-            channel.exchange({QStringLiteral("127.0.0.1"), quint16(port), {}, false, {}},
+            channel.exchange({QStringLiteral("127.0.0.1"), quint16(port), {}, false, {}, {}},
                              '/' + moduleName.toUtf8(), {}, 30000);
         if (answer.status != 200)
             fail(QStringLiteral("HTTP failed: %1").arg(answer.errorText));

@@ -5,10 +5,40 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSysInfo>
+#include <QUrl>
 
 ServerArg ServerArg::variant(const QJsonObject& object)
 {
     return variant(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+Caller Caller::ofThisProcess()
+{
+    QString user = qEnvironmentVariable("USER");
+    if (user.isEmpty())
+        user = qEnvironmentVariable("LOGNAME");
+    if (user.isEmpty())
+        user = qEnvironmentVariable("USERNAME");
+    return {decode(encode(user)), decode(encode(QSysInfo::machineHostName()))};
+}
+
+QByteArray Caller::encode(const QString& value)
+{
+    return QUrl::toPercentEncoding(decode(QUrl::toPercentEncoding(value)));
+}
+
+QString Caller::decode(const QByteArray& header)
+{
+    QString value;
+    for (const QChar c : QUrl::fromPercentEncoding(header)) {
+        if (value.size() == MaxLength)
+            break;
+        if (c.isPrint())
+            value.append(c);
+    }
+    value = value.trimmed();
+    return value.isEmpty() ? QStringLiteral("desconhecido") : value;
 }
 
 namespace RemoteMethods {

@@ -36,6 +36,26 @@ struct ServerArg
     static ServerArg variant(const QJsonObject& object);
 };
 
+// Who makes a call, as the suite declares it with every request: the operating-system user
+// and the workstation. They travel as two HTTP headers, percent-encoded UTF-8; the server
+// keeps at most MaxLength characters of each, and writes them into the invoices' history.
+struct Caller
+{
+    static constexpr char UserHeader[] = "X-FAS-Usuario";
+    static constexpr char HostHeader[] = "X-FAS-Estacao";
+    static constexpr qsizetype MaxLength = 64;
+
+    QString user;
+    QString host;
+
+    // This process's user and machine.
+    static Caller ofThisProcess();
+    // A header's value, and the value read back: cut to MaxLength, control characters dropped,
+    // "desconhecido" when there is nothing.
+    static QByteArray encode(const QString& value);
+    static QString decode(const QByteArray& header);
+};
+
 // One method of the module: its name and the kinds of its arguments, in order.
 struct RemoteMethod
 {

@@ -29,6 +29,7 @@ void logLibraryMessage(void*, const char* format, va_list arguments)
 // What one request has brought so far.
 struct AppServer::Request
 {
+    Caller caller;
     QByteArray body;
     bool tooLarge = false;
 };
@@ -306,6 +307,11 @@ MHD_Result AppServerCallbacks::onRequest(void* self, MHD_Connection* connection,
         *state = request;
         advance(server.connectionsMutex, connection, true, false);
         early = server.admit(connection, QByteArray(method));
+        request->caller = {
+            Caller::decode(MHD_lookup_connection_value(connection, MHD_HEADER_KIND,
+                                                       Caller::UserHeader)),
+            Caller::decode(MHD_lookup_connection_value(connection, MHD_HEADER_KIND,
+                                                       Caller::HostHeader))};
         if (!early)
             return MHD_YES;
     } else if (*uploadSize > 0) {
@@ -373,14 +379,14 @@ AppServer::Reply AppServer::answer(const QByteArray& path, const QByteArray& met
     if (method != MHD_HTTP_METHOD_POST)
         return refusal(MHD_HTTP_METHOD_NOT_ALLOWED, RpcDispatcher::InvalidRequest,
                        QStringLiteral("Use POST para chamar um método."));
-    return call(request.body);
+    return call(request.body, request.caller);
 }
 
-AppServer::Reply AppServer::call(const QByteArray& body)
+AppServer::Reply AppServer::call(const QByteArray& body, const Caller& caller)
 {
     QElapsedTimer timer;
     timer.start();
-    const RpcDispatcher::Answer answer = workers.call(body);
+    const RpcDispatcher::Answer answer = workers.call(body, caller);
     const QString ms = QString::number(double(timer.nsecsElapsed()) / 1e6, 'f', 2);
     const QString method = answer.method.isEmpty() ? QStringLiteral("-") : answer.method;
     if (answer.ok)

@@ -73,7 +73,7 @@ private:
     bool hostAllowed(const QByteArray& host) const;
     // The answer to a request whose headers (and, for a call, whole body) have arrived.
     Reply answer(const QByteArray& path, const QByteArray& method, const Request& request);
-    Reply call(const QByteArray& body);
+    Reply call(const QByteArray& body, const Caller& caller);
 
     // Closes the connections whose request is late: its headers not whole within the idle
     // timeout of the connection's start or its last answer (a sender trickling a byte at a

@@ -39,6 +39,15 @@ const QList<FieldDef>& invoiceFields()
     return fields;
 }
 
+const QList<FieldDef>& historyFields()
+{
+    static const QList<FieldDef> fields{date("DTHISTORICO"),       text("NMUSUARIO", 64),
+                                        text("NMESTACAO", 64),      text("IDOPERACAO", 30),
+                                        text("NMCAMPO", 30),        text("DSVALORANT", 2000),
+                                        text("DSVALORNOVO", 2000)};
+    return fields;
+}
+
 const QList<FieldDef>& itemFields()
 {
     static const QList<FieldDef> fields{text("CDEMPRESA", 2),      text("CDFILIAL", 4),
@@ -49,13 +58,25 @@ const QList<FieldDef>& itemFields()
     return fields;
 }
 
-const QStringList& editableFields()
+const QStringList& receiptFields()
 {
     static const QStringList fields{
-        QStringLiteral("DTRECINVOICE"),    QStringLiteral("VRORDPGTOINVOI"),
-        QStringLiteral("DSREFPGTOINVOI"),  QStringLiteral("DSOBSPGTOINVOI"),
-        QStringLiteral("VRCAMBIOINVOICE"), QStringLiteral("VRTXCAMBIOINVOI"),
-        QStringLiteral("DTCAMBIOINVOICE")};
+        QStringLiteral("DTRECINVOICE"), QStringLiteral("VRORDPGTOINVOI"),
+        QStringLiteral("DSREFPGTOINVOI"), QStringLiteral("DSOBSPGTOINVOI")};
+    return fields;
+}
+
+const QStringList& exchangeFields()
+{
+    static const QStringList fields{QStringLiteral("VRCAMBIOINVOICE"),
+                                    QStringLiteral("VRTXCAMBIOINVOI"),
+                                    QStringLiteral("DTCAMBIOINVOICE")};
+    return fields;
+}
+
+const QStringList& editableFields()
+{
+    static const QStringList fields = receiptFields() + exchangeFields();
     return fields;
 }
 

@@ -10,10 +10,15 @@ namespace InvoiceLayout {
 
 const QList<FieldDef>& invoiceFields();
 const QList<FieldDef>& itemFields();
+// GetHistorico's packet: the rows of an invoice's history.
+const QList<FieldDef>& historyFields();
 
 // The invoice fields the screen may change through SetInvoice (the mark IDCHECK is accepted
 // besides them and never stored).
 const QStringList& editableFields();
+// Those a receipt writes, and those an exchange writes: the editable fields between them.
+const QStringList& receiptFields();
+const QStringList& exchangeFields();
 
 // The invoice fields kept in table INVOICE (the others are derived when reading).
 const QStringList& storedFields();

@@ -1,6 +1,7 @@
 #include "InvoiceService.h"
 
 #include "InvoiceLayout.h"
+#include "InvoiceReversal.h"
 #include "InvoiceUpdate.h"
 #include "ListingQuery.h"
 #include "NoteIssuer.h"
@@ -36,9 +37,39 @@ QByteArray InvoiceService::listingJson(const BoundSql& statement, const QList<Fi
     return writePacket(query, fields, rows);
 }
 
+std::optional<Caller> InvoiceService::recorder() const
+{
+    return options.history ? std::optional<Caller>(caller) : std::nullopt;
+}
+
 QJsonObject InvoiceService::setInvoice(const Delta& delta)
 {
-    return InvoiceUpdate(statements, options.failAfterWrites).run(delta);
+    return InvoiceUpdate(statements, options.failAfterWrites, recorder()).run(delta);
+}
+
+QByteArray InvoiceService::getHistoricoJson(const QString& company, const QString& number,
+                                            qsizetype* rows) const
+{
+    QStringList columns;
+    for (const FieldDef& field : InvoiceLayout::historyFields())
+        columns.append(field.name);
+    return listingJson({QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) +
+                            QStringLiteral(" FROM HISTINVOICE WHERE CDEMPRESA = ? AND "
+                                           "NRINVOICE = ? ORDER BY NRHISTORICO DESC"),
+                        {company, number}},
+                       InvoiceLayout::historyFields(), rows, "reading the history");
+}
+
+QJsonObject InvoiceService::estornaInvoice(QByteArrayView packetJson, const QString& what)
+{
+    InvoiceReversal reversal(statements, options.failAfterWrites, caller, what);
+    return reversal.run(MarkedInvoices::fromJson(packetJson));
+}
+
+QJsonObject InvoiceService::previaNF(QByteArrayView packetJson)
+{
+    return NoteIssuer(statements, options.failAfterWrites, std::nullopt)
+        .preview(MarkedInvoices::fromJson(packetJson));
 }
 
 MarkedInvoices InvoiceService::markedInvoices(QByteArrayView packetJson)
@@ -60,7 +91,8 @@ QJsonObject InvoiceService::issueNotes(const MarkedInvoices& marked, const QStri
     constexpr int attempts = 3;
     for (int attempt = 1;; ++attempt) {
         try {
-            return NoteIssuer(statements, options.failAfterWrites).issue(marked, mode);
+            return NoteIssuer(statements, options.failAfterWrites, recorder())
+                .issue(marked, mode);
         } catch (const WriteRace& race) {
             if (attempt == attempts)
                 throw ServiceFailure(race.message());

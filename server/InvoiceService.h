@@ -12,6 +12,7 @@
 #include <QString>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 // The four methods of the remote data module over one database connection. Every value
 // reaches SQL as a bound parameter. Writes run in one transaction each call: all or nothing.
@@ -30,6 +31,8 @@ public:
         // Shared by the services of one process on one SQLite file: their writing calls take
         // it in turn instead of polling SQLite's lock (none: each waits on the file's lock).
         std::shared_ptr<std::mutex> writeTurn;
+        // Benchmarks only: false stores the changes and notes without their history.
+        bool history = true;
     };
 
     InvoiceService(const QSqlDatabase& db, Options options);
@@ -48,6 +51,16 @@ public:
     //          "jaEmitidas":[invoice numbers whose note already existed]}.
     // Of the packet's JSON text only the keys and marks are read (markedInvoices).
     QJsonObject geraNF(QByteArrayView packetJson, const QString& mode);
+    // GetHistorico: the invoice's history as a packet (historyFields), newest first.
+    QByteArray getHistoricoJson(const QString& company, const QString& number,
+                                qsizetype* rows = nullptr) const;
+    // EstornaInvoice (InvoiceReversal): returns {"estornadas": n}.
+    QJsonObject estornaInvoice(QByteArrayView packetJson, const QString& what);
+    // PreviaNF (NoteIssuer::preview).
+    QJsonObject previaNF(QByteArrayView packetJson);
+
+    // Who the following calls come from, for the history.
+    void setCaller(const Caller& value) { caller = value; }
 
     // The invoices a packet marks "S", all of one company, checked as GeraNF checks them
     // (ServiceFailure, DataPacketError). Only the three key and mark cells of each row are
@@ -72,8 +85,12 @@ private:
     QByteArray listingJson(const BoundSql& statement, const QList<FieldDef>& fields,
                            qsizetype* rows, const char* what) const;
 
+    // The caller the history records, or none when the history is off.
+    std::optional<Caller> recorder() const;
+
     QSqlDatabase db;
     Options options;
+    Caller caller;
     RowReader rowReader = RowReader::Automatic;
     StatementCache statements;
 };

@@ -56,11 +56,29 @@ const QList<qsizetype>& checkedFields()
     return checked;
 }
 
+// What a change of these fields is, for the history.
+const QString& operationOf(const QStringList& names)
+{
+    bool receipt = false;
+    bool exchange = false;
+    for (const QString& name : names) {
+        receipt = receipt || InvoiceLayout::receiptFields().contains(name);
+        exchange = exchange || InvoiceLayout::exchangeFields().contains(name);
+    }
+    if (receipt != exchange)
+        return receipt ? InvoiceHistory::Receipt : InvoiceHistory::Exchange;
+    return InvoiceHistory::Edit;
+}
+
 } // namespace
 
-InvoiceUpdate::InvoiceUpdate(StatementCache& cache, int failAfterWrites)
+InvoiceUpdate::InvoiceUpdate(StatementCache& cache, int failAfterWrites,
+                             const std::optional<Caller>& caller)
     : statements(cache), writes(failAfterWrites)
-{}
+{
+    if (caller)
+        history.emplace(statements, writes, *caller);
+}
 
 QJsonObject InvoiceUpdate::run(const Delta& delta)
 {
@@ -154,6 +172,15 @@ bool InvoiceUpdate::apply(const DeltaChange& change, const QString& company)
     const QSqlQuery& update = statements.write(writes, sql, values, "storing invoice changes");
     if (update.numRowsAffected() != 1)
         explainConflict(company, number);
+    if (history) {
+        history->begin(company, nullableText(change.old.at(indexOf(QStringLiteral("CDFILIAL")))),
+                       number, operationOf(names));
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            const FieldDef& field = fields().at(indexOf(names.at(i)));
+            history->field(names.at(i), stored(change.old.at(indexOf(names.at(i))), field.type),
+                           values.at(i));
+        }
+    }
     return true;
 }
 

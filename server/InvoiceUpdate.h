@@ -1,9 +1,11 @@
 #pragma once
 
 #include "DataPacket.h"
+#include "InvoiceHistory.h"
 #include "ServerSql.h"
 
 #include <QJsonObject>
+#include <optional>
 
 // SetInvoice: a whole delta of the invoice list stored in one transaction or not at all. It
 // runs in stages: the delta is validated as a whole before the database is touched, then each
@@ -12,7 +14,9 @@
 class InvoiceUpdate
 {
 public:
-    InvoiceUpdate(StatementCache& statements, int failAfterWrites);
+    // Without `caller`, the changes are stored without their history (benchmarks only).
+    InvoiceUpdate(StatementCache& statements, int failAfterWrites,
+                  const std::optional<Caller>& caller);
 
     // Returns {"alteradas": number of invoices written}.
     QJsonObject run(const Delta& delta);
@@ -26,4 +30,5 @@ private:
 
     StatementCache& statements;
     WriteCounter writes;
+    std::optional<InvoiceHistory> history;
 };

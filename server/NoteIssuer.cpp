@@ -6,9 +6,13 @@
 #include <memory>
 #include <optional>
 
-NoteIssuer::NoteIssuer(StatementCache& cache, int failAfterWrites)
+NoteIssuer::NoteIssuer(StatementCache& cache, int failAfterWrites,
+                       const std::optional<Caller>& caller)
     : statements(cache), writes(failAfterWrites)
-{}
+{
+    if (caller)
+        history.emplace(statements, writes, *caller);
+}
 
 void NoteIssuer::checkMode(const QString& mode)
 {
@@ -22,7 +26,8 @@ QJsonObject NoteIssuer::issue(const MarkedInvoices& marked, const QString& mode)
 {
     QJsonArray alreadyIssued;
     Transaction transaction(statements.database(), statements.writeTurn());
-    const Notes notes = collect(marked, mode == QLatin1String("Unificada"), alreadyIssued);
+    const Notes notes =
+        group(collect(marked, alreadyIssued), mode == QLatin1String("Unificada"));
     const QJsonArray issued =
         write(marked.company, mode, notes, takeNumbers(marked.company, notes));
     transaction.commit();
@@ -30,15 +35,78 @@ QJsonObject NoteIssuer::issue(const MarkedInvoices& marked, const QString& mode)
                        {QStringLiteral("jaEmitidas"), alreadyIssued}};
 }
 
-NoteIssuer::Notes NoteIssuer::collect(const MarkedInvoices& marked, bool unified,
-                                      QJsonArray& alreadyIssued)
+QJsonObject NoteIssuer::preview(const MarkedInvoices& marked)
+{
+    QJsonArray alreadyIssued;
+    const QList<Invoice> invoices = collect(marked, alreadyIssued);
+    std::map<QString, QString> names;
+    const auto nameOf = [&](const QString& customer) {
+        auto [at, added] = names.try_emplace(customer);
+        if (added) {
+            QSqlQuery& name = statements.read(
+                QStringLiteral("SELECT NMFANTCLIE FROM CLIENTE WHERE CDCLIENTE = ?"), {customer},
+                "reading a customer");
+            if (name.next())
+                at->second = name.value(0).toString();
+            name.finish();
+        }
+        return at->second;
+    };
+    QJsonObject answer{{QStringLiteral("jaEmitidas"), alreadyIssued}};
+    for (const bool unified : {true, false}) {
+        QJsonArray notes;
+        for (const auto& [key, noteInvoices] : group(invoices, unified)) {
+            QJsonArray numbers;
+            for (const Invoice& invoice : noteInvoices)
+                numbers.append(invoice.number);
+            const qint64 cents = total(noteInvoices);
+            const QString& customer = noteInvoices.first().customer;
+            notes.append(QJsonObject{{QStringLiteral("CDFILIAL"), key.first},
+                                     {QStringLiteral("CDCLIENTE"), customer},
+                                     {QStringLiteral("NMFANTCLIE"), nameOf(customer)},
+                                     {QStringLiteral("VRNOTACENTAVOS"), cents},
+                                     {QStringLiteral("VRNOTA"), Money::fromCents(cents)},
+                                     {QStringLiteral("invoices"), numbers}});
+        }
+        answer.insert(unified ? QStringLiteral("Unificada") : QStringLiteral("Separadas"),
+                      QJsonObject{{QStringLiteral("notas"), notes}});
+    }
+    return answer;
+}
+
+NoteIssuer::Notes NoteIssuer::group(const QList<Invoice>& invoices, bool unified)
+{
+    Notes notes;
+    for (const Invoice& invoice : invoices) {
+        const auto key = unified ? std::make_pair(invoice.branch, invoice.customer)
+                                 : std::make_pair(invoice.branch, invoice.number);
+        notes[key].append(invoice);
+    }
+    return notes;
+}
+
+qint64 NoteIssuer::total(const QList<Invoice>& invoices)
+{
+    QList<qint64> reais;
+    for (const Invoice& invoice : invoices)
+        reais.append(invoice.reais);
+    const std::optional<qint64> sum = Money::sum(reais);
+    if (!sum)
+        throw ServiceFailure(QStringLiteral("O valor em reais da Nota Fiscal do cliente %1 "
+                                            "passa do limite. Nenhuma Nota Fiscal foi gerada.")
+                                 .arg(invoices.first().customer));
+    return *sum;
+}
+
+QList<NoteIssuer::Invoice> NoteIssuer::collect(const MarkedInvoices& marked,
+                                               QJsonArray& alreadyIssued)
 {
     const QString& company = marked.company;
-    Notes notes;
+    QList<Invoice> collected;
     QStringList worthless; // invoices worth R$ 0,00 or less: no note is issued for them
     QSqlQuery& invoiceRow = statements.statement(
         QStringLiteral("SELECT CDFILIAL, CDCLIENTE, DTRECINVOICE, DTCAMBIOINVOICE, "
-                       "TOTALINVOICE, VRCAMBIOINVOICE, IDGERNFINVOI FROM INVOICE "
+                       "TOTALINVOICE, VRCAMBIOINVOICE, IDGERNFINVOI, NRNOTAFISC FROM INVOICE "
                        "WHERE CDEMPRESA = ? AND NRINVOICE = ?"),
         "reading marked invoices");
     // The statement is left without a pending row on every way out.
@@ -75,18 +143,17 @@ NoteIssuer::Notes NoteIssuer::collect(const MarkedInvoices& marked, bool unified
             worthless.append(number);
             continue;
         }
-        Invoice invoice{number, invoiceRow.value(0).toString(), invoiceRow.value(1).toString(),
-                        *reais, invoiceRow.value(4).toDouble(), invoiceRow.value(5).toDouble()};
-        const auto key = unified ? std::make_pair(invoice.branch, invoice.customer)
-                                 : std::make_pair(invoice.branch, number);
-        notes[key].append(invoice);
+        collected.append({number, invoiceRow.value(0).toString(),
+                          invoiceRow.value(1).toString(), *reais, invoiceRow.value(4).toDouble(),
+                          invoiceRow.value(5).toDouble(), invoiceRow.value(6),
+                          invoiceRow.value(7)});
     }
     if (!worthless.isEmpty())
         throw ServiceFailure(QStringLiteral("O valor em reais da(s) Invoice(s) %1 é de R$ 0,00 ou "
                                             "menos (confira o Valor do Dólar do Dia do câmbio). "
                                             "Nenhuma Nota Fiscal foi gerada.")
                                  .arg(worthless.join(QStringLiteral(", "))));
-    return notes;
+    return collected;
 }
 
 std::map<QString, qint64> NoteIssuer::takeNumbers(const QString& company, const Notes& notes)
@@ -148,15 +215,7 @@ QJsonArray NoteIssuer::write(const QString& company, const QString& mode, const 
         const QString& branch = key.first;
         const QString noteNumber =
             QStringLiteral("%1").arg(nextNumber[branch]++, 9, 10, QLatin1Char('0'));
-        QList<qint64> reais;
-        for (const Invoice& invoice : invoices)
-            reais.append(invoice.reais);
-        const std::optional<qint64> sum = Money::sum(reais);
-        if (!sum)
-            throw ServiceFailure(QStringLiteral("O valor em reais da Nota Fiscal do cliente %1 "
-                                                "passa do limite. Nenhuma Nota Fiscal foi gerada.")
-                                     .arg(invoices.first().customer));
-        const qint64 total = *sum;
+        const qint64 value = total(invoices);
         // The invoices first: their rows are the lock the note is written under.
         QJsonArray covered;
         for (const Invoice& invoice : invoices) {
@@ -169,8 +228,14 @@ QJsonArray NoteIssuer::write(const QString& company, const QString& mode, const 
                                                "gravado.")
                                     .arg(invoice.number));
             covered.append(invoice.number);
+            if (history) {
+                history->begin(company, branch, invoice.number, InvoiceHistory::Note);
+                history->field(QStringLiteral("IDGERNFINVOI"), invoice.flagBefore,
+                               QStringLiteral("S"));
+                history->field(QStringLiteral("NRNOTAFISC"), invoice.noteBefore, noteNumber);
+            }
         }
-        bindAll(note, {company, branch, noteNumber, invoices.first().customer, today, mode, total});
+        bindAll(note, {company, branch, noteNumber, invoices.first().customer, today, mode, value});
         writes.exec(note, "writing a note");
         for (const Invoice& invoice : invoices) {
             bindAll(link, {company, invoice.number, branch, noteNumber, invoice.reais});
@@ -179,8 +244,8 @@ QJsonArray NoteIssuer::write(const QString& company, const QString& mode, const 
         issued.append(QJsonObject{{QStringLiteral("CDFILIAL"), branch},
                                   {QStringLiteral("NRNOTAFISC"), noteNumber},
                                   {QStringLiteral("CDCLIENTE"), invoices.first().customer},
-                                  {QStringLiteral("VRNOTACENTAVOS"), total},
-                                  {QStringLiteral("VRNOTA"), Money::fromCents(total)},
+                                  {QStringLiteral("VRNOTACENTAVOS"), value},
+                                  {QStringLiteral("VRNOTA"), Money::fromCents(value)},
                                   {QStringLiteral("invoices"), covered}});
     }
     return issued;

@@ -239,6 +239,19 @@ const Binding bindings[] = {
      [](InvoiceService& service, const QList<ServerArg>& args, qsizetype*) {
          return compactObject(service.geraNF(QByteArrayView(args.at(0).json), args.at(1).text));
      }},
+    {&RemoteMethods::GetHistorico,
+     [](InvoiceService& service, const QList<ServerArg>& args, qsizetype* rows) {
+         return service.getHistoricoJson(args.at(0).text, args.at(1).text, rows);
+     }},
+    {&RemoteMethods::EstornaInvoice,
+     [](InvoiceService& service, const QList<ServerArg>& args, qsizetype*) {
+         return compactObject(
+             service.estornaInvoice(QByteArrayView(args.at(0).json), args.at(1).text));
+     }},
+    {&RemoteMethods::PreviaNF,
+     [](InvoiceService& service, const QList<ServerArg>& args, qsizetype*) {
+         return compactObject(service.previaNF(QByteArrayView(args.at(0).json)));
+     }},
 };
 
 Handler handlerOf(const RemoteMethod* method)
@@ -266,8 +279,9 @@ QByteArray RpcDispatcher::errorBody(const QJsonValue& id, int code, const QStrin
     return QJsonDocument(answer).toJson(QJsonDocument::Compact);
 }
 
-RpcDispatcher::Answer RpcDispatcher::handle(const QByteArray& body)
+RpcDispatcher::Answer RpcDispatcher::handle(const QByteArray& body, const Caller& caller)
 {
+    service.setCaller(caller);
     // No request, however formed, ends the server: whatever escapes the call's own handling
     // is answered as an internal error.
     try {

@@ -41,8 +41,8 @@ public:
     explicit RpcDispatcher(InvoiceService& service) : service(service) {}
 
     // One request, or a batch (a JSON array of requests) answered with the array of the
-    // answers to its requests that have an id.
-    Answer handle(const QByteArray& body);
+    // answers to its requests that have an id; `caller` is who the history records.
+    Answer handle(const QByteArray& body, const Caller& caller = {});
 
     // A failure the user must see ({"ok":false,"message":…}) as the answer to a request that
     // was not run (no database, no free worker): the request's id and method are read from

@@ -25,7 +25,8 @@ bool exists(const QSqlDatabase& db);
 void create(QSqlDatabase& db);
 
 // Brings a database made by an earlier version up to date: adds the customers' sort key
-// (SortKey::of their fantasy name) when it is missing. Throws std::runtime_error on failure.
+// (SortKey::of their fantasy name) and the invoices' history (HISTINVOICE) when they are
+// missing. Throws std::runtime_error on failure.
 void upgrade(QSqlDatabase& db);
 
 // The stored text of a date-time, to the second (read back with LocalDateTime::keyFromSecondsText).

@@ -21,6 +21,7 @@ QString noConnectionText()
 struct ServerWorkers::Job
 {
     QByteArray body;
+    Caller caller;
     std::optional<RpcDispatcher::Answer> answer;
     bool taken = false;
 };
@@ -38,7 +39,7 @@ public:
     }
     ~Worker() { close(); }
 
-    RpcDispatcher::Answer serve(const QByteArray& body)
+    RpcDispatcher::Answer serve(const QByteArray& body, const Caller& caller)
     {
         // A connection the database dropped while it was idle (a restart, a terminated
         // session) is opened again before the call, so the call runs whole on a live one.
@@ -46,7 +47,7 @@ public:
             reopen();
         if (!dispatcher && !open())
             return RpcDispatcher::refuse(body, noConnectionText());
-        RpcDispatcher::Answer answer = dispatcher->handle(body);
+        RpcDispatcher::Answer answer = dispatcher->handle(body, caller);
         if (answer.ok || answer.method.isEmpty() || alive())
             return answer;
         // Lost during the call. A listing runs again on a new connection; a write is not run
@@ -56,7 +57,7 @@ public:
         if (!reopen())
             return RpcDispatcher::refuse(body, noConnectionText());
         if (listing)
-            return dispatcher->handle(body);
+            return dispatcher->handle(body, caller);
         return RpcDispatcher::refuse(
             body, QStringLiteral("A conexão com o banco de dados do servidor de aplicação caiu "
                                  "durante a gravação, que pode ter sido concluída ou não. "
@@ -131,10 +132,11 @@ ServerWorkers::~ServerWorkers()
         thread.join();
 }
 
-RpcDispatcher::Answer ServerWorkers::call(const QByteArray& body)
+RpcDispatcher::Answer ServerWorkers::call(const QByteArray& body, const Caller& caller)
 {
     const auto job = std::make_shared<Job>();
     job->body = body;
+    job->caller = caller;
     std::unique_lock lock(mutex);
     jobs.push_back(job);
     workReady.notify_one();
@@ -166,7 +168,7 @@ void ServerWorkers::run(int index)
         jobs.pop_front();
         job->taken = true;
         lock.unlock();
-        RpcDispatcher::Answer answer = worker.serve(job->body);
+        RpcDispatcher::Answer answer = worker.serve(job->body, job->caller);
         lock.lock();
         job->answer = std::move(answer);
         answerReady.notify_all();

@@ -39,7 +39,7 @@ public:
     ServerWorkers& operator=(const ServerWorkers&) = delete;
 
     // Runs one request on a worker and returns its answer; safe to call from any thread.
-    RpcDispatcher::Answer call(const QByteArray& body);
+    RpcDispatcher::Answer call(const QByteArray& body, const Caller& caller = {});
 
 private:
     struct Job;

@@ -182,6 +182,8 @@ HttpChannel::Answer HttpChannel::exchange(const Endpoint& endpoint, const QByteA
                       QByteArray::number(endpoint.port) + "\r\n";
     if (!endpoint.token.isEmpty())
         head += "Authorization: Bearer " + endpoint.token + "\r\n";
+    for (const auto& [name, value] : endpoint.headers)
+        head += name + ": " + value + "\r\n";
     if (!body.isNull())
         head += "Content-Type: application/json; charset=utf-8\r\nContent-Length: " +
                 QByteArray::number(body.size()) + "\r\n";

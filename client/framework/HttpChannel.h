@@ -2,8 +2,10 @@
 
 #include <QAbstractSocket>
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <memory>
+#include <utility>
 
 class QTcpSocket;
 
@@ -35,6 +37,8 @@ public:
         QByteArray token;
         bool tls = false;
         QString caFile;
+        // Sent as they are with every request ("Name: value").
+        QList<std::pair<QByteArray, QByteArray>> headers;
 
         bool operator==(const Endpoint&) const = default;
     };

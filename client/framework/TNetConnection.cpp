@@ -79,7 +79,13 @@ TNetConnection::Reply TNetConnection::exchange(const QByteArray& body, const QSt
             QStringLiteral("Endereço inválido do servidor de aplicação: %1.").arg(endpoint()));
 
     HttpChannel::Answer answer =
-        channel->exchange({url.host(), quint16(Port), Token, Tls, CaFile},
+        channel->exchange({url.host(),
+                           quint16(Port),
+                           Token,
+                           Tls,
+                           CaFile,
+                           {{Caller::UserHeader, Caller::encode(caller.user)},
+                            {Caller::HostHeader, Caller::encode(caller.host)}}},
                           url.path(QUrl::FullyEncoded).toUtf8(), body, TimeoutMs);
     if (answer.timedOut)
         throw ENetConnection(QStringLiteral("O servidor de aplicação %1 não respondeu em %2 s.")

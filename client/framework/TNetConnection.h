@@ -83,6 +83,8 @@ public:
     QByteArray Token;
     bool Tls = false;
     QString CaFile;
+    // Who the calls come from, sent with every request (the server's history records it).
+    Caller caller = Caller::ofThisProcess();
     // Runs before every connect (typically sets Host and Port).
     std::function<void(TNetConnection&)> BeforeConnect;
 

@@ -99,7 +99,8 @@ public:
         for (const char* sql : {"SELECT * FROM INVOICE ORDER BY CDEMPRESA, NRINVOICE",
                                 "SELECT * FROM NOTAFISCAL ORDER BY CDEMPRESA, CDFILIAL, NRNOTAFISC",
                                 "SELECT * FROM NOTAFISCALINVOICE ORDER BY CDEMPRESA, NRINVOICE",
-                                "SELECT * FROM SEQNOTAFISC ORDER BY CDEMPRESA, CDFILIAL"}) {
+                                "SELECT * FROM SEQNOTAFISC ORDER BY CDEMPRESA, CDFILIAL",
+                                "SELECT * FROM HISTINVOICE ORDER BY NRHISTORICO"}) {
             QSqlQuery query(db);
             query.setForwardOnly(true);
             query.exec(QString::fromLatin1(sql));
@@ -178,11 +179,19 @@ public:
     // One call through a service of its own, or through `service` (which keeps its prepared
     // statements from call to call, as the running server's does).
     QJsonObject call(const QString& method, const QJsonArray& params,
-                     InvoiceService::Options options = {}, InvoiceService* service = nullptr) const
+                     InvoiceService::Options options = {}, InvoiceService* service = nullptr,
+                     const Caller& caller = {}) const
     {
         InvoiceService own(db, options);
         RpcDispatcher dispatcher(service ? *service : own);
-        return QJsonDocument::fromJson(dispatcher.handle(request(method, params)).body).object();
+        return QJsonDocument::fromJson(dispatcher.handle(request(method, params), caller).body)
+            .object();
+    }
+
+    // A successful call's data.
+    static QJsonValue data(const QJsonObject& answer)
+    {
+        return answer.value(QStringLiteral("result")).toObject().value(QStringLiteral("data"));
     }
 
     DataPacket invoices(const QString& company, const QString& situation = "A_N_E_") const

@@ -76,4 +76,14 @@ private slots:
     void badRequest_data();
 
     void badRequest();
+
+    // Every stored change is in the history with its caller, and never without the change;
+    // a reversal puts back what the history holds from before the last receipt or exchange.
+    void historyAndReversal();
+
+    // The notes the preview shows for each mode are those GeraNF then issues, to the cent,
+    // and the preview writes nothing.
+    void previewIsWhatGeraNFIssues_data();
+    void previewIsWhatGeraNFIssues();
+
 };

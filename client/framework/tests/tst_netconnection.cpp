@@ -485,7 +485,10 @@ private slots:
                                          filter +
                                          "},"
                                          R"({"name":"SetInvoice","params":[12]},)"
-                                         R"({"name":"GeraNF","params":[12,72]}]})")
+                                         R"({"name":"GeraNF","params":[12,72]},)"
+                                         R"({"name":"GetHistorico","params":[72,72]},)"
+                                         R"({"name":"EstornaInvoice","params":[12,72]},)"
+                                         R"({"name":"PreviaNF","params":[12]}]})")
                      .object());
         reply->deleteLater();
     }
