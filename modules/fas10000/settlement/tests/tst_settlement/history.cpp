@@ -149,8 +149,8 @@ void TestSettlement::historyAndReversal()
 
 void TestSettlement::reversalRefused_data()
 {
-    QTest::addColumn<bool>("exchange"); // Ctrl+Shift+P, else Ctrl+Shift+R
-    QTest::addColumn<QList<int>>("marked");
+    QTest::addColumn<bool>("exchange");     // Ctrl+Shift+P, else Ctrl+Shift+R
+    QTest::addColumn<QList<int>>("marked"); // -1: the last invoice, see below
     QTest::addColumn<QList<int>>("received");
     QTest::addColumn<QList<int>>("exchanged");
     QTest::addColumn<QList<int>>("issued");
@@ -171,9 +171,14 @@ void TestSettlement::reversalRefused_data()
     QTest::newRow("note issued")
         << true << L{6} << L{6} << L{6} << L{6}
         << "A Nota Fiscal da Invoice %1 já foi gerada: o câmbio não pode ser estornado." << 6;
+    // The last invoice whose note the server holds issued, listed as only received:
+    // the server refuses after the question (its message begins so), the list stays.
+    QTest::newRow("refused by the server")
+        << false << L{-1} << L{} << L{} << L{} << "A Invoice %1 já tem Nota Fiscal emitida" << 7;
 }
 
-// Refused before anything is asked or sent, the list on the invoice the message names.
+// Refused before anything is asked or sent, the list on the invoice the message names; or,
+// refused by the server, with the list, its marks and its current invoice as they were.
 void TestSettlement::reversalRefused()
 {
     QFETCH(bool, exchange);
@@ -183,6 +188,8 @@ void TestSettlement::reversalRefused()
     QFETCH(QList<int>, issued);
     QFETCH(QString, message);
     QFETCH(int, current);
+    bool issuedOnServer = false;
+    int last = 0; // the list's last invoice whose note the server holds issued
     listCompany(QStringLiteral("01"), [&](DataPacket& packet) {
         const QDateTime day(demoDay(), QTime(0, 0));
         const auto set = [&](int row, const char* field, const QVariant& value) {
@@ -196,16 +203,38 @@ void TestSettlement::reversalRefused()
             set(row, "IDGERNFINVOI", issued.contains(row) ? "S" : "N");
             set(row, "IDCHECK", marked.contains(row) ? "S" : "N");
         }
+        const int issuedAt = packet.indexOf(QStringLiteral("IDGERNFINVOI"));
+        for (last = int(packet.rows.size()) - 1; last > 0; --last)
+            if (packet.rows[last][issuedAt] == QStringLiteral("S"))
+                break;
+        if (marked.contains(-1)) {
+            issuedOnServer = packet.rows[last][issuedAt] == QStringLiteral("S");
+            set(last, "DTRECINVOICE", day);
+            set(last, "DTCAMBIOINVOICE", QVariant());
+            set(last, "IDGERNFINVOI", "N");
+            set(last, "IDCHECK", "S");
+        }
     });
     screen()->cdsInvoice->SetRecNo(8);
     shown().queueAnswer(MessageService::Answer::Yes);
     QTest::keyClick(screen()->ui->dbgPadrao, exchange ? Qt::Key_P : Qt::Key_R,
                     Qt::ControlModifier | Qt::ShiftModifier);
     shown().answers.clear();
-    const QString number = invoiceValue(current, "NRINVOICE").toString();
-    QCOMPARE(shown().texts(),
-             QStringList{message.contains(QLatin1String("%1")) ? message.arg(number) : message});
-    QCOMPARE(shown().messages.first().kind, MessageService::Kind::Error);
+    const bool byServer = marked.contains(-1);
+    const QString number = invoiceValue(byServer ? last : current, "NRINVOICE").toString();
+    if (message.contains(QLatin1String("%1")))
+        message = message.arg(number);
+    QStringList texts = shown().texts();
+    QCOMPARE(shown().messages.last().kind, MessageService::Kind::Error);
+    if (byServer) {
+        QVERIFY(issuedOnServer);
+        QCOMPARE(texts.size(), 2);
+        QVERIFY(texts.takeFirst().startsWith(QStringLiteral("Estornar o recebimento de 1 ")));
+        QVERIFY2(texts.first().startsWith(message), qPrintable(texts.first()));
+        QCOMPARE(mark(last), QStringLiteral("S"));
+    } else {
+        QCOMPARE(texts, QStringList{message});
+    }
     QCOMPARE(screen()->cdsInvoice->RecNo(), current + 1);
     QCOMPARE(screen()->cdsInvoice->GetChangeCount(), 0);
     QVERIFY(!QApplication::overrideCursor());
