@@ -55,7 +55,7 @@ qint64 add(qint64 total, qint64 value)
 QString noteLine(const QJsonObject& note, qint64 cents)
 {
     const QStringList invoices = strings(note.value(QStringLiteral("invoices")).toArray());
-    return QStringLiteral("   Filial %1 · %2 · %3 %4 · %5")
+    return QStringLiteral("   Filial\u00A0%1 · %2 · %3 %4 · %5")
         .arg(note.value(QStringLiteral("CDFILIAL")).toString(),
              note.value(QStringLiteral("NMFANTCLIE")).toString(),
              invoices.size() == 1 ? QStringLiteral("Invoice") : QStringLiteral("Invoices"),
@@ -80,9 +80,9 @@ QString answer(const QString& heading, const QJsonObject& mode)
             restTotal = add(restTotal, cents);
     }
     if (notes.size() > notesPerAnswer)
-        lines << QStringLiteral("   … e mais %1 Nota(s) Fiscal(is), no total de %2")
+        lines << QStringLiteral("   … e mais %1 Nota(s) Fiscal(is), total %2")
                      .arg(QLocale().toString(notes.size() - notesPerAnswer), reais(restTotal));
-    lines.prepend(QStringLiteral("%1: %2 %3, no total de %4")
+    lines.prepend(QStringLiteral("%1: %2 %3, total %4")
                       .arg(heading, QLocale().toString(notes.size()),
                            notes.size() == 1 ? QStringLiteral("Nota Fiscal")
                                              : QStringLiteral("Notas Fiscais"),
@@ -96,7 +96,7 @@ QString reais(qint64 cents)
 {
     const QLocale locale;
     const quint64 magnitude = cents < 0 ? 0 - quint64(cents) : quint64(cents);
-    return QStringLiteral("R$ %1%2%3%4")
+    return QStringLiteral("R$\u00A0%1%2%3%4")
         .arg(cents < 0 ? QStringLiteral("-") : QString(), locale.toString(magnitude / 100),
              locale.decimalPoint(),
              QStringLiteral("%1").arg(magnitude % 100, 2, 10, QLatin1Char('0')));

@@ -16,7 +16,8 @@ namespace NotesPreviewText {
 inline constexpr int invoicesPerNote = 6;
 inline constexpr int notesPerAnswer = 8;
 
-// "R$ 1.234,56" of a value in cents, in the regional format, exact at any size.
+// "R$ 1.234,56" of a value in cents, in the regional format, exact at any size; the space is
+// a non-breaking one, so that a wrapped line never parts the sign from its amount.
 QString reais(qint64 cents);
 
 QString of(const QJsonObject& preview);

@@ -320,8 +320,9 @@ void TestSettlement::notePreview()
     QStringList issued;
     for (Note& note : notes) {
         note.invoices.sort();
-        issued << QStringList{"Filial " + note.branch, note.customer,
-                              note.invoices.join(QLatin1Char(',')), "R$ " + note.value}
+        issued << QStringList{QStringLiteral("Filial\u00A0") + note.branch, note.customer,
+                              note.invoices.join(QLatin1Char(',')),
+                              QStringLiteral("R$\u00A0") + note.value}
                       .join(QLatin1Char('|'));
     }
     issued.sort();
