@@ -254,12 +254,15 @@ void TestSettlement::notePreview()
     QFETCH(int, answer);
     chooseCompany(QStringLiteral("01"));
     storedNotes(); // opens the database for the check below
-    // Two invoices of one customer: one note or two.
+    // Two invoices of one customer and branch: one note or two.
     const QList<int> ready = readyForNotes();
     const auto customer = [&](int row) { return invoiceValue(row, "CDCLIENTE").toString(); };
+    const auto noteKey = [&](int row) {
+        return invoiceValue(row, "CDFILIAL").toString() + customer(row);
+    };
     QList<int> chosen;
     for (int i = 0; i + 1 < ready.size() && chosen.isEmpty(); ++i)
-        if (customer(ready.at(i)) == customer(ready.at(i + 1)))
+        if (noteKey(ready.at(i)) == noteKey(ready.at(i + 1)))
             chosen = {ready.at(i), ready.at(i + 1)};
     QVERIFY(!chosen.isEmpty());
     QHash<QString, QString> names; // customer code -> name, as listed
