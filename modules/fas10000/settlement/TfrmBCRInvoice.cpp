@@ -102,6 +102,7 @@ TfrmBCRInvoice::TfrmBCRInvoice(QWidget* parent)
     qryEmpresa->setObjectName(QStringLiteral("qryEmpresa"));
 
     ui->setupUi(this);
+    createMaintenanceCommands();
     const FormData data = FormData::load(Unit);
     declare(*cdsInvoice, data.fields(QStringLiteral("cdsInvoice")));
     declare(*cdsItem, data.fields(QStringLiteral("cdsItem")));
@@ -318,6 +319,7 @@ void TfrmBCRInvoice::dtsPadraoStateChange(QObject*)
     ui->mnuCadAuto->setEnabled(ui->sbtCadAuto->isEnabled());
     ui->mnuGerarNF->setEnabled(ui->sbtGerarNF->isEnabled());
     ui->mnuMais->setEnabled(ui->sbtMais->isEnabled());
+    enableMaintenanceCommands(hasRecords);
 }
 
 // ---- filter and detail commands -------------------------------------------------------------
@@ -352,6 +354,9 @@ void TfrmBCRInvoice::sbtAjudaClick(QObject*)
         "Ctrl+P  Prévia do Câmbio das invoices marcadas (já recebidas).\n"
         "Ctrl+N  Gerar Nota Fiscal das invoices marcadas, recebidas e cambiadas.\n"
         "Ctrl+E  Emissão de NF: a lista das notas geradas.\n"
+        "Ctrl+H  Histórico da Invoice: as alterações da invoice atual, a mais recente primeiro.\n"
+        "Ctrl+Shift+R  Estornar Recebimento das invoices marcadas (sem câmbio e sem nota).\n"
+        "Ctrl+Shift+P  Estornar Câmbio das invoices marcadas (sem nota).\n"
         "Ctrl+M  Mais: taxa, ordem de pagamento, referência e descrição da invoice atual.\n"
         "Procurar (lupa) busca na lista que tem o foco; Verificar (setas) recarrega a lista.\n"
         "Tab passa de um campo ao seguinte; as setas andam dentro das listas.\n"

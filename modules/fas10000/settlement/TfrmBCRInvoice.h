@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+class QAction;
 class QJsonObject;
 class QLabel;
 class TADOIBQuery;
@@ -142,6 +143,24 @@ public:
     // Tells what a generation did: the notes issued, and the marked invoices skipped because
     // their note already existed; success only when every marked invoice got its note.
     void ReportNotes(const QJsonObject& result);
+    // What each answer to the note question would issue (PreviaNF), as the question's second
+    // part; nothing is written.
+    QString NotesPreview();
+
+    // The maintenance commands built beside the form's menu: the history of the current
+    // invoice and the reversal of the last receipt or exchange of the marked invoices.
+    QAction* mnuHistorico = nullptr;
+    QAction* mnuEstornaReceb = nullptr;
+    QAction* mnuEstornaCamb = nullptr;
+    void mnuHistoricoClick(QObject* sender);
+    void mnuEstornaRecebClick(QObject* sender);
+    void mnuEstornaCambClick(QObject* sender);
+    // The history's column "Campo" and the values of the other two, as the screen shows them.
+    QString HistoryFieldName(const QString& field) const;
+    QString HistoryValueText(const QString& field, const QVariant& text) const;
+    // Checks every marked invoice for the reversal of `what` ("Recebimento" or "Câmbio"),
+    // asks, has the server reverse it and reloads the list on the current invoice.
+    void EstornaMarcadas(const QString& what);
 
     // The record rules of the invoice list.
     void cdsInvoiceAfterScroll(TClientDataSet& dataSet);
@@ -162,6 +181,8 @@ protected:
 
 private:
     void connectHandlers();
+    void createMaintenanceCommands();
+    void enableMaintenanceCommands(bool enabled);
     // The invoice grid's columns: the design's widths, widened to fit their titles and the
     // values listed in our font; a width the user drags is kept for the next opening.
     void fitInvoiceColumns();

@@ -10,6 +10,7 @@
 #include "ControlsSuspended.h"
 #include "FrameworkUtils.h"
 #include "LoadBPL.h"
+#include "NotesPreviewText.h"
 #include "TfrmFiltroBCRInvoice.h"
 #include "ui_Cli_FAS10000.h"
 
@@ -126,9 +127,11 @@ void TfrmBCRInvoice::ValidaItemMarcado()
 void TfrmBCRInvoice::sbtGerarNFClick(QObject* sender)
 {
     ValidaItemMarcado();
-    const MessageService::Answer answer =
-        MessageDlg(msgPadrao.Msg(QStringLiteral("NF_Unif")), mtConfirmation,
-                   MessageService::Yes | MessageService::No | MessageService::Cancel, 0);
+    // The question as it stands, followed by what each answer would issue.
+    const QString preview = NotesPreview();
+    const MessageService::Answer answer = MessageDlg(
+        msgPadrao.Msg(QStringLiteral("NF_Unif")) + QStringLiteral("\n\n") + preview, mtConfirmation,
+        MessageService::Yes | MessageService::No | MessageService::Cancel, 0);
     QString mode;
     if (answer == MessageService::Answer::Yes)
         mode = QStringLiteral("Unificada");
@@ -149,6 +152,21 @@ void TfrmBCRInvoice::sbtGerarNFClick(QObject* sender)
     }
     ReportNotes(result);
     sbtVerificarClick(sender);
+}
+
+QString TfrmBCRInvoice::NotesPreview()
+{
+    QJsonObject preview;
+    {
+        const HourglassGuard hourglass;
+        const BusyGuard busy(MainForm(), 1);
+        QList<ServerArg> args{ServerArg::variant(cdsInvoice->GetData())};
+        preview = QJsonDocument::fromJson(
+                      CheckResultServ(
+                          netBCRInvoice->GetServer().call(RemoteMethods::PreviaNF, args), true, 0))
+                      .object();
+    }
+    return NotesPreviewText::of(preview);
 }
 
 void TfrmBCRInvoice::ReportNotes(const QJsonObject& result)

@@ -63,6 +63,7 @@ void TfrmBCRInvoice::medCdEmpresaEnter(QObject*)
 
     CdEmpresaAnterior = ui->medCdEmpresa->text();
     ui->mnuGerarNF->setEnabled(ui->sbtGerarNF->isEnabled());
+    enableMaintenanceCommands(false);
 
     // The item pane is the splitter's second widget.
     QList<int> sizes = ui->splInvoiceItem->sizes();

@@ -112,6 +112,13 @@ private slots:
     void receiptRefusedStoresNothing();
     void keyboardDay();
 
+    void historyAndReversal_data();
+    void historyAndReversal();
+    void reversalRefused_data();
+    void reversalRefused();
+    void notePreview_data();
+    void notePreview();
+
 private:
     TfrmBCRInvoice* screen() const { return Cli_FAS10000::frmBCRInvoice; }
     CountingFilter* installFilter();
@@ -131,6 +138,9 @@ private:
     QList<int> openInvoices() const;
     // An invoice as the server holds it now, by number.
     Row serverInvoice(const QString& number, const DataPacket& packet) const;
+    // The history of the current invoice as its dialog lists it (Ctrl+H), closed with Esc;
+    // empty when none opened or Esc did not close it.
+    QList<QStringList> historyShown();
     void typeIntoCompany(const QString& text);
     void leaveCompany();
     void enterCompany();
