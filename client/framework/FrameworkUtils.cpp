@@ -69,7 +69,7 @@ double RoundDec(double value, int decimals)
 }
 
 MessageService::Answer MessageDlg(const QString& text, TMsgDlgType type, int buttons,
-                                  int /*helpContext*/)
+                                  int /*helpContext*/, const QString& details)
 {
     MessageService& service = MessageService::instance();
     switch (type) {
@@ -85,11 +85,11 @@ MessageService::Answer MessageDlg(const QString& text, TMsgDlgType type, int but
             service.information(text);
             return MessageService::Answer::Ok;
         }
-        return service.confirm(text, buttons);
+        return service.confirm(text, buttons, details);
     case mtConfirmation:
         break;
     }
-    return service.confirm(text, buttons);
+    return service.confirm(text, buttons, details);
 }
 
 QWidget* MainForm()

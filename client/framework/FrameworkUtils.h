@@ -32,9 +32,9 @@ enum TMsgDlgType {
 };
 
 // A message dialog through the message service. `buttons` is a set of MessageService::Button
-// values; the answer tells which button closed it.
+// values; the answer tells which button closed it. `details` goes below a question's text.
 MessageService::Answer MessageDlg(const QString& text, TMsgDlgType type, int buttons,
-                                  int helpContext = 0);
+                                  int helpContext = 0, const QString& details = {});
 
 // The application's main window, as the host registered it; when none is registered, the
 // active window (or nullptr).

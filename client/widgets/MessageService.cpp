@@ -23,16 +23,20 @@ public:
     {
         show(QMessageBox::Warning, QStringLiteral("Aviso"), text, Ok);
     }
-    Answer confirm(const QString& text, int buttons) override
+    Answer confirm(const QString& text, int buttons, const QString& details = {}) override
     {
-        return show(QMessageBox::Question, QStringLiteral("Confirmação"), text, buttons);
+        return show(QMessageBox::Question, QStringLiteral("Confirmação"), text, buttons, details);
     }
 
 private:
     static Answer show(QMessageBox::Icon icon, const QString& title, const QString& text,
-                       int buttons)
+                       int buttons, const QString& details = {})
     {
         QMessageBox box(icon, title, text, QMessageBox::NoButton, QApplication::activeWindow());
+        if (!details.isEmpty()) {
+            box.setInformativeText(details);
+            box.setTextFormat(Qt::PlainText);
+        }
         struct Choice
         {
             Button button;
@@ -94,22 +98,23 @@ std::unique_ptr<MessageService> MessageService::install(std::unique_ptr<MessageS
 
 void ScriptedMessageService::error(const QString& text)
 {
-    messages.append({Kind::Error, text});
+    messages.append({Kind::Error, text, {}});
 }
 
 void ScriptedMessageService::information(const QString& text)
 {
-    messages.append({Kind::Information, text});
+    messages.append({Kind::Information, text, {}});
 }
 
 void ScriptedMessageService::warning(const QString& text)
 {
-    messages.append({Kind::Warning, text});
+    messages.append({Kind::Warning, text, {}});
 }
 
-MessageService::Answer ScriptedMessageService::confirm(const QString& text, int /*buttons*/)
+MessageService::Answer ScriptedMessageService::confirm(const QString& text, int /*buttons*/,
+                                                       const QString& details)
 {
-    messages.append({Kind::Confirmation, text});
+    messages.append({Kind::Confirmation, text, details});
     if (answers.empty())
         return Answer::Cancel;
     const Answer answer = answers.front();

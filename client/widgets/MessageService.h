@@ -23,8 +23,9 @@ public:
     virtual void error(const QString& text) = 0;
     // Information with the single button OK (ShowMsg).
     virtual void information(const QString& text) = 0;
-    // A question of the confirmation type with the given buttons (MessageDlg).
-    virtual Answer confirm(const QString& text, int buttons) = 0;
+    // A question of the confirmation type with the given buttons (MessageDlg); `details`, when
+    // given, is shown below the question in smaller print (what the answers would do).
+    virtual Answer confirm(const QString& text, int buttons, const QString& details = {}) = 0;
     // A warning with the single button OK; by default shown as information.
     virtual void warning(const QString& text);
 
@@ -42,12 +43,13 @@ public:
     {
         Kind kind;
         QString text;
+        QString details;
     };
 
     void error(const QString& text) override;
     void information(const QString& text) override;
     void warning(const QString& text) override;
-    Answer confirm(const QString& text, int buttons) override;
+    Answer confirm(const QString& text, int buttons, const QString& details = {}) override;
 
     void queueAnswer(Answer answer) { answers.push_back(answer); }
     QList<Entry> messages;

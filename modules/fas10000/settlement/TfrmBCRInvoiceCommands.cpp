@@ -127,11 +127,11 @@ void TfrmBCRInvoice::ValidaItemMarcado()
 void TfrmBCRInvoice::sbtGerarNFClick(QObject* sender)
 {
     ValidaItemMarcado();
-    // The question as it stands, followed by what each answer would issue.
+    // The question as it stands, with what each answer would issue below it.
     const QString preview = NotesPreview();
-    const MessageService::Answer answer = MessageDlg(
-        msgPadrao.Msg(QStringLiteral("NF_Unif")) + QStringLiteral("\n\n") + preview, mtConfirmation,
-        MessageService::Yes | MessageService::No | MessageService::Cancel, 0);
+    const MessageService::Answer answer =
+        MessageDlg(msgPadrao.Msg(QStringLiteral("NF_Unif")), mtConfirmation,
+                   MessageService::Yes | MessageService::No | MessageService::Cancel, 0, preview);
     QString mode;
     if (answer == MessageService::Answer::Yes)
         mode = QStringLiteral("Unificada");

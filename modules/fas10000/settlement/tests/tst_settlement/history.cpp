@@ -275,12 +275,12 @@ void TestSettlement::notePreview()
     shown().queueAnswer(MessageService::Answer(answer));
     QTest::mouseClick(screen()->ui->sbtGerarNF, Qt::LeftButton);
 
-    // The question, then one paragraph per answer.
-    const QStringList paragraphs = shown().messages.first().text.split(QStringLiteral("\n\n"));
-    QCOMPARE(paragraphs.first(), QStringLiteral("Gerar Nota(s) Fiscal(is) unificada(s) para "
-                                                "Invoice(s) de mesmo Cliente?"));
+    // The question as it stands; below it, one paragraph per answer.
+    QCOMPARE(shown().messages.first().text, QStringLiteral("Gerar Nota(s) Fiscal(is) unificada(s) "
+                                                           "para Invoice(s) de mesmo Cliente?"));
+    const QStringList paragraphs = shown().messages.first().details.split(QStringLiteral("\n\n"));
     const bool unified = answer == int(MessageService::Answer::Yes);
-    QStringList previewed = paragraphs.value(unified ? 1 : 2).split(QLatin1Char('\n'));
+    QStringList previewed = paragraphs.value(unified ? 0 : 1).split(QLatin1Char('\n'));
     QVERIFY(previewed.takeFirst().startsWith(unified ? "Sim" : "Não"));
     for (QString& line : previewed) {
         // "Filial F · Cliente · Invoice(s) a, b · R$ v", the invoices in number order.
