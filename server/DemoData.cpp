@@ -98,6 +98,13 @@ constexpr std::array<const char*, 12> products{
 // Items per invoice: one to six, five on average.
 constexpr std::array<int, 12> itemCounts{1, 4, 5, 5, 6, 6, 6, 6, 5, 5, 6, 5};
 
+[[noreturn]] void writeFailure(const QSqlQuery& query)
+{
+    throw std::runtime_error(QStringLiteral("Falha ao gravar os dados de demonstração: %1")
+                                 .arg(query.lastError().text())
+                                 .toStdString());
+}
+
 class Writer
 {
 public:
@@ -105,23 +112,17 @@ public:
     {
         query.setForwardOnly(true);
         if (!query.prepare(sql))
-            fail();
+            writeFailure(query);
     }
     void run(const QVariantList& values)
     {
         for (qsizetype i = 0; i < values.size(); ++i)
             query.bindValue(int(i), values.at(i));
         if (!query.exec())
-            fail();
+            writeFailure(query);
     }
 
 private:
-    [[noreturn]] void fail() const
-    {
-        throw std::runtime_error(QStringLiteral("Falha ao gravar os dados de demonstração: %1")
-                                     .arg(query.lastError().text())
-                                     .toStdString());
-    }
     QSqlQuery query;
 };
 
@@ -153,12 +154,12 @@ public:
         QSqlQuery partial(db);
         QSqlQuery& query = rows == rowsPerStatement ? full : partial;
         if ((&query == &partial || !fullPrepared) && !query.prepare(sql(rows)))
-            fail(query);
+            writeFailure(query);
         fullPrepared = fullPrepared || &query == &full;
         for (qsizetype i = 0; i < pending.size(); ++i)
             query.bindValue(int(i), pending.at(i));
         if (!query.exec())
-            fail(query);
+            writeFailure(query);
         pending.clear();
     }
 
@@ -170,12 +171,6 @@ private:
                             QLatin1Char(')');
         return insert + QStringLiteral(" VALUES ") +
                QStringList(rows, row).join(QStringLiteral(", "));
-    }
-    [[noreturn]] static void fail(const QSqlQuery& query)
-    {
-        throw std::runtime_error(QStringLiteral("Falha ao gravar os dados de demonstração: %1")
-                                     .arg(query.lastError().text())
-                                     .toStdString());
     }
 
     QSqlDatabase& db;
@@ -320,10 +315,7 @@ void DemoData::fill(QSqlDatabase& db) const
                     QSqlQuery analyze(db);
                     if (!analyze.exec(QStringLiteral("ANALYZE INVOICE")) ||
                         !analyze.exec(QStringLiteral("ANALYZE NOTAFISCAL")))
-                        throw std::runtime_error(
-                            QStringLiteral("Falha ao gravar os dados de demonstração: %1")
-                                .arg(analyze.lastError().text())
-                                .toStdString());
+                        writeFailure(analyze);
                 }
                 const QString number = padded(i, 7);
                 const int b = random.below(2);

@@ -19,7 +19,6 @@
 #include <QLabel>
 #include <QLocale>
 #include <QRegularExpression>
-#include <algorithm>
 
 namespace {
 
@@ -179,13 +178,9 @@ void TfrmBCRInvoice::mnuHistoricoClick(QObject*)
             QStringLiteral("Nenhuma alteração registrada para a Invoice %1.").arg(invoice));
         return;
     }
-    // Newest first; the server's order stands among changes of the same moment.
-    QList<Row> rows = packet.rows;
-    std::stable_sort(rows.begin(), rows.end(), [&at](const Row& a, const Row& b) {
-        return a.value(at[0]).toDateTime() > b.value(at[0]).toDateTime();
-    });
+    // The server sends the rows newest first.
     QList<QStringList> lines;
-    for (const Row& row : rows) {
+    for (const Row& row : packet.rows) {
         const QDateTime when = row.value(at[0]).toDateTime();
         const QString field = row.value(at[4]).toString();
         lines << QStringList{when.isValid() ? when.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))
