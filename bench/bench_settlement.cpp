@@ -11,12 +11,14 @@
 #include "AppServerProcess.h"
 #include "CheckResultServ.h"
 #include "Cli_FAS10000.h"
+#include "Cli_FAS10001.h"
 #include "FasApplication.h"
 #include "FormatFloat.h"
 #include "MessageService.h"
 #include "ReceiptShares.h"
 #include "TfrmBCRInvoice.h"
 #include "TfrmConfReceb.h"
+#include "TfrmFiltroBCRInvoice.h"
 #include "TfrmPrevCambDolar.h"
 
 #include <QApplication>
@@ -26,6 +28,7 @@
 #include <QHeaderView>
 #include <QMainWindow>
 #include <QMdiArea>
+#include <QProcess>
 #include <QScopedValueRollback>
 #include <algorithm>
 #include <cmath>
@@ -75,6 +78,65 @@ void retrieve(TfrmBCRInvoice& screen, const QString& company)
     args = FilterArgs::everything(company).toArgs();
     screen.cdsItem->SetData(CheckResultServ(
         screen.netBCRInvoice->GetServer().call(RemoteMethods::GetItem, args), true, 0));
+}
+
+// The resident and peak resident sizes of this process, in MB, as the system counts them.
+std::pair<double, double> residentMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        throw std::runtime_error("cannot read /proc/self/status");
+    double rss = 0, peak = 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        const auto kb = [&](const char* key) {
+            return line.startsWith(key) ? line.mid(qsizetype(std::strlen(key)))
+                                                  .trimmed()
+                                                  .split(' ')
+                                                  .value(0)
+                                                  .toDouble() /
+                                              1024
+                                        : 0.0;
+        };
+        rss += kb("VmRSS:");
+        peak += kb("VmHWM:");
+    }
+    return {rss, peak};
+}
+
+// The memory of the screen with the company's list loaded through the filter's confirmation,
+// in a process of its own so that the peak is this load's alone.
+void measureMemory(int invoices, const QString& company)
+{
+    const QString copy = QStringLiteral("/tmp/fas-bench/settlement-memory.db");
+    QFile::remove(copy);
+    if (!QFile::copy(cachedDatabase(invoices), copy))
+        throw std::runtime_error("cannot copy the demo database");
+    AppServerProcess server;
+    const QString problem = server.serve(copy);
+    if (!problem.isEmpty())
+        throw std::runtime_error(qPrintable(problem));
+    Cli_FAS10000::Initialization();
+    Cli_FAS10000::CriaBCRInvoice();
+    TfrmBCRInvoice& screen = *Cli_FAS10000::frmBCRInvoice;
+    screen.findChild<QLineEdit*>("medCdEmpresa")->setText(company);
+    screen.CdEmpresaAnterior = company;
+    Cli_FAS10001::frmFiltroBCRInvoice = new TfrmFiltroBCRInvoice;
+    Cli_FAS10001::boIdCriado = true;
+    QCoreApplication::processEvents();
+    const double before = residentMb().first;
+    const double ms =
+        timedMs([&] { Cli_FAS10001::frmFiltroBCRInvoice->sbtConfirmaClick(nullptr); });
+    QCoreApplication::processEvents();
+    const auto [rss, peak] = residentMb();
+    std::printf("memory of the screen, company %s of the %d-invoice database: %d invoices, %d "
+                "items listed in %.0f ms\n",
+                qPrintable(company), invoices, screen.cdsInvoice->RecordCount(),
+                screen.cdsItem->RecordCount(), ms);
+    std::printf("  resident %6.0f MB  (target at most 200 MB; %.0f MB before the load)\n", rss,
+                before);
+    std::printf("  peak     %6.0f MB  (target at most 240 MB)\n", peak);
+    std::fflush(stdout);
+    QFile::remove(copy);
 }
 
 int countMarked(TClientDataSet& invoices)
@@ -213,13 +275,20 @@ int main(int argc, char** argv)
                                    .filePath(QStringLiteral("../bin"))
                                    .toLocal8Bit());
     QCommandLineParser parser;
-    parser.addOptions({{QStringLiteral("invoices"), QStringLiteral("demo sizes"),
-                        QStringLiteral("n,..."), QStringLiteral("100000,300000")},
-                       {QStringLiteral("runs"), QStringLiteral("runs per median"),
-                        QStringLiteral("n"), QStringLiteral("3")},
-                       {QStringLiteral("company"), QStringLiteral("company measured"),
-                        QStringLiteral("code"), QStringLiteral("01")}});
+    parser.addOptions(
+        {{QStringLiteral("invoices"), QStringLiteral("demo sizes"), QStringLiteral("n,..."),
+          QStringLiteral("100000,300000")},
+         {QStringLiteral("runs"), QStringLiteral("runs per median"), QStringLiteral("n"),
+          QStringLiteral("3")},
+         {QStringLiteral("company"), QStringLiteral("company measured"), QStringLiteral("code"),
+          QStringLiteral("01")},
+         {QStringLiteral("memory"), QStringLiteral("demo size of the memory figure (0: none)"),
+          QStringLiteral("n"), QStringLiteral("300000")},
+         {QStringLiteral("memory-only"),
+          QStringLiteral("the memory figure alone, in this process")}});
     parser.process(app);
+    const QString company = parser.value(QStringLiteral("company"));
+    const int memoryInvoices = parser.value(QStringLiteral("memory")).toInt();
 
     const ScopedScriptedMessages messages; // the success messages need no answer
     QMainWindow window;
@@ -229,9 +298,22 @@ int main(int argc, char** argv)
     FasApplication::SetMainForm(&window, area);
     window.show();
     try {
+        if (parser.isSet(QStringLiteral("memory-only"))) {
+            measureMemory(memoryInvoices, company);
+            return 0;
+        }
+        if (memoryInvoices > 0) {
+            QProcess child;
+            child.setProcessChannelMode(QProcess::ForwardedChannels);
+            child.start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("--memory-only"), QStringLiteral("--memory"),
+                         QString::number(memoryInvoices), QStringLiteral("--company"), company});
+            if (!child.waitForFinished(-1) || child.exitCode() != 0)
+                throw std::runtime_error("the memory figure failed");
+        }
         for (const QString& size : parser.value(QStringLiteral("invoices")).split(QLatin1Char(',')))
             measure(size.toInt(), std::max(1, parser.value(QStringLiteral("runs")).toInt()),
-                    parser.value(QStringLiteral("company")));
+                    company);
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "bench_settlement: %s %s\n", failure.what(),
                      qPrintable((*messages).texts().join(QLatin1Char('|'))));

@@ -4,47 +4,11 @@
 #include "JsonScanner.h"
 #include "LocalDateTime.h"
 
-#include <QHash>
 #include <vector>
 
 using JsonScan::detail::Scanner;
 
 namespace {
-
-// While one packet is read, equal texts of a column share one QString: a column holds few
-// distinct values in many rows (company, branch, product, the invoice number of its items),
-// so there is far less to allocate now and to free when the rows are replaced. Keyed by the
-// text's bytes in the packet, which outlives the read.
-class TextPool
-{
-public:
-    QString text(QByteArrayView key)
-    {
-        if (m_haveLast && key == m_lastKey)
-            return m_last; // runs of one value (the items of one invoice)
-        const auto it = m_texts.constFind(key);
-        QString value;
-        if (it != m_texts.cend()) {
-            value = it.value();
-        } else {
-            value = QString::fromUtf8(key);
-            if (m_texts.size() < maxDistinct)
-                m_texts.insert(key, value);
-        }
-        m_haveLast = true;
-        m_lastKey = key;
-        m_last = value;
-        return value;
-    }
-
-private:
-    // A column of (nearly) unique texts stops growing the pool here.
-    static constexpr qsizetype maxDistinct = 4096;
-    QHash<QByteArrayView, QString> m_texts;
-    QByteArrayView m_lastKey;
-    QString m_last;
-    bool m_haveLast = false;
-};
 
 QString kindName(char first)
 {
@@ -68,8 +32,7 @@ class RowReader
 {
 public:
     RowReader(Scanner& scanner, const QList<FieldDef>& fields, PacketSink& sink)
-        : m_scanner(scanner), m_fields(fields), m_sink(sink), m_pools(size_t(fields.size())),
-          m_taken(size_t(fields.size()))
+        : m_scanner(scanner), m_fields(fields), m_sink(sink), m_taken(size_t(fields.size()))
     {}
 
     void read(qsizetype textSize)
@@ -156,8 +119,10 @@ private:
         case FieldType::String:
             if (!m_scanner.readString(inner, escaped))
                 break;
-            m_sink.text(i,
-                        escaped ? JsonScan::decodeString(inner) : m_pools[size_t(i)].text(inner));
+            if (escaped)
+                m_sink.text(i, JsonScan::decodeString(inner));
+            else
+                m_sink.utf8Text(i, inner);
             return;
         case FieldType::Float: {
             double number = 0;
@@ -193,7 +158,6 @@ private:
     Scanner& m_scanner;
     const QList<FieldDef>& m_fields;
     PacketSink& m_sink;
-    std::vector<TextPool> m_pools;
     std::vector<char> m_taken; // per field: read and handed to the sink
 };
 

@@ -19,6 +19,9 @@ public:
     virtual bool takes(int /*field*/) const { return true; }
     virtual void null(int field) = 0;
     virtual void text(int field, QString&& text) = 0;
+    // A text cell without escapes, as its UTF-8 bytes in the packet's text (checked, and valid
+    // while the packet is read); decoded and handed to text() unless the sink takes the bytes.
+    virtual void utf8Text(int field, QByteArrayView utf8) { text(field, QString::fromUtf8(utf8)); }
     virtual void number(int field, double value) = 0;
     virtual void dateKey(int field, qint64 key) = 0;
     virtual void endRow() = 0;

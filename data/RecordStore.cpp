@@ -2,6 +2,7 @@
 
 #include "JsonWriter.h"
 #include "PacketReader.h"
+#include "TextPool.h"
 
 namespace {
 
@@ -18,11 +19,18 @@ public:
         for (qsizetype i = 0; i < fields.size(); ++i)
             layoutTypes[m_columnOf.at(i)] = fields.at(i);
         m_store.reset(layoutTypes, expectedRows);
+        m_pools = std::vector<TextPool>(size_t(fields.size()));
     }
     void null(int field) override { m_store.appendNull(m_columnOf.at(field)); }
     void text(int field, QString&& text) override
     {
         m_store.appendText(m_columnOf.at(field), std::move(text));
+    }
+    void utf8Text(int field, QByteArrayView utf8) override
+    {
+        const int column = m_columnOf.at(field);
+        m_store.appendTextAt(column,
+                             m_pools[size_t(field)].indexOf(utf8, m_store.textTable(column)));
     }
     void number(int field, double value) override
     {
@@ -38,6 +46,7 @@ private:
     RecordStore& m_store;
     const RecordStore::Bind& m_bind;
     QList<int> m_columnOf;
+    std::vector<TextPool> m_pools; // per packet field
 };
 
 } // namespace
@@ -49,11 +58,13 @@ void RecordStore::reset(const QList<FieldDef>& fields, qsizetype expectedRows)
     for (qsizetype i = 0; i < fields.size(); ++i) {
         Column& column = m_columns[size_t(i)];
         column.type = fields.at(i).type;
+        if (column.type == FieldType::String)
+            column.texts.emplace_back();
         if (expectedRows > 0) {
             column.nulls.reserve(size_t(expectedRows));
             switch (column.type) {
             case FieldType::String:
-                column.texts.reserve(size_t(expectedRows));
+                column.textAt.reserve(size_t(expectedRows));
                 break;
             case FieldType::Float:
                 column.numbers.reserve(size_t(expectedRows));
@@ -74,7 +85,7 @@ QVariant RecordStore::value(int row, int column) const
         return QVariant();
     switch (c.type) {
     case FieldType::String:
-        return c.texts[size_t(row)];
+        return c.texts[c.textAt[size_t(row)]];
     case FieldType::Float:
         return c.numbers[size_t(row)];
     case FieldType::DateTime:
@@ -94,7 +105,7 @@ void RecordStore::writeJson(JsonWriter& out, int row, int column, const FieldDef
     }
     switch (c.type) {
     case FieldType::String:
-        out.string(c.texts[r]);
+        out.string(c.texts[c.textAt[r]]);
         return;
     case FieldType::Float:
         writeJsonNumber(out, field, c.numbers[r], errorRow);
@@ -114,7 +125,7 @@ void RecordStore::setValue(int row, int column, const QVariant& value)
     c.nulls[r] = null;
     switch (c.type) {
     case FieldType::String:
-        c.texts[r] = null ? QString() : value.toString();
+        c.textAt[r] = null ? 0 : c.indexFor(value.toString());
         break;
     case FieldType::Float:
         c.numbers[r] = null ? 0.0 : value.toDouble();
@@ -134,7 +145,7 @@ void RecordStore::appendNull(int column)
     c.nulls.push_back(true);
     switch (c.type) {
     case FieldType::String:
-        c.texts.emplace_back();
+        c.textAt.push_back(0);
         break;
     case FieldType::Float:
         c.numbers.push_back(0.0);
@@ -149,7 +160,33 @@ void RecordStore::appendText(int column, QString&& text)
 {
     Column& c = m_columns[size_t(column)];
     c.nulls.push_back(false);
+    c.textAt.push_back(quint32(c.texts.size()));
     c.texts.push_back(std::move(text));
+}
+
+void RecordStore::appendTextAt(int column, quint32 index)
+{
+    Column& c = m_columns[size_t(column)];
+    c.nulls.push_back(false);
+    c.textAt.push_back(index);
+}
+
+quint32 RecordStore::Column::indexFor(QString&& text)
+{
+    // A column of few texts (a mark, a kind) finds the edited one among them; any other
+    // reuses the text it was last given (one reference on many rows) or takes a new entry.
+    // Texts no row holds any more stay until the next load.
+    constexpr size_t fewTexts = 16;
+    if (texts.size() <= fewTexts) {
+        for (size_t i = 1; i < texts.size(); ++i) {
+            if (texts[i] == text)
+                return quint32(i);
+        }
+    } else if (texts.back() == text) {
+        return quint32(texts.size() - 1);
+    }
+    texts.push_back(std::move(text));
+    return quint32(texts.size() - 1);
 }
 
 void RecordStore::appendNumber(int column, double number)

@@ -14,7 +14,8 @@ class JsonWriter;
 // Column-oriented storage of a record set's rows: one typed vector per field and a null
 // flag per cell, so that loading is a sequence of appends and reading a cell is O(1).
 // Date-times are kept as local date-time keys (LocalDateTime), which need no time-zone
-// work to store or compare.
+// work to store or compare. A text cell is an index into its column's table of texts, where
+// a text repeated over many rows is held once.
 class RecordStore
 {
 public:
@@ -26,7 +27,8 @@ public:
     bool isNull(int row, int column) const { return m_columns[size_t(column)].nulls[size_t(row)]; }
     const QString& text(int row, int column) const
     {
-        return m_columns[size_t(column)].texts[size_t(row)];
+        const Column& c = m_columns[size_t(column)];
+        return c.texts[c.textAt[size_t(row)]];
     }
     double number(int row, int column) const
     {
@@ -46,6 +48,9 @@ public:
     // Loading: one append per cell, columns in order, then endRow.
     void appendNull(int column);
     void appendText(int column, QString&& text);
+    // A text of the column's table (an index that textTable() returned or grew it by).
+    void appendTextAt(int column, quint32 index);
+    std::vector<QString>& textTable(int column) { return m_columns[size_t(column)].texts; }
     void appendNumber(int column, double number);
     void appendDateKey(int column, qint64 key);
     void endRow() { ++m_rows; }
@@ -60,10 +65,14 @@ private:
     struct Column
     {
         FieldType type = FieldType::String;
-        std::vector<QString> texts;
+        std::vector<quint32> textAt; // per row: its text in `texts`
+        std::vector<QString> texts;  // the column's texts; [0] is the null text
         std::vector<double> numbers;
         std::vector<qint64> dates;
         std::vector<bool> nulls;
+
+        // The entry in `texts` for an edited cell's text.
+        quint32 indexFor(QString&& text);
     };
     std::vector<Column> m_columns;
     int m_rows = 0;

@@ -106,6 +106,10 @@ private slots:
         QTest::newRow("prefixes") << QByteArray("\"ab\",\"a\",\"abc\",\"ab\",\"\"");
         QTest::newRow("non-ASCII")
             << QByteArray("\"S\xc3\xa3o\",\"S\xc3\xa3o\",\"Sao\",\"\xe2\x82\xac\"");
+        QByteArray many; // more texts than a column looks through on an edit
+        for (int i = 0; i < 20; ++i)
+            many += (i ? ",\"" : "\"") + QByteArray::number(i % 3 ? i : 0) + '"';
+        QTest::newRow("many texts") << many;
     }
 
     void repeatedTexts()

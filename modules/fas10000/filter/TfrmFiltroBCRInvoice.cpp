@@ -425,14 +425,19 @@ void TfrmFiltroBCRInvoice::retrieve(TfrmBCRInvoice& screen, QList<ServerArg>& ar
 {
     const BusyGuard busy(MainForm(), 1);
 
-    // The packets go to the record sets as the server wrote them, without a JSON tree.
-    ServerResult result = screen.netBCRInvoice->GetServer().call(RemoteMethods::GetInvoice, args);
-    Cli_FAS10001::stCliente = FilterArgs::fromArgs(args).customers;
-    screen.cdsInvoice->SetData(CheckResultServ(result, true, 0));
+    // The packets go to the record sets as the server wrote them, without a JSON tree; each
+    // packet's text is let go once read, before the next one arrives.
+    {
+        const ServerResult result =
+            screen.netBCRInvoice->GetServer().call(RemoteMethods::GetInvoice, args);
+        Cli_FAS10001::stCliente = FilterArgs::fromArgs(args).customers;
+        screen.cdsInvoice->SetData(CheckResultServ(result, true, 0));
+    }
 
     refreshFromControls(args);
     try {
-        result = screen.netBCRInvoice->GetServer().call(RemoteMethods::GetItem, args);
+        const ServerResult result =
+            screen.netBCRInvoice->GetServer().call(RemoteMethods::GetItem, args);
         Cli_FAS10001::stCliente = FilterArgs::fromArgs(args).customers;
         screen.cdsItem->SetData(CheckResultServ(result, true, 0));
     } catch (...) {
