@@ -52,7 +52,7 @@ void InvoiceHistory::write()
                                               "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                                "recording the history");
         for (qsizetype from = 0; from < pending.size(); from += columns) {
-            insert.bind(pending.mid(from, columns));
+            insert.bind(std::span<const QVariant>(pending.constData() + from, size_t(columns)));
             insert.run();
         }
 

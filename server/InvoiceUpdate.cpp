@@ -2,6 +2,8 @@
 
 #include "InvoiceLayout.h"
 #include "Schema.h"
+#include "SqlPacketWriter.h"
+#include "SqliteStatement.h"
 
 #include <QStringList>
 
@@ -80,6 +82,8 @@ InvoiceUpdate::InvoiceUpdate(StatementCache& cache, int failAfterWrites,
         history.emplace(statements, writes, *caller);
 }
 
+InvoiceUpdate::~InvoiceUpdate() = default;
+
 QJsonObject InvoiceUpdate::run(const Delta& delta)
 {
     const QString company = validate(delta);
@@ -149,11 +153,14 @@ bool InvoiceUpdate::apply(const DeltaChange& change, const QString& company)
     // The changed fields, in the order of the editable fields: one statement per set of them.
     QVariantList values;
     QStringList names;
-    for (const QString& name : InvoiceLayout::editableFields()) {
+    quint32 changed = 0;
+    const QStringList& editable = InvoiceLayout::editableFields();
+    for (qsizetype i = 0; i < editable.size(); ++i) {
         for (const auto& [setName, value] : change.set) {
-            if (setName == name) {
-                names.append(name);
-                values.append(stored(value, fields().at(indexOf(name)).type));
+            if (setName == editable.at(i)) {
+                names.append(setName);
+                values.append(stored(value, fields().at(indexOf(setName)).type));
+                changed |= 1u << i;
                 break;
             }
         }
@@ -161,18 +168,11 @@ bool InvoiceUpdate::apply(const DeltaChange& change, const QString& company)
     if (names.isEmpty())
         return false; // only the mark changed: nothing to store
     const QString number = nullableText(change.old.at(numberAt));
-    QString sql = QStringLiteral("UPDATE INVOICE SET ") + names.join(QStringLiteral(" = ?, ")) +
-                  QStringLiteral(" = ? WHERE CDEMPRESA = ? AND NRINVOICE = ? AND "
-                                 "IDGERNFINVOI <> 'S'");
-    for (qsizetype at : checkedFields())
-        sql += QStringLiteral(" AND ") + fields().at(at).name +
-               QStringLiteral(" IS NOT DISTINCT FROM ?");
     values.append(company);
     values.append(number);
     for (qsizetype at : checkedFields())
         values.append(stored(change.old.at(at), fields().at(at).type));
-    const QSqlQuery& update = statements.write(writes, sql, values, "storing invoice changes");
-    if (update.numRowsAffected() != 1)
+    if (update(changed, names, values) != 1)
         explainConflict(company, number);
     if (history) {
         history->begin(company, nullableText(change.old.at(indexOf(QStringLiteral("CDFILIAL")))),
@@ -184,6 +184,32 @@ bool InvoiceUpdate::apply(const DeltaChange& change, const QString& company)
         }
     }
     return true;
+}
+
+int InvoiceUpdate::update(quint32 changed, const QStringList& names, const QVariantList& values)
+{
+    auto found = updates.find(changed);
+    if (found == updates.end()) {
+        Update made;
+        made.sql = QStringLiteral("UPDATE INVOICE SET ") + names.join(QStringLiteral(" = ?, ")) +
+                   QStringLiteral(" = ? WHERE CDEMPRESA = ? AND NRINVOICE = ? AND "
+                                  "IDGERNFINVOI <> 'S'");
+        for (qsizetype at : checkedFields())
+            made.sql += QStringLiteral(" AND ") + fields().at(at).name +
+                        QStringLiteral(" IS NOT DISTINCT FROM ?");
+        if (sqlite3* handle = sqliteHandle(statements.database()))
+            made.native =
+                std::make_unique<SqliteStatement>(handle, made.sql, "storing invoice changes");
+        found = updates.emplace(changed, std::move(made)).first;
+    }
+    if (SqliteStatement* native = found->second.native.get()) {
+        native->bind(values);
+        const int written = native->run();
+        writes.count();
+        return written;
+    }
+    return statements.write(writes, found->second.sql, values, "storing invoice changes")
+        .numRowsAffected();
 }
 
 void InvoiceUpdate::explainConflict(const QString& company, const QString& number)

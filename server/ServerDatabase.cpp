@@ -54,6 +54,9 @@ QSqlDatabase ServerDatabase::open(const QString& connectionName, bool mustExist)
     if (driver == QLatin1String("QSQLITE")) {
         session.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
         session.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
+        // A store of many thousand invoices keeps its changed pages in memory until the commit
+        // (the default of 2 MB spills them to the log mid-way, then reads them back).
+        session.exec(QStringLiteral("PRAGMA cache_size = -32768"));
     } else {
         // Every wait for a row another session holds is bounded, and so is every statement.
         session.exec(QStringLiteral("SET lock_timeout = %1").arg(LockWaitMs));

@@ -3,6 +3,7 @@
 #include "ServerSql.h"
 
 #include <QVariantList>
+#include <span>
 #include <sqlite3.h>
 
 // One prepared SQLite statement on a connection's own handle, finalized on every way out; a
@@ -25,10 +26,10 @@ public:
 
     // Binds as Qt SQL binds: a null value (a null text included) as NULL, numbers as
     // numbers, everything else as its text.
-    void bind(const QVariantList& values)
+    void bind(std::span<const QVariant> values)
     {
-        for (qsizetype i = 0; i < values.size(); ++i) {
-            const QVariant& value = values.at(i);
+        for (size_t i = 0; i < values.size(); ++i) {
+            const QVariant& value = values[i];
             const int at = int(i + 1);
             int result = SQLITE_OK;
             const bool nullText = value.typeId() == QMetaType::QString &&
@@ -58,12 +59,19 @@ public:
             fail();
         return false;
     }
-    // Runs a statement that returns no rows, and makes it ready to be bound and run again.
-    void run()
+    void bind(const QVariantList& values)
+    {
+        bind(std::span<const QVariant>(values.constData(), size_t(values.size())));
+    }
+    // Runs a statement that returns no rows, and makes it ready to be bound and run again;
+    // returns the number of rows it changed.
+    int run()
     {
         step();
+        const int changed = sqlite3_changes(db);
         sqlite3_reset(statement);
         sqlite3_clear_bindings(statement);
+        return changed;
     }
     sqlite3_stmt* get() const { return statement; }
 
