@@ -238,10 +238,11 @@ int main(int argc, char** argv)
     QByteArray delta;
     const double deltaMs = medianMs(3, [&] { delta = cdsInvoice.GetDelta(); });
     const double deltaParse = medianMs(3, [&] { QJsonDocument::fromJson(delta); });
+    const double deltaRead = medianMs(3, [&] { Delta::fromJson(delta); });
     std::printf("GetDelta: %.1f ms (%d changes, %.1f MB); QJsonDocument::fromJson of it %.1f ms, "
-                "ratio %.2f\n",
+                "ratio %.2f; Delta::fromJson of it %.1f ms\n",
                 deltaMs, cdsInvoice.GetChangeCount(), delta.size() / 1e6, deltaParse,
-                deltaMs / deltaParse);
+                deltaMs / deltaParse, deltaRead);
 
     QByteArray data;
     const double dataMs = medianMs(3, [&] { data = cdsInvoice.GetData(); });

@@ -1,8 +1,11 @@
 #include "DataPacket.h"
 
+#include "JsonScan.h"
+#include "JsonScanner.h"
 #include "JsonWriter.h"
 #include "PacketReader.h"
 #include "PacketWriter.h"
+#include "TextPool.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,27 +13,6 @@
 #include <QJsonValue>
 
 namespace {
-
-QString typeNameOf(const QJsonValue& value)
-{
-    switch (value.type()) {
-    case QJsonValue::Null:
-        return QStringLiteral("null");
-    case QJsonValue::Bool:
-        return QStringLiteral("booleano");
-    case QJsonValue::Double:
-        return QStringLiteral("número");
-    case QJsonValue::String:
-        return QStringLiteral("texto");
-    case QJsonValue::Array:
-        return QStringLiteral("lista");
-    case QJsonValue::Object:
-        return QStringLiteral("objeto");
-    case QJsonValue::Undefined:
-        break;
-    }
-    return QStringLiteral("indefinido");
-}
 
 constexpr std::pair<FieldType, const char*> typeNames[] = {
     {FieldType::String, "string"}, {FieldType::DateTime, "datetime"}, {FieldType::Float, "float"}};
@@ -81,61 +63,6 @@ QString where(const QString& fieldName, qsizetype row)
 {
     return row < 0 ? QStringLiteral("campo %1").arg(fieldName)
                    : QStringLiteral("campo %1, linha %2").arg(fieldName).arg(row + 1);
-}
-
-QVariant valueFromJson(const FieldDef& field, const QJsonValue& value, qsizetype row)
-{
-    if (value.isNull())
-        return QVariant();
-    switch (field.type) {
-    case FieldType::String:
-        if (!value.isString())
-            break;
-        return value.toString();
-    case FieldType::DateTime: {
-        if (!value.isString())
-            break;
-        const QDateTime dateTime = dateTimeFromText(value.toString());
-        if (!dateTime.isValid())
-            throw DataPacketError(QStringLiteral("Data inválida \"%1\" (%2).")
-                                      .arg(value.toString(), where(field.name, row)));
-        return dateTime;
-    }
-    case FieldType::Float:
-        if (!value.isDouble())
-            break;
-        return value.toDouble();
-    }
-    throw DataPacketError(
-        QStringLiteral("Valor do tipo %1 onde se espera %2 (%3).")
-            .arg(typeNameOf(value), fieldTypeName(field.type), where(field.name, row)));
-}
-
-Row rowFromJson(const QList<FieldDef>& fields, const QJsonValue& value, qsizetype rowIndex)
-{
-    if (!value.isArray())
-        throw DataPacketError(QStringLiteral("Linha %1 não é uma lista.").arg(rowIndex + 1));
-    const QJsonArray array = value.toArray();
-    if (array.size() != fields.size())
-        throw rowWidthError(rowIndex, array.size(), fields.size());
-    Row row;
-    row.reserve(fields.size());
-    for (qsizetype i = 0; i < fields.size(); ++i)
-        row.append(valueFromJson(fields.at(i), array.at(i), rowIndex));
-    return row;
-}
-
-QJsonObject parseObject(const QByteArray& json)
-{
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError)
-        throw DataPacketError(QStringLiteral("JSON malformado na posição %1: %2.")
-                                  .arg(error.offset)
-                                  .arg(error.errorString()));
-    if (!document.isObject())
-        throw DataPacketError(QStringLiteral("O pacote de dados não é um objeto JSON."));
-    return document.object();
 }
 
 QByteArray compact(const QJsonObject& object)
@@ -198,6 +125,96 @@ private:
     Row m_current;
     LocalDateTime::Cache m_dates;
 };
+
+// The cells a delta's reader reads (a row, or one value), as record set values; equal texts
+// of a field share one QString.
+class CellsFill final : public PacketSink
+{
+public:
+    explicit CellsFill(qsizetype fields) : m_pools(size_t(fields)), m_texts(size_t(fields)) {}
+    void begin(const QList<FieldDef>&, qsizetype) override {}
+    void null(int) override { m_values.append(QVariant()); }
+    void text(int, QString&& text) override { m_values.append(std::move(text)); }
+    void utf8Text(int field, QByteArrayView utf8) override
+    {
+        std::vector<QString>& texts = m_texts[size_t(field)];
+        m_values.append(texts[m_pools[size_t(field)].indexOf(utf8, texts)]);
+    }
+    void number(int, double value) override { m_values.append(value); }
+    void dateKey(int, qint64 key) override { m_values.append(m_dates.value(key)); }
+    void endRow() override {}
+    Row take() { return std::exchange(m_values, Row()); }
+
+private:
+    Row m_values;
+    LocalDateTime::Cache m_dates;
+    std::vector<TextPool> m_pools;
+    std::vector<std::vector<QString>> m_texts;
+};
+
+constexpr int deltaCellDepth = 4; // delta, changes, change, original row or changed values
+
+// One element of a delta's "changes" list, at the reader; `c` (from 0) names it in messages.
+// `values` is kept over the whole delta (it keeps the date-times it made).
+DeltaChange changeFromJson(JsonReader& reader, const QList<FieldDef>& fields, CellsFill& values,
+                           qsizetype c)
+{
+    if (reader.peek() != '{')
+        throw DataPacketError(QStringLiteral("Alteração %1 não é um objeto.").arg(c + 1));
+    PacketCells cells(reader.scanner(), fields, values, deltaCellDepth);
+    DeltaChange change;
+    QByteArrayView op;
+    bool haveOld = false;
+    bool haveSet = false;
+    std::vector<std::optional<QVariant>> set(size_t(fields.size()));
+    reader.enterObject();
+    QString name;
+    while (reader.nextMember(name)) {
+        if (name == QLatin1String("op")) {
+            op = reader.skip();
+        } else if (name == QLatin1String("old") && reader.peek() == '[') {
+            cells.row(c);
+            change.old = values.take();
+            haveOld = true;
+        } else if (name == QLatin1String("set") && reader.peek() == '{') {
+            // A member that comes again counts as its last, as in any JSON object.
+            std::fill(set.begin(), set.end(), std::nullopt);
+            reader.enterObject();
+            QString fieldName;
+            while (reader.nextMember(fieldName)) {
+                const FieldDef* field = findFieldDef(fields, fieldName);
+                if (!field || field->name != fieldName)
+                    throw DataPacketError(QStringLiteral("Campo desconhecido %1 na alteração %2.")
+                                              .arg(fieldName)
+                                              .arg(c + 1));
+                const int at = int(field - fields.constData());
+                cells.cell(at, -1);
+                set[size_t(at)] = values.take().constFirst();
+            }
+            haveSet = true;
+        } else {
+            reader.skip();
+            haveOld = haveOld && name != QLatin1String("old");
+            haveSet = haveSet && name != QLatin1String("set");
+        }
+    }
+    const QString opText = JsonScan::stringValue(op);
+    if (opText != QLatin1String("modify"))
+        throw DataPacketError(QStringLiteral("Operação desconhecida \"%1\" na alteração %2.")
+                                  .arg(opText.isNull() ? QString::fromUtf8(op) : opText)
+                                  .arg(c + 1));
+    change.op = opText;
+    if (!haveOld)
+        throw DataPacketError(QStringLiteral("Alteração %1 sem a linha \"old\".").arg(c + 1));
+    if (!haveSet)
+        throw DataPacketError(QStringLiteral("Alteração %1 sem o objeto \"set\".").arg(c + 1));
+    // In field order, so that a delta reads the same however its object was written.
+    for (size_t i = 0; i < set.size(); ++i) {
+        if (set[i])
+            change.set.append({fields.at(qsizetype(i)).name, std::move(*set[i])});
+    }
+    return change;
+}
 
 } // namespace
 
@@ -277,57 +294,62 @@ DataPacket DataPacket::fromJson(const QByteArray& json)
     return packet;
 }
 
-Delta Delta::fromJsonObject(const QJsonObject& object)
+// The "changes" list at the reader, under the delta's fields.
+void readChanges(JsonReader& reader, Delta& delta)
 {
-    Delta delta;
-    delta.fields = fieldDefsFromJson(object.value(QLatin1String("fields")));
-    const QJsonValue changesValue = object.value(QLatin1String("changes"));
-    if (!changesValue.isArray())
+    if (reader.peek() != '[')
         throw DataPacketError(QStringLiteral("Delta sem a lista \"changes\"."));
-    const QJsonArray changeArray = changesValue.toArray();
-    delta.changes.reserve(changeArray.size());
-    for (qsizetype c = 0; c < changeArray.size(); ++c) {
-        if (!changeArray.at(c).isObject())
-            throw DataPacketError(QStringLiteral("Alteração %1 não é um objeto.").arg(c + 1));
-        const QJsonObject entry = changeArray.at(c).toObject();
-        DeltaChange change;
-        const QJsonValue op = entry.value(QLatin1String("op"));
-        if (!op.isString() || op.toString() != QLatin1String("modify"))
-            throw DataPacketError(QStringLiteral("Operação desconhecida \"%1\" na alteração %2.")
-                                      .arg(op.toVariant().toString())
-                                      .arg(c + 1));
-        change.op = op.toString();
-        const QJsonValue old = entry.value(QLatin1String("old"));
-        if (!old.isArray())
-            throw DataPacketError(QStringLiteral("Alteração %1 sem a linha \"old\".").arg(c + 1));
-        change.old = rowFromJson(delta.fields, old, c);
-        const QJsonValue setValue = entry.value(QLatin1String("set"));
-        if (!setValue.isObject())
-            throw DataPacketError(QStringLiteral("Alteração %1 sem o objeto \"set\".").arg(c + 1));
-        const QJsonObject set = setValue.toObject();
-        for (auto it = set.begin(); it != set.end(); ++it) {
-            bool known = false;
-            for (const FieldDef& field : std::as_const(delta.fields))
-                known = known || field.name == it.key();
-            if (!known)
-                throw DataPacketError(QStringLiteral("Campo desconhecido %1 na alteração %2.")
-                                          .arg(it.key())
-                                          .arg(c + 1));
-        }
-        // In field order, so that a delta reads the same however its object was written.
-        for (const FieldDef& field : std::as_const(delta.fields)) {
-            const auto it = set.constFind(field.name);
-            if (it != set.constEnd())
-                change.set.append({field.name, valueFromJson(field, it.value(), -1)});
-        }
-        delta.changes.append(change);
-    }
-    return delta;
+    delta.changes.clear();
+    CellsFill values(delta.fields.size());
+    reader.enterArray();
+    for (qsizetype c = 0; reader.nextElement(); ++c)
+        delta.changes.append(changeFromJson(reader, delta.fields, values, c));
 }
 
 Delta Delta::fromJson(const QByteArray& json)
 {
-    return fromJsonObject(parseObject(json));
+    // Read straight from the text, without a JSON tree: a receipt of many thousand invoices
+    // sends a delta of as many full rows. "fields" may come after "changes"; a member that
+    // comes twice counts as its last.
+    try {
+        Delta delta;
+        JsonReader reader(json);
+        reader.enterObject();
+        bool haveFields = false;
+        QByteArrayView changesText;
+        bool changesRead = false;
+        QString name;
+        while (reader.nextMember(name)) {
+            if (name == QLatin1String("fields")) {
+                delta.fields = fieldDefsFromJson(JsonScan::parseValue(reader.skip()));
+                haveFields = true;
+                changesRead = false;
+            } else if (name == QLatin1String("changes")) {
+                const char* begin = reader.scanner().skipSpaceTo();
+                if (haveFields)
+                    readChanges(reader, delta);
+                else
+                    reader.skip();
+                changesText = QByteArrayView(begin, reader.scanner().position() - begin);
+                changesRead = haveFields;
+            } else {
+                reader.skip();
+            }
+        }
+        reader.end();
+        if (!haveFields)
+            delta.fields = fieldDefsFromJson(QJsonValue()); // refused: no field list
+        if (changesText.isEmpty())
+            throw DataPacketError(QStringLiteral("Delta sem a lista \"changes\"."));
+        if (!changesRead) {
+            JsonReader changes(changesText);
+            readChanges(changes, delta);
+            changes.end();
+        }
+        return delta;
+    } catch (const JsonScanError& error) {
+        throw DataPacketError(error.text());
+    }
 }
 
 QString invalidNumberText(const QString& fieldName, qsizetype row)

@@ -83,8 +83,7 @@ struct Delta
     QList<FieldDef> fields;
     QList<DeltaChange> changes;
 
-    static Delta fromJsonObject(const QJsonObject& object); // throws DataPacketError
-    static Delta fromJson(const QByteArray& json);          // throws DataPacketError
+    static Delta fromJson(const QByteArray& json); // throws DataPacketError
 };
 
 class JsonWriter;

@@ -27,44 +27,34 @@ QString kindName(char first)
     }
 }
 
+QString where(const FieldDef& field, qsizetype row)
+{
+    return row < 0 ? QStringLiteral("campo %1").arg(field.name)
+                   : QStringLiteral("campo %1, linha %2").arg(field.name).arg(row + 1);
+}
+
 // Reads the "rows" list, token by token straight on the scanner.
 class RowReader
 {
 public:
     RowReader(Scanner& scanner, const QList<FieldDef>& fields, PacketSink& sink)
-        : m_scanner(scanner), m_fields(fields), m_sink(sink), m_taken(size_t(fields.size()))
+        : m_scanner(scanner), m_fields(fields), m_sink(sink),
+          m_cells(scanner, fields, sink, 3) // packet object, rows, row
     {}
 
     void read(qsizetype textSize)
     {
         if (m_scanner.peek() != '[')
             throw DataPacketError(QStringLiteral("Pacote de dados sem a lista \"rows\"."));
-        const int width = int(m_fields.size());
-        m_sink.begin(m_fields, textSize / 64 / qMax(1, width));
-        for (int i = 0; i < width; ++i)
-            m_taken[size_t(i)] = m_sink.takes(i);
+        m_sink.begin(m_fields, textSize / 64 / qMax(1, int(m_fields.size())));
+        m_cells.askSink();
         m_scanner.advance();
         if (m_scanner.peek() == ']') {
             m_scanner.advance();
             return;
         }
         for (qsizetype row = 0;; ++row) {
-            if (m_scanner.peek() != '[')
-                throw DataPacketError(QStringLiteral("Linha %1 não é uma lista.").arg(row + 1));
-            m_scanner.advance();
-            for (int i = 0; i < width; ++i) {
-                const char next = m_scanner.peek();
-                if (next == ']')
-                    throw rowWidthError(row, i, width);
-                if (i > 0) {
-                    if (next != ',')
-                        m_scanner.fail("esperado ',' ou ']'");
-                    m_scanner.advance();
-                }
-                cell(i, row);
-            }
-            endOfRow(row, width);
-            m_sink.endRow();
+            m_cells.row(row);
             const char next = m_scanner.peek();
             if (next != ',' && next != ']')
                 m_scanner.fail("esperado ',' ou ']'");
@@ -75,93 +65,121 @@ public:
     }
 
 private:
-    static constexpr int cellDepth = 3; // packet object, rows, row
-
-    // The row's closing bracket; a row with more cells than fields is counted and refused.
-    void endOfRow(qsizetype row, int width)
-    {
-        char next = m_scanner.peek();
-        if (next == ']') {
-            m_scanner.advance();
-            return;
-        }
-        qsizetype values = width;
-        if (width == 0) {
-            m_scanner.value(cellDepth);
-            values = 1;
-            next = m_scanner.peek();
-        }
-        while (next == ',') {
-            m_scanner.advance();
-            m_scanner.value(cellDepth);
-            ++values;
-            next = m_scanner.peek();
-        }
-        if (next != ']')
-            m_scanner.fail("esperado ',' ou ']'");
-        throw rowWidthError(row, values, width);
-    }
-
-    void cell(int i, qsizetype row)
-    {
-        if (!m_taken[size_t(i)]) {
-            m_scanner.value(cellDepth);
-            return;
-        }
-        if (m_scanner.readNull()) {
-            m_sink.null(i);
-            return;
-        }
-        const FieldDef& field = m_fields.at(i);
-        QByteArrayView inner;
-        bool escaped = false;
-        switch (field.type) {
-        case FieldType::String:
-            if (!m_scanner.readString(inner, escaped))
-                break;
-            if (escaped)
-                m_sink.text(i, JsonScan::decodeString(inner));
-            else
-                m_sink.utf8Text(i, inner);
-            return;
-        case FieldType::Float: {
-            double number = 0;
-            if (!m_scanner.readNumber(number))
-                break;
-            m_sink.number(i, number);
-            return;
-        }
-        case FieldType::DateTime: {
-            if (!m_scanner.readString(inner, escaped))
-                break;
-            qint64 key = 0;
-            const QString decoded = escaped ? JsonScan::decodeString(inner) : QString();
-            if (escaped ? !LocalDateTime::keyFromText(QStringView(decoded), key)
-                        : !LocalDateTime::keyFromText(inner, key))
-                throw DataPacketError(
-                    QStringLiteral("Data inválida \"%1\" (campo %2, linha %3).")
-                        .arg(escaped ? decoded : QString::fromUtf8(inner), field.name)
-                        .arg(row + 1));
-            m_sink.dateKey(i, key);
-            return;
-        }
-        }
-        // Of another kind: checked whole first, so that malformed text is told as such.
-        const char first = m_scanner.peek();
-        m_scanner.value(cellDepth);
-        throw DataPacketError(QStringLiteral("Valor do tipo %1 onde se espera %2 (campo %3, "
-                                             "linha %4).")
-                                  .arg(kindName(first), fieldTypeName(field.type), field.name)
-                                  .arg(row + 1));
-    }
-
     Scanner& m_scanner;
     const QList<FieldDef>& m_fields;
     PacketSink& m_sink;
-    std::vector<char> m_taken; // per field: read and handed to the sink
+    PacketCells m_cells;
 };
 
 } // namespace
+
+PacketCells::PacketCells(Scanner& scanner, const QList<FieldDef>& fields, PacketSink& sink,
+                         int depth)
+    : m_scanner(scanner), m_fields(fields), m_sink(sink), m_depth(depth),
+      m_taken(size_t(fields.size()), 1)
+{}
+
+void PacketCells::askSink()
+{
+    for (int i = 0; i < int(m_fields.size()); ++i)
+        m_taken[size_t(i)] = m_sink.takes(i);
+}
+
+void PacketCells::row(qsizetype row)
+{
+    if (m_scanner.peek() != '[')
+        throw DataPacketError(QStringLiteral("Linha %1 não é uma lista.").arg(row + 1));
+    m_scanner.advance();
+    const int width = int(m_fields.size());
+    for (int i = 0; i < width; ++i) {
+        const char next = m_scanner.peek();
+        if (next == ']')
+            throw rowWidthError(row, i, width);
+        if (i > 0) {
+            if (next != ',')
+                m_scanner.fail("esperado ',' ou ']'");
+            m_scanner.advance();
+        }
+        cell(i, row);
+    }
+    endOfRow(row, width);
+    m_sink.endRow();
+}
+
+// The row's closing bracket; a row with more cells than fields is counted and refused.
+void PacketCells::endOfRow(qsizetype row, int width)
+{
+    char next = m_scanner.peek();
+    if (next == ']') {
+        m_scanner.advance();
+        return;
+    }
+    qsizetype values = width;
+    if (width == 0) {
+        m_scanner.value(m_depth);
+        values = 1;
+        next = m_scanner.peek();
+    }
+    while (next == ',') {
+        m_scanner.advance();
+        m_scanner.value(m_depth);
+        ++values;
+        next = m_scanner.peek();
+    }
+    if (next != ']')
+        m_scanner.fail("esperado ',' ou ']'");
+    throw rowWidthError(row, values, width);
+}
+
+void PacketCells::cell(int i, qsizetype row)
+{
+    if (!m_taken[size_t(i)]) {
+        m_scanner.value(m_depth);
+        return;
+    }
+    if (m_scanner.readNull()) {
+        m_sink.null(i);
+        return;
+    }
+    const FieldDef& field = m_fields.at(i);
+    QByteArrayView inner;
+    bool escaped = false;
+    switch (field.type) {
+    case FieldType::String:
+        if (!m_scanner.readString(inner, escaped))
+            break;
+        if (escaped)
+            m_sink.text(i, JsonScan::decodeString(inner));
+        else
+            m_sink.utf8Text(i, inner);
+        return;
+    case FieldType::Float: {
+        double number = 0;
+        if (!m_scanner.readNumber(number))
+            break;
+        m_sink.number(i, number);
+        return;
+    }
+    case FieldType::DateTime: {
+        if (!m_scanner.readString(inner, escaped))
+            break;
+        qint64 key = 0;
+        const QString decoded = escaped ? JsonScan::decodeString(inner) : QString();
+        if (escaped ? !LocalDateTime::keyFromText(QStringView(decoded), key)
+                    : !LocalDateTime::keyFromText(inner, key))
+            throw DataPacketError(
+                QStringLiteral("Data inválida \"%1\" (%2).")
+                    .arg(escaped ? decoded : QString::fromUtf8(inner), where(field, row)));
+        m_sink.dateKey(i, key);
+        return;
+    }
+    }
+    // Of another kind: checked whole first, so that malformed text is told as such.
+    const char first = m_scanner.peek();
+    m_scanner.value(m_depth);
+    throw DataPacketError(QStringLiteral("Valor do tipo %1 onde se espera %2 (%3).")
+                              .arg(kindName(first), fieldTypeName(field.type), where(field, row)));
+}
 
 void readPacket(QByteArrayView json, PacketSink& sink)
 {

@@ -3,6 +3,11 @@
 #include "DataPacket.h"
 
 #include <QByteArrayView>
+#include <vector>
+
+namespace JsonScan::detail {
+class Scanner;
+}
 
 // Receives a packet's cells as they are read, row by row, each row's cells in the packet's
 // field order. Text arrives decoded, date-times as local date-time keys (LocalDateTime).
@@ -33,3 +38,30 @@ public:
 // DataPacketError naming what is wrong (position, field, row, value); what the sink took
 // before the error is then to be thrown away.
 void readPacket(QByteArrayView json, PacketSink& sink);
+
+// The cells of packet rows where they stand inside another JSON text (a delta's original rows
+// and changed values), read straight on that text's scanner into a sink as the packet reader
+// reads its own rows. `depth` is how deep a cell lies in that text. Throws DataPacketError for
+// a cell that does not fit its field, JsonScanError for text that is not JSON.
+class PacketCells
+{
+public:
+    PacketCells(JsonScan::detail::Scanner& scanner, const QList<FieldDef>& fields, PacketSink& sink,
+                int depth);
+    // Asks the sink which fields it takes (PacketSink::takes); until then it takes all.
+    void askSink();
+    // A list of one cell per field, then the sink's endRow(); `row` (from 0) names it in
+    // messages.
+    void row(qsizetype row);
+    // One cell of `field`; `row` < 0 for a value of no row.
+    void cell(int field, qsizetype row);
+
+private:
+    void endOfRow(qsizetype row, int width);
+
+    JsonScan::detail::Scanner& m_scanner;
+    const QList<FieldDef>& m_fields;
+    PacketSink& m_sink;
+    int m_depth;
+    std::vector<char> m_taken; // per field: read and handed to the sink
+};

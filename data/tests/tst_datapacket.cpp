@@ -83,6 +83,35 @@ private slots:
         QCOMPARE(back.changes.at(0).set, change.set);
     }
 
+    // The delta's members in any order, and a member that comes twice counting as its last,
+    // read as the same change.
+    void deltaMemberOrder_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        const QByteArray fields = R"("fields":[{"name":"A","type":"string","size":5},)"
+                                  R"({"name":"F","type":"float"}])";
+        const QByteArray change = R"({"op":"modify","old":["a",1],"set":{"F":2}})";
+        QTest::newRow("as written") << QByteArray("{" + fields + R"(,"changes":[)" + change + "]}");
+        QTest::newRow("fields last")
+            << QByteArray(R"({"changes":[)" + change + "]," + fields + "}");
+        QTest::newRow("members of the change reversed") << QByteArray(
+            "{" + fields + R"(,"changes":[{"set":{"F":2},"old":["a",1],"op":"modify"}]})");
+        QTest::newRow("repeated members") << QByteArray(
+            R"({"changes":[],)" + fields + R"(,"x":{"y":[1]},"changes":[)" +
+            R"({"op":"modify","set":{"A":"b"},"old":"c","old":["a",1],)" + R"("set":{"F":2}}]})");
+    }
+
+    void deltaMemberOrder()
+    {
+        QFETCH(QByteArray, json);
+        const Delta delta = Delta::fromJson(json);
+        QCOMPARE(delta.fields.size(), 2);
+        QCOMPARE(delta.changes.size(), 1);
+        QCOMPARE(delta.changes.at(0).old, Row({QStringLiteral("a"), 1.0}));
+        const QList<QPair<QString, QVariant>> set{{QStringLiteral("F"), 2.0}};
+        QCOMPARE(delta.changes.at(0).set, set);
+    }
+
     void malformedPacket_data()
     {
         QTest::addColumn<QByteArray>("json");
