@@ -165,13 +165,15 @@ void TfrmConfReceb::sbtConfirmaClick(QObject*)
     const TField& kind = invoices.FieldByName(QStringLiteral("IDAPURFATFAS"));
     QList<ReceiptInvoice> division;
     QString refusal;
+    const bool noDate = dbdReceb->text().isEmpty(); // read once: the walk may be long
+    const QDate receiptDate = noDate ? QDate() : dbdReceb->GetDate();
     screen.ForEachMarked([&] {
-        if (dbdReceb->text().isEmpty())
+        if (noDate)
             refusal = msgPadrao.Msg(QStringLiteral("DtReceb_Inf"));
-        else if (dbdReceb->GetDate() < issued.AsDateTime().date())
+        else if (receiptDate < issued.AsDateTime().date())
             refusal = msgPadrao.Msg(QStringLiteral("DtReceb>"));
         // An invoice already exchanged cannot have been received after its exchange.
-        else if (!exchanged.IsNull() && dbdReceb->GetDate() > exchanged.AsDateTime().date())
+        else if (!exchanged.IsNull() && receiptDate > exchanged.AsDateTime().date())
             refusal = msgPadrao.Msg(QStringLiteral("DtReceb<Camb"))
                           .arg(invoices.FieldByName(QStringLiteral("NRINVOICE")).AsString());
         if (refusal.isEmpty())
@@ -195,17 +197,18 @@ void TfrmConfReceb::sbtConfirmaClick(QObject*)
     if (!memObservacao->toPlainText().isEmpty())
         for (const QString& line : lines)
             observation += line + QStringLiteral("\r\n");
-    const QDateTime received(dbdReceb->GetDate(), QTime(0, 0));
+    const QDateTime received(receiptDate, QTime(0, 0));
     // A refusal stores nothing; the dialog stays open for another try or to be closed.
     screen.SaveAsOne([&] {
         qsizetype next = 0; // the same marked invoices, in the same order, as checked
+        const QString reference = edtReferencia->text();
         screen.ForEachMarked([&] {
             invoices.Edit();
             invoices.FieldByName(QStringLiteral("DTRECINVOICE")).SetAsDateTime(received);
             invoices.FieldByName(QStringLiteral("VRORDPGTOINVOI"))
                 .SetAsFloat(Money::fromCents(shares.at(next++)));
-            TField& reference = invoices.FieldByName(QStringLiteral("DSREFPGTOINVOI"));
-            reference.SetAsString(fitted(reference, edtReferencia->text()));
+            TField& referenceField = invoices.FieldByName(QStringLiteral("DSREFPGTOINVOI"));
+            referenceField.SetAsString(fitted(referenceField, reference));
             TField& remark = invoices.FieldByName(QStringLiteral("DSOBSPGTOINVOI"));
             remark.SetAsString(fitted(remark, observation));
             invoices.Post();

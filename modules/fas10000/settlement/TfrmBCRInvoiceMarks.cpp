@@ -15,6 +15,31 @@
 #include <QScopeGuard>
 #include <QScopedValueRollback>
 
+namespace {
+
+// For a walk over the invoices: the item list is filtered once, for the invoice where the
+// walk ends (on every way out), instead of at every invoice the walk passes.
+class ItemsFollowAtEnd
+{
+public:
+    explicit ItemsFollowAtEnd(TfrmBCRInvoice& screen)
+        : m_screen(screen), m_detached(screen.cdsInvoice->AfterScroll, {})
+    {}
+    ~ItemsFollowAtEnd()
+    {
+        if (m_screen.cdsInvoice->Active() && !m_screen.cdsInvoice->IsEmpty())
+            m_screen.cdsInvoiceAfterScroll(*m_screen.cdsInvoice);
+    }
+    ItemsFollowAtEnd(const ItemsFollowAtEnd&) = delete;
+    ItemsFollowAtEnd& operator=(const ItemsFollowAtEnd&) = delete;
+
+private:
+    TfrmBCRInvoice& m_screen;
+    const QScopedValueRollback<TClientDataSet::Event> m_detached;
+};
+
+} // namespace
+
 // ---- marking --------------------------------------------------------------------------------
 
 bool TfrmBCRInvoice::hasInvoices() const
@@ -61,6 +86,7 @@ void TfrmBCRInvoice::dbgPadraoTitleClick(TColumn& column)
         const QScopedValueRollback<TClientDataSet::Event> detached(cdsInvoice->AfterPost, {});
         const ControlsSuspended invoices(*cdsInvoice);
         const ControlsSuspended items(*cdsItem);
+        const ItemsFollowAtEnd follow(*this);
         TField& mark = cdsInvoice->FieldByName(QStringLiteral("IDCHECK"));
         const QString from = Cli_FAS10000::boTodos ? QStringLiteral("S") : QStringLiteral("N");
         const QString to = Cli_FAS10000::boTodos ? QStringLiteral("N") : QStringLiteral("S");
@@ -142,6 +168,7 @@ bool TfrmBCRInvoice::ForEachMarked(const std::function<bool()>& visit)
 {
     const ControlsSuspended invoices(*cdsInvoice);
     const ControlsSuspended items(*cdsItem);
+    const ItemsFollowAtEnd follow(*this);
     const TField& mark = cdsInvoice->FieldByName(QStringLiteral("IDCHECK"));
     const int start = cdsInvoice->RecNo();
     bool complete = true;
