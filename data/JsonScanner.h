@@ -223,19 +223,42 @@ public:
             case 't':
                 ++m_p;
                 break;
-            case 'u':
+            case 'u': {
+                // A surrogate half only as the first of a pair: text with a lone half has
+                // no characters to stand for and could not be written out again.
                 ++m_p;
-                for (int i = 0; i < 4; ++i, ++m_p) {
-                    if (m_p >= m_end)
-                        fail("");
-                    if (!isHex(*m_p))
-                        fail("sequência \\u inválida");
+                const uint unit = hexUnit();
+                if (unit >= 0xDC00 && unit <= 0xDFFF)
+                    fail("metade de par substituto sem a outra (\\u)");
+                if (unit >= 0xD800 && unit <= 0xDBFF) {
+                    if (m_end - m_p < 2 || m_p[0] != '\\' || m_p[1] != 'u')
+                        fail("metade de par substituto sem a outra (\\u)");
+                    m_p += 2;
+                    const uint low = hexUnit();
+                    if (low < 0xDC00 || low > 0xDFFF)
+                        fail("metade de par substituto sem a outra (\\u)");
                 }
                 break;
+            }
             default:
                 fail("sequência de escape inválida");
             }
         }
+    }
+
+    // The four hex digits of a \\u escape (m_p on the first), passed.
+    uint hexUnit()
+    {
+        uint unit = 0;
+        for (int i = 0; i < 4; ++i, ++m_p) {
+            if (m_p >= m_end)
+                fail("");
+            const char h = *m_p;
+            if (!isHex(h))
+                fail("sequência \\u inválida");
+            unit = unit << 4 | uint(isDigit(h) ? h - '0' : (h | 0x20) - 'a' + 10);
+        }
+        return unit;
     }
 
     // One multi-byte UTF-8 character (m_p on its first byte): the shortest form only, no

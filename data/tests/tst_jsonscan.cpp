@@ -102,6 +102,12 @@ private slots:
         QTest::newRow("UTF-8 cut inside a character") << QByteArray("{\"a\":\"a\xc3\"}") << false;
         QTest::newRow("UTF-8 overlong") << QByteArray("{\"a\":\"\xc0\xaf\"}") << false;
         QTest::newRow("UTF-8 surrogate") << QByteArray("{\"a\":\"\xed\xa0\x80\"}") << false;
+        QTest::newRow("escaped lone high surrogate") << QByteArray("{\"a\":\"\\ud800x\"}") << false;
+        QTest::newRow("escaped high surrogate at the end")
+            << QByteArray("{\"a\":\"\\ud800\"}") << false;
+        QTest::newRow("escaped lone low surrogate") << QByteArray("{\"a\":\"\\ude00\"}") << false;
+        QTest::newRow("escaped high surrogates in a row")
+            << QByteArray("{\"a\":\"\\ud83d\\ud83d\"}") << false;
         QTest::newRow("Latin-1 byte") << QByteArray("{\"a\":\"a\xe7\"}") << false;
         QTest::newRow("unterminated string") << QByteArray("{\"a\":\"abc}") << false;
         QTest::newRow("text after the object") << QByteArray(R"({"a":1} x)") << false;

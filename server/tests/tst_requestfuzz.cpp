@@ -287,7 +287,7 @@ void TstRequestFuzz::hostile_data()
         DeliveredNothing);
     row("invalid UTF-8",
         call("GetInvoice", QByteArray(filter).replace(R"("01")", "\"0\xff\xc0\x80\"")), -32700);
-    row("lone surrogate", head + R"("method":"Get\ud800Item","params":[]})", -32601);
+    row("lone surrogate", head + R"("method":"Get\ud800Item","params":[]})", -32700);
     static const char nul[] = "\"method\":\"Get\0Item\",\"params\":[]}";
     row("NUL in a text", head + QByteArray(nul, sizeof nul - 1), -32700);
     row("NUL after the object", head + getItem + QByteArray(1, '\0'), -32700);
