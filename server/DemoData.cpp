@@ -299,6 +299,8 @@ void DemoData::fill(QSqlDatabase& db) const
         const QDate lastDay = today;
         const QDate firstDay = std::min(QDate(2025, 1, 1), lastDay.addYears(-1));
         const int days = int(firstDay.daysTo(lastDay));
+        int written = 0;         // invoices, over all companies
+        int nextAnalysis = 2000; // doubles at every analysis
         for (int c = 0; c < 3; ++c) {
             Sequence random(1000003ULL * quint64(c + 1));
             const QString company = padded(c + 1, 2);
@@ -308,8 +310,9 @@ void DemoData::fill(QSqlDatabase& db) const
                 // PostgreSQL checks each item's and link's invoice with a plan made when the
                 // tables were empty (a scan of the whole table) unless their statistics are
                 // brought up to date as they fill: without this, the time grows with the
-                // square of the invoices.
-                if (postgres && i % 2000 == 0) {
+                // square of the invoices. Each time the tables have doubled is enough.
+                if (postgres && ++written == nextAnalysis) {
+                    nextAnalysis *= 2;
                     item.flush();
                     noteInvoice.flush();
                     QSqlQuery analyze(db);
