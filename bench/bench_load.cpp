@@ -277,6 +277,13 @@ runClients(quint16 port, const Packet& packet, int count, int perClient, double 
     return {start, Clock::now()};
 }
 
+double medianOf(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n == 0 ? 0 : (values.at((n - 1) / 2) + values.at(n / 2)) / 2;
+}
+
 QString pg(const char* what)
 {
     return qEnvironmentVariable(QByteArray("FAS_TEST_PG_").append(what).constData(),
@@ -345,6 +352,7 @@ public:
         server.setProcessEnvironment(env);
         server.setProcessChannelMode(QProcess::MergedChannels);
         server.setStandardOutputFile(log); // a line per call: into a file, never a full pipe
+        const auto demoStart = Clock::now();
         server.start(program,
                      args +
                          QStringList{u"--init-demo"_s, u"--invoices"_s, QString::number(invoices)} +
@@ -352,6 +360,7 @@ public:
         if (!server.waitForFinished(600000) || server.exitStatus() != QProcess::NormalExit ||
             server.exitCode() != 0)
             fail(u"%1 --init-demo failed: %2"_s.arg(program, logText()));
+        demoSeconds = std::chrono::duration<double>(Clock::now() - demoStart).count();
         server.start(program,
                      args + QStringList{u"--listen"_s, u"127.0.0.1"_s, u"--port"_s, u"0"_s});
         static const QRegularExpression listening(u"listening on [^:]+:(\\d+)"_s);
@@ -367,6 +376,7 @@ public:
     const bool postgres;
     const QString name; // the SQLite file or the PostgreSQL database
     quint16 port = 0;
+    double demoSeconds = 0; // the program's --init-demo
 
 private:
     QString logText() const
@@ -551,6 +561,7 @@ int main(int argc, char** argv)
                 connectTo(true, u"postgres"_s, u"bench_load_admin"_s);
             std::printf("\n%s\n", postgres ? "PostgreSQL" : "SQLite");
             QList<QList<Figures>> all(programs.size());
+            QList<QList<double>> demos(programs.size());
             for (int round = 1; round <= rounds; ++round) {
                 for (qsizetype s = 0; s < programs.size(); ++s) {
                     Run current(postgres, folder.path(), ++run);
@@ -558,7 +569,9 @@ int main(int argc, char** argv)
                     Figures f = measureLoad(current.port, clients, seconds);
                     if (lockSeconds > 0)
                         measureLock(current, lockSeconds, f);
-                    std::printf("  %c round %d:", char('A' + s), round);
+                    demos[s] << current.demoSeconds;
+                    std::printf("  %c round %d: demo %.1f s,", char('A' + s), round,
+                                current.demoSeconds);
                     for (int i = 0; i < 5; ++i)
                         std::printf(" %s %.1f,", figureNames[i], f.values[i]);
                     std::printf(" %lld+%lld calls, %lld failed, %d reconnects; load %s\n",
@@ -578,6 +591,10 @@ int main(int argc, char** argv)
             }
             std::printf("  medians of %d round(s)%s\n", rounds,
                         programs.size() > 1 ? ", in brackets the ratio to A" : "");
+            std::printf("    %-28s", "demo data created, s");
+            for (qsizetype s = 0; s < programs.size(); ++s)
+                std::printf("  %c %8.1f", char('A' + s), medianOf(demos.at(s)));
+            std::printf(postgres ? "   (target for 100,000 invoices: at most 60 s)\n" : "\n");
             for (int i = 0; i < (lockSeconds > 0 ? 7 : 5); ++i) {
                 std::printf("    %-28s", figureNames[i]);
                 double first = 0;
@@ -585,9 +602,7 @@ int main(int argc, char** argv)
                     QList<double> values;
                     for (const Figures& f : all.at(s))
                         values << f.values[i];
-                    std::sort(values.begin(), values.end());
-                    const qsizetype n = values.size();
-                    const double median = (values.at((n - 1) / 2) + values.at(n / 2)) / 2;
+                    const double median = medianOf(values);
                     first = s == 0 ? median : first;
                     std::printf("  %c %8.1f", char('A' + s), median);
                     if (s > 0)
