@@ -84,49 +84,6 @@ RecordStore::Bind oneToOne(QList<FieldDef>* seen = nullptr)
     };
 }
 
-// The record store's fill as RecordStore::loadJson does it, for a reader other than ours.
-class StoreSink final : public PacketSink
-{
-public:
-    StoreSink(RecordStore& store, const RecordStore::Bind& bind) : m_store(store), m_bind(bind) {}
-
-    void begin(const QList<FieldDef>& fields, qsizetype expectedRows) override
-    {
-        m_columnOf = m_bind(fields);
-        QList<FieldDef> layoutTypes(fields.size());
-        for (qsizetype i = 0; i < fields.size(); ++i)
-            layoutTypes[m_columnOf.at(i)] = fields.at(i);
-        m_store.reset(layoutTypes, expectedRows);
-        m_pools = std::vector<TextPool>(size_t(fields.size()));
-    }
-    void null(int field) override { m_store.appendNull(m_columnOf.at(field)); }
-    void text(int field, QString&& text) override
-    {
-        m_store.appendText(m_columnOf.at(field), std::move(text));
-    }
-    void utf8Text(int field, QByteArrayView utf8) override
-    {
-        const int column = m_columnOf.at(field);
-        m_store.appendTextAt(column,
-                             m_pools[size_t(field)].indexOf(utf8, m_store.textTable(column)));
-    }
-    void number(int field, double value) override
-    {
-        m_store.appendNumber(m_columnOf.at(field), value);
-    }
-    void dateKey(int field, qint64 key) override
-    {
-        m_store.appendDateKey(m_columnOf.at(field), key);
-    }
-    void endRow() override { m_store.endRow(); }
-
-private:
-    RecordStore& m_store;
-    const RecordStore::Bind& m_bind;
-    QList<int> m_columnOf;
-    std::vector<TextPool> m_pools; // per packet field
-};
-
 // Takes every cell and keeps nothing but a checksum: the reader's own cost.
 class DropSink final : public PacketSink
 {
@@ -439,7 +396,7 @@ private:
 void simdLoad(SimdPacketReader& reader, simdjson::padded_string_view json, RecordStore& store,
               const RecordStore::Bind& bind)
 {
-    StoreSink sink(store, bind);
+    RecordStoreFill sink(store, bind);
     reader.read(json, sink);
 }
 

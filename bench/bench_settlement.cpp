@@ -80,6 +80,20 @@ void retrieve(TfrmBCRInvoice& screen, const QString& company)
         screen.netBCRInvoice->GetServer().call(RemoteMethods::GetItem, args), true, 0));
 }
 
+// The server on a fresh copy of the cached database, in `copy`. With the previous run's journal
+// files: a write-ahead log left by a server that was killed would be read into the fresh copy
+// and damage it.
+void serveCopy(AppServerProcess& server, const QString& copy, int invoices)
+{
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        QFile::remove(copy + QLatin1String(suffix));
+    if (!QFile::copy(cachedDatabase(invoices), copy))
+        throw std::runtime_error("cannot copy the demo database");
+    const QString problem = server.serve(copy);
+    if (!problem.isEmpty())
+        throw std::runtime_error(qPrintable(problem));
+}
+
 // The resident and peak resident sizes of this process, in MB, as the system counts them.
 std::pair<double, double> residentMb()
 {
@@ -108,13 +122,8 @@ std::pair<double, double> residentMb()
 void measureMemory(int invoices, const QString& company)
 {
     const QString copy = QStringLiteral("/tmp/fas-bench/settlement-memory.db");
-    QFile::remove(copy);
-    if (!QFile::copy(cachedDatabase(invoices), copy))
-        throw std::runtime_error("cannot copy the demo database");
     AppServerProcess server;
-    const QString problem = server.serve(copy);
-    if (!problem.isEmpty())
-        throw std::runtime_error(qPrintable(problem));
+    serveCopy(server, copy, invoices);
     Cli_FAS10000::Initialization();
     Cli_FAS10000::CriaBCRInvoice();
     TfrmBCRInvoice& screen = *Cli_FAS10000::frmBCRInvoice;
@@ -204,17 +213,8 @@ double confirmExchange(TfrmBCRInvoice& screen)
 void measure(int invoices, int runs, const QString& company)
 {
     // The confirmations write: the server works on a copy of the cached database.
-    const QString copy = QStringLiteral("/tmp/fas-bench/settlement-work.db");
-    // With the previous run's journal files: a write-ahead log left by a server that was
-    // killed would be read into the fresh copy and damage it.
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-        QFile::remove(copy + QLatin1String(suffix));
-    if (!QFile::copy(cachedDatabase(invoices), copy))
-        throw std::runtime_error("cannot copy the demo database");
     AppServerProcess server;
-    const QString problem = server.serve(copy);
-    if (!problem.isEmpty())
-        throw std::runtime_error(qPrintable(problem));
+    serveCopy(server, QStringLiteral("/tmp/fas-bench/settlement-work.db"), invoices);
 
     Cli_FAS10000::Initialization();
     Cli_FAS10000::CriaBCRInvoice();

@@ -4,52 +4,25 @@
 #include "PacketReader.h"
 #include "TextPool.h"
 
-namespace {
+RecordStoreFill::RecordStoreFill(RecordStore& store, const RecordStore::Bind& bind)
+    : m_store(store), m_bind(bind)
+{}
 
-// The packet reader's cells, appended to the store's columns.
-class StoreFill final : public PacketSink
+void RecordStoreFill::begin(const QList<FieldDef>& fields, qsizetype expectedRows)
 {
-public:
-    StoreFill(RecordStore& store, const RecordStore::Bind& bind) : m_store(store), m_bind(bind) {}
+    m_columnOf = m_bind(fields);
+    QList<FieldDef> layoutTypes(fields.size());
+    for (qsizetype i = 0; i < fields.size(); ++i)
+        layoutTypes[m_columnOf.at(i)] = fields.at(i);
+    m_store.reset(layoutTypes, expectedRows);
+    m_pools = std::vector<TextPool>(size_t(fields.size()));
+}
 
-    void begin(const QList<FieldDef>& fields, qsizetype expectedRows) override
-    {
-        m_columnOf = m_bind(fields);
-        QList<FieldDef> layoutTypes(fields.size());
-        for (qsizetype i = 0; i < fields.size(); ++i)
-            layoutTypes[m_columnOf.at(i)] = fields.at(i);
-        m_store.reset(layoutTypes, expectedRows);
-        m_pools = std::vector<TextPool>(size_t(fields.size()));
-    }
-    void null(int field) override { m_store.appendNull(m_columnOf.at(field)); }
-    void text(int field, QString&& text) override
-    {
-        m_store.appendText(m_columnOf.at(field), std::move(text));
-    }
-    void utf8Text(int field, QByteArrayView utf8) override
-    {
-        const int column = m_columnOf.at(field);
-        m_store.appendTextAt(column,
-                             m_pools[size_t(field)].indexOf(utf8, m_store.textTable(column)));
-    }
-    void number(int field, double value) override
-    {
-        m_store.appendNumber(m_columnOf.at(field), value);
-    }
-    void dateKey(int field, qint64 key) override
-    {
-        m_store.appendDateKey(m_columnOf.at(field), key);
-    }
-    void endRow() override { m_store.endRow(); }
-
-private:
-    RecordStore& m_store;
-    const RecordStore::Bind& m_bind;
-    QList<int> m_columnOf;
-    std::vector<TextPool> m_pools; // per packet field
-};
-
-} // namespace
+void RecordStoreFill::utf8Text(int field, QByteArrayView utf8)
+{
+    const int column = m_columnOf.at(field);
+    m_store.appendTextAt(column, m_pools[size_t(field)].indexOf(utf8, m_store.textTable(column)));
+}
 
 void RecordStore::reset(const QList<FieldDef>& fields, qsizetype expectedRows)
 {
@@ -205,6 +178,6 @@ void RecordStore::appendDateKey(int column, qint64 key)
 
 void RecordStore::loadJson(QByteArrayView json, const Bind& bind)
 {
-    StoreFill sink(*this, bind);
+    RecordStoreFill sink(*this, bind);
     readPacket(json, sink);
 }

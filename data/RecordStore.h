@@ -1,7 +1,9 @@
 #pragma once
 
 #include "DataPacket.h"
+#include "PacketReader.h"
 #include "PacketWriter.h"
+#include "TextPool.h"
 
 #include <QByteArray>
 #include <QString>
@@ -76,6 +78,36 @@ private:
     };
     std::vector<Column> m_columns;
     int m_rows = 0;
+};
+
+// A packet reader's cells appended to a store (what loadJson reads through), equal texts of a
+// column held once. `bind` as for loadJson; it must outlive the fill.
+class RecordStoreFill final : public PacketSink
+{
+public:
+    RecordStoreFill(RecordStore& store, const RecordStore::Bind& bind);
+    void begin(const QList<FieldDef>& fields, qsizetype expectedRows) override;
+    void null(int field) override { m_store.appendNull(m_columnOf.at(field)); }
+    void text(int field, QString&& text) override
+    {
+        m_store.appendText(m_columnOf.at(field), std::move(text));
+    }
+    void utf8Text(int field, QByteArrayView utf8) override;
+    void number(int field, double value) override
+    {
+        m_store.appendNumber(m_columnOf.at(field), value);
+    }
+    void dateKey(int field, qint64 key) override
+    {
+        m_store.appendDateKey(m_columnOf.at(field), key);
+    }
+    void endRow() override { m_store.endRow(); }
+
+private:
+    RecordStore& m_store;
+    const RecordStore::Bind& m_bind;
+    QList<int> m_columnOf;
+    std::vector<TextPool> m_pools; // per packet field
 };
 
 // The stored rows, under the given fields (one per column), for the packet writer.
