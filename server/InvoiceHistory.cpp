@@ -1,7 +1,6 @@
 #include "InvoiceHistory.h"
 
 #include "Schema.h"
-#include "SqlPacketWriter.h"
 #include "SqliteStatement.h"
 
 #include <QRandomGenerator>
@@ -43,17 +42,14 @@ void InvoiceHistory::write()
     // Qt SQL, many rows to a statement (full statements of `perStatement` rows, then one for
     // the rest, each kept prepared). Qt SQL's cost per value would otherwise double the time
     // of a large receipt.
-    if (sqlite3* handle = sqliteHandle(statements.database())) {
-        SqliteStatement insert(handle,
-                               QStringLiteral("INSERT INTO HISTINVOICE (NRLOTE, DTHISTORICO, "
-                                              "NMUSUARIO, NMESTACAO, CDEMPRESA, CDFILIAL, "
-                                              "NRINVOICE, IDOPERACAO, NMCAMPO, DSVALORANT, "
-                                              "DSVALORNOVO) VALUES "
-                                              "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                               "recording the history");
+    if (SqliteStatement* insert = statements.native(
+            QStringLiteral("INSERT INTO HISTINVOICE (NRLOTE, DTHISTORICO, NMUSUARIO, NMESTACAO, "
+                           "CDEMPRESA, CDFILIAL, NRINVOICE, IDOPERACAO, NMCAMPO, DSVALORANT, "
+                           "DSVALORNOVO) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+            "recording the history")) {
         for (qsizetype from = 0; from < pending.size(); from += columns) {
-            insert.bind(std::span<const QVariant>(pending.constData() + from, size_t(columns)));
-            insert.run();
+            insert->bind(std::span<const QVariant>(pending.constData() + from, size_t(columns)));
+            insert->run();
         }
 
         pending.clear();

@@ -6,10 +6,7 @@
 
 #include <QJsonObject>
 #include <map>
-#include <memory>
 #include <optional>
-
-class SqliteStatement;
 
 // SetInvoice: a whole delta of the invoice list stored in one transaction or not at all. It
 // runs in stages: the delta is validated as a whole before the database is touched, then each
@@ -21,7 +18,6 @@ public:
     // Without `caller`, the changes are stored without their history (benchmarks only).
     InvoiceUpdate(StatementCache& statements, int failAfterWrites,
                   const std::optional<Caller>& caller);
-    ~InvoiceUpdate();
 
     // Returns {"alteradas": number of invoices written}.
     QJsonObject run(const Delta& delta);
@@ -36,15 +32,8 @@ private:
     // bound; returns the number of rows written.
     int update(quint32 changed, const QStringList& names, const QVariantList& values);
 
-    // One update statement per set of changed fields, made once per delta: prepared on
-    // SQLite's own interface where the connection is SQLite's (Qt SQL's cost per bound value
-    // would otherwise be most of a large receipt's time), or its text for the kept statements.
-    struct Update
-    {
-        QString sql;
-        std::unique_ptr<SqliteStatement> native;
-    };
-    std::map<quint32, Update> updates;
+    // The text of the update of each set of changed fields, made once per delta.
+    std::map<quint32, QString> updates;
 
     StatementCache& statements;
     WriteCounter writes;

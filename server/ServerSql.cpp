@@ -1,5 +1,8 @@
 #include "ServerSql.h"
 
+#include "SqlPacketWriter.h"
+#include "SqliteStatement.h"
+
 #include <QLoggingCategory>
 #include <QSqlError>
 
@@ -123,6 +126,23 @@ void WriteCounter::count()
     if (limit >= 0 && ++written >= limit)
         throw ServiceFailure(
             QStringLiteral("Falha simulada após %1 gravação(ões). Nada foi gravado.").arg(written));
+}
+
+StatementCache::StatementCache(const QSqlDatabase& database, std::mutex* writeTurn)
+    : db(database), turn(writeTurn)
+{}
+
+StatementCache::~StatementCache() = default;
+
+SqliteStatement* StatementCache::native(const QString& sql, const char* what)
+{
+    sqlite3* handle = sqliteHandle(db);
+    if (!handle)
+        return nullptr;
+    std::unique_ptr<SqliteStatement>& kept = nativeStatements[sql];
+    if (!kept)
+        kept = std::make_unique<SqliteStatement>(handle, sql, what);
+    return kept.get();
 }
 
 QSqlQuery& StatementCache::statement(const QString& sql, const char* what)

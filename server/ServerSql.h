@@ -7,7 +7,10 @@
 #include <QString>
 #include <QVariant>
 #include <map>
+#include <memory>
 #include <mutex>
+
+class SqliteStatement;
 
 // The SQL plumbing of the service's calls: failures, binding, the transaction of a call, the
 // count of its writes and the statements kept prepared on the connection.
@@ -80,9 +83,10 @@ private:
 class StatementCache
 {
 public:
-    explicit StatementCache(const QSqlDatabase& database, std::mutex* writeTurn = nullptr)
-        : db(database), turn(writeTurn)
-    {}
+    explicit StatementCache(const QSqlDatabase& database, std::mutex* writeTurn = nullptr);
+    ~StatementCache();
+    StatementCache(const StatementCache&) = delete;
+    StatementCache& operator=(const StatementCache&) = delete;
 
     QSqlDatabase& database() { return db; }
     // The process's turn to write on this database, if its writers take turns.
@@ -94,9 +98,14 @@ public:
     QSqlQuery& write(WriteCounter& writes, const QString& sql, const QVariantList& values,
                      const char* what);
     QSqlQuery& read(const QString& sql, const QVariantList& values, const char* what);
+    // The kept statement of this text on SQLite's own interface, prepared on first use; null
+    // where the connection is not SQLite's. For the writes of many rows, where Qt SQL's cost
+    // per bound value would dominate.
+    SqliteStatement* native(const QString& sql, const char* what);
 
 private:
     QSqlDatabase db;
     std::mutex* turn;
     std::map<QString, QSqlQuery> statements;
+    std::map<QString, std::unique_ptr<SqliteStatement>> nativeStatements;
 };

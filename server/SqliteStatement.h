@@ -76,7 +76,16 @@ public:
     sqlite3_stmt* get() const { return statement; }
 
 private:
-    [[noreturn]] void fail() const { databaseFailure(QString::fromUtf8(sqlite3_errmsg(db)), what); }
+    // Leaves the statement ready to be bound and run again (a kept one is).
+    [[noreturn]] void fail() const
+    {
+        const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+        if (statement) {
+            sqlite3_reset(statement);
+            sqlite3_clear_bindings(statement);
+        }
+        databaseFailure(message, what);
+    }
 
     sqlite3* db;
     const char* what;
