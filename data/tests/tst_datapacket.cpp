@@ -195,6 +195,22 @@ private slots:
         QTest::newRow("missing set")
             << QByteArray("{" + fields + R"(,"changes":[{"op":"modify","old":["a",1]}]})")
             << "\"set\"";
+        QTest::newRow("changes not a list")
+            << QByteArray("{" + fields + R"(,"changes":{}})") << "\"changes\"";
+        QTest::newRow("change not an object")
+            << QByteArray("{" + fields + R"(,"changes":[[]]})") << "Alteração 1 não é um objeto";
+        QTest::newRow("old not a list")
+            << QByteArray("{" + fields + R"(,"changes":[{"op":"modify","old":{},"set":{}}]})")
+            << "\"old\"";
+        QTest::newRow("set not an object")
+            << QByteArray("{" + fields + R"(,"changes":[{"op":"modify","old":["a",1],"set":[]}]})")
+            << "\"set\"";
+        QTest::newRow("old value of wrong type")
+            << QByteArray("{" + fields + R"(,"changes":[{"op":"modify","old":[1,1],"set":{}}]})")
+            << "campo A, linha 1";
+        QTest::newRow("malformed inside a change")
+            << QByteArray("{" + fields + R"(,"changes":[{"op":"modify","old":["a",01],"set":{}}]})")
+            << "JSON malformado";
     }
 
     void malformedDelta()

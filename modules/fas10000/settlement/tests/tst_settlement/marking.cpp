@@ -92,6 +92,12 @@ void TestSettlement::markAllAcrossLoads()
     clickTitle(0); // marks every "N", the invoice with its note included
     QCOMPARE(marks(), allMarked);
     QCOMPARE(frm->cdsInvoice->RecNo(), 1);
+    // The item list follows the invoice where the walk ended, not the one it started from.
+    const QString first = frm->cdsInvoice->FieldByName(QStringLiteral("NRINVOICE")).AsString();
+    const int itemInvoice = frm->cdsItem->FieldByName(QStringLiteral("NRINVOICE")).Index();
+    QVERIFY(frm->cdsItem->RecordCount() > 0);
+    for (int row = 0; row < frm->cdsItem->RecordCount(); ++row)
+        QCOMPARE(frm->cdsItem->valueAt(row, itemInvoice).toString(), first);
     QVERIFY(Cli_FAS10000::boTodos);
     clickMark(1); // one unmarked by hand: the next title click still unmarks
     clickTitle(0);
