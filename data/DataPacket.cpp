@@ -97,42 +97,24 @@ private:
     qsizetype m_row = -1;
 };
 
-// The packet reader's cells into a DataPacket.
-class PacketFill final : public PacketSink
-{
-public:
-    explicit PacketFill(DataPacket& packet) : m_packet(packet) {}
-
-    void begin(const QList<FieldDef>& fields, qsizetype expectedRows) override
-    {
-        m_packet.fields = fields;
-        m_packet.rows.clear();
-        m_packet.rows.reserve(expectedRows);
-    }
-    void null(int) override { m_current.append(QVariant()); }
-    void text(int, QString&& text) override { m_current.append(std::move(text)); }
-    void number(int, double value) override { m_current.append(value); }
-    void dateKey(int, qint64 key) override { m_current.append(m_dates.value(key)); }
-    void endRow() override
-    {
-        m_packet.rows.append(std::move(m_current));
-        m_current = Row();
-        m_current.reserve(m_packet.fields.size());
-    }
-
-private:
-    DataPacket& m_packet;
-    Row m_current;
-    LocalDateTime::Cache m_dates;
-};
-
-// The cells a delta's reader reads (a row, or one value), as record set values; equal texts
-// of a field share one QString.
+// The packet reader's cells as record set values, for a delta's reader (take() a row, or one
+// value) or into a DataPacket (every row whole); equal texts of a field share one QString.
 class CellsFill final : public PacketSink
 {
 public:
-    explicit CellsFill(qsizetype fields) : m_pools(size_t(fields)), m_texts(size_t(fields)) {}
-    void begin(const QList<FieldDef>&, qsizetype) override {}
+    explicit CellsFill(qsizetype fields, DataPacket* packet = nullptr) : m_packet(packet)
+    {
+        resetPools(fields);
+    }
+    void begin(const QList<FieldDef>& fields, qsizetype expectedRows) override
+    {
+        resetPools(fields.size());
+        if (m_packet) {
+            m_packet->fields = fields;
+            m_packet->rows.clear();
+            m_packet->rows.reserve(expectedRows);
+        }
+    }
     void null(int) override { m_values.append(QVariant()); }
     void text(int, QString&& text) override { m_values.append(std::move(text)); }
     void utf8Text(int field, QByteArrayView utf8) override
@@ -142,10 +124,21 @@ public:
     }
     void number(int, double value) override { m_values.append(value); }
     void dateKey(int, qint64 key) override { m_values.append(m_dates.value(key)); }
-    void endRow() override {}
+    void endRow() override
+    {
+        if (m_packet)
+            m_packet->rows.append(take());
+    }
     Row take() { return std::exchange(m_values, Row()); }
 
 private:
+    void resetPools(qsizetype fields)
+    {
+        m_pools = std::vector<TextPool>(size_t(fields));
+        m_texts = std::vector<std::vector<QString>>(size_t(fields));
+    }
+
+    DataPacket* m_packet;
     Row m_values;
     LocalDateTime::Cache m_dates;
     std::vector<TextPool> m_pools;
@@ -289,7 +282,7 @@ DataPacket DataPacket::fromJsonObject(const QJsonObject& object)
 DataPacket DataPacket::fromJson(const QByteArray& json)
 {
     DataPacket packet;
-    PacketFill sink(packet);
+    CellsFill sink(0, &packet);
     readPacket(json, sink);
     return packet;
 }
